@@ -1,0 +1,216 @@
+#include "data/AccesBase.h"
+
+#include <QAtomicInteger>
+#include <QFileInfo>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlRecord>
+#include <QSqlResult>
+
+#include <sql.h>
+#include <sqlext.h>
+
+namespace cc {
+
+namespace {
+
+bool estOdbc(Dialecte d) { return d == Dialecte::SqlServer || d == Dialecte::Postgres || d == Dialecte::Jet || d == Dialecte::Autre; }
+
+int numeroErreur(const QSqlError& e) {
+    bool ok = false;
+    const int natif = e.nativeErrorCode().toInt(&ok);
+    if (ok && natif != 0)
+        return natif;
+    switch (e.type()) {
+    case QSqlError::ConnectionError:
+        return Erreur::ConnexionImpossible;
+    case QSqlError::TransactionError:
+        return 3246;
+    default:
+        return Erreur::RequeteRefusee;
+    }
+}
+
+} // namespace
+
+[[noreturn]] void leverErreurSql(const QSqlError& erreur, const QString& contexte) {
+    QString description = erreur.databaseText().trimmed();
+    const QString pilote = erreur.driverText().trimmed();
+    if (description.isEmpty())
+        description = pilote;
+    else if (!pilote.isEmpty() && !description.contains(pilote))
+        description = pilote + QStringLiteral(" : ") + description;
+    if (description.isEmpty())
+        description = QStringLiteral("Erreur inconnue de la base de données");
+    if (!contexte.isEmpty())
+        description += QStringLiteral(" (") + contexte + QStringLiteral(")");
+    throw Erreur(numeroErreur(erreur), description);
+}
+
+Connexion::Connexion(const QString& nomConnexion, Dialecte dialecte) : nom_(nomConnexion), dialecte_(dialecte) {}
+
+Connexion::~Connexion() {
+    {
+        QSqlDatabase db = QSqlDatabase::database(nom_, false);
+        if (db.isOpen()) {
+            if (enTransaction_)
+                db.rollback();
+            db.close();
+        }
+    }
+    QSqlDatabase::removeDatabase(nom_);
+}
+
+QString Connexion::nouveauNom() {
+    static QAtomicInteger<quint64> compteur;
+    return QStringLiteral("cc-connexion-%1").arg(compteur.fetchAndAddRelaxed(1) + 1);
+}
+
+QSqlDatabase Connexion::base() const { return QSqlDatabase::database(nom_, false); }
+
+std::unique_ptr<Connexion> Connexion::ouvrirSQLite(const QString& chemin, int delaiOccupeMs) {
+    const QString nom = nouveauNom();
+    auto connexion = std::make_unique<Connexion>(nom, Dialecte::SQLite);
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), nom);
+    // A file: URI with mode=rw opens an existing file and never creates an empty database.
+    QUrl url = QUrl::fromLocalFile(QFileInfo(chemin).absoluteFilePath());
+    url.setQuery(QStringLiteral("mode=rw"));
+    db.setDatabaseName(url.toString(QUrl::FullyEncoded));
+    db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(delaiOccupeMs));
+    if (!db.open())
+        leverErreurSql(db.lastError(), chemin);
+    // Opening is lazy in SQLite: read the schema now so that a file that is no database fails here.
+    QSqlQuery essai(db);
+    if (!essai.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")))
+        leverErreurSql(essai.lastError(), chemin);
+    return connexion;
+}
+
+std::unique_ptr<Connexion> Connexion::ouvrirOdbc(const QString& chaine, const QString& utilisateur,
+                                                 const QString& motDePasse, Dialecte dialecte,
+                                                 int delaiConnexionS) {
+    const QString nom = nouveauNom();
+    auto connexion = std::make_unique<Connexion>(nom, dialecte);
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), nom);
+    db.setDatabaseName(chaine);
+    QString options = QStringLiteral("SQL_ATTR_ODBC_VERSION=SQL_OV_ODBC3");
+    if (delaiConnexionS > 0)
+        options += QStringLiteral(";SQL_ATTR_LOGIN_TIMEOUT=%1;SQL_ATTR_CONNECTION_TIMEOUT=%1").arg(delaiConnexionS);
+    db.setConnectOptions(options);
+    if (!db.open(utilisateur, motDePasse))
+        leverErreurSql(db.lastError(), QString());
+    return connexion;
+}
+
+void Connexion::commencerTransaction() {
+    if (enTransaction_)
+        return;
+    QSqlDatabase db = base();
+    if (!db.transaction())
+        leverErreurSql(db.lastError(), QStringLiteral("début de transaction"));
+    ++instructions_;
+    enTransaction_ = true;
+}
+
+void Connexion::validerTransaction() {
+    if (!enTransaction_)
+        return;
+    QSqlDatabase db = base();
+    enTransaction_ = false;
+    ++instructions_;
+    if (!db.commit())
+        leverErreurSql(db.lastError(), QStringLiteral("validation de transaction"));
+}
+
+void Connexion::annulerTransaction() {
+    if (!enTransaction_)
+        return;
+    enTransaction_ = false;
+    ++instructions_;
+    base().rollback();
+}
+
+QString Connexion::localisateur() const {
+    switch (dialecte_) {
+    case Dialecte::SQLite:
+        return QStringLiteral("rowid");
+    case Dialecte::Postgres:
+        return QStringLiteral("CAST(ctid AS varchar(40))");
+    case Dialecte::SqlServer:
+        return QStringLiteral("%%physloc%%");
+    default:
+        return {};
+    }
+}
+
+QString Connexion::conditionLocalisateur() const {
+    switch (dialecte_) {
+    case Dialecte::SQLite:
+        return QStringLiteral("rowid = ?");
+    case Dialecte::Postgres:
+        return QStringLiteral("ctid = CAST(? AS tid)");
+    case Dialecte::SqlServer:
+        return QStringLiteral("%%physloc%% = ?");
+    default:
+        return {};
+    }
+}
+
+void Connexion::echec(const QString& contexte) const { leverErreurSql(base().lastError(), contexte); }
+
+Requete::Requete(Connexion& connexion, const QString& sql)
+    : connexion_(&connexion), requete_(connexion.base()), sql_(sql) {
+    // Forward only: on ODBC a scrollable cursor costs a round trip per row.
+    requete_.setForwardOnly(true);
+    if (!requete_.prepare(sql_))
+        leverErreurSql(requete_.lastError(), sql_);
+    if (estOdbc(connexion.dialecte()) && connexion.delaiRequete() > 0) {
+        // Qt has no option for the statement time-out: set it on the ODBC handle itself.
+        const QVariant h = requete_.result()->handle();
+        if (h.isValid() && h.metaType().sizeOf() == int(sizeof(SQLHANDLE))) {
+            SQLHANDLE stmt = *static_cast<SQLHANDLE const*>(h.data());
+            if (stmt)
+                SQLSetStmtAttr(stmt, SQL_ATTR_QUERY_TIMEOUT,
+                               reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(connexion.delaiRequete())), 0);
+        }
+    }
+}
+
+Requete& Requete::executer(const QVariantList& valeurs) {
+    for (int i = 0; i < valeurs.size(); ++i)
+        requete_.bindValue(i, valeurs.at(i));
+    ++connexion_->instructions_;
+    if (!requete_.exec())
+        leverErreurSql(requete_.lastError(), sql_);
+    return *this;
+}
+
+bool Requete::suivant() {
+    if (!requete_.isActive() || !requete_.isSelect())
+        return false;
+    if (requete_.next()) {
+        ++connexion_->lignes_;
+        return true;
+    }
+    if (requete_.lastError().isValid())
+        leverErreurSql(requete_.lastError(), sql_);
+    return false;
+}
+
+int Requete::indexChamp(const QString& champ) const {
+    const int index = requete_.record().indexOf(champ);
+    if (index < 0)
+        throw Erreur(Erreur::ChampIntrouvable,
+                     QStringLiteral("Élément introuvable dans la collection : %1").arg(champ));
+    return index;
+}
+
+QVariant Requete::valeur(const QString& champ) const { return requete_.value(indexChamp(champ)); }
+
+QVariant Requete::valeur(int index) const { return requete_.value(index); }
+
+int Requete::lignesTouchees() const { return requete_.numRowsAffected(); }
+
+void Requete::terminer() { requete_.finish(); }
+
+} // namespace cc

@@ -1,0 +1,102 @@
+#pragma once
+
+#include "data/Erreur.h"
+#include "data/TexteChamp.h"
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+#include <QVariant>
+#include <QVariantList>
+#include <memory>
+
+namespace cc {
+
+// Which database a connection speaks to. Only the few dialect points below look at it.
+enum class Dialecte { SQLite, SqlServer, Postgres, Jet, Autre };
+
+// The one connection to the company's database. Owns a named QSqlDatabase and removes it on
+// destruction. Counts the statements it executes and the rows it fetches.
+class Connexion {
+public:
+    Connexion(const QString& nomConnexion, Dialecte dialecte);
+    ~Connexion();
+    Connexion(const Connexion&) = delete;
+    Connexion& operator=(const Connexion&) = delete;
+
+    // Opens an existing SQLite file read-write; never creates one. Throws Erreur.
+    static std::unique_ptr<Connexion> ouvrirSQLite(const QString& chemin, int delaiOccupeMs = 10000);
+    // Opens an ODBC connection. The user name and password go apart from the connection string.
+    static std::unique_ptr<Connexion> ouvrirOdbc(const QString& chaine, const QString& utilisateur,
+                                                 const QString& motDePasse, Dialecte dialecte,
+                                                 int delaiConnexionS = 0);
+    // A fresh name for QSqlDatabase::addDatabase.
+    static QString nouveauNom();
+
+    Dialecte dialecte() const { return dialecte_; }
+    QSqlDatabase base() const;
+    const QString& nom() const { return nom_; }
+
+    // Time-out of each statement in seconds (ODBC only; 0 = none).
+    void definirDelaiRequete(int secondes) { delaiRequeteS_ = secondes; }
+    int delaiRequete() const { return delaiRequeteS_; }
+
+    qint64 instructionsExecutees() const { return instructions_; }
+    qint64 lignesLues() const { return lignes_; }
+
+    void commencerTransaction();
+    void validerTransaction();
+    void annulerTransaction();
+    bool enTransaction() const { return enTransaction_; }
+
+    // Row locator: an expression naming one physical row (SQLite rowid, PostgreSQL ctid, SQL Server
+    // %%physloc%%), selected beside a row, and the condition that finds that row again from the bound
+    // value. Empty where the database has none.
+    QString localisateur() const;
+    QString conditionLocalisateur() const;
+
+    // Raises the error that QtSql left on this connection.
+    [[noreturn]] void echec(const QString& contexte) const;
+
+private:
+    friend class Requete;
+    QString nom_;
+    Dialecte dialecte_;
+    int delaiRequeteS_ = 0;
+    qint64 instructions_ = 0;
+    qint64 lignes_ = 0;
+    bool enTransaction_ = false;
+};
+
+// One prepared statement, values bound by position, walked forward only. Prepare once, execute
+// many times. The rows of one result must be read (or the statement terminated) before another
+// statement runs on an ODBC connection.
+class Requete {
+public:
+    Requete(Connexion& connexion, const QString& sql);
+
+    // Binds the values in order and executes. Throws Erreur.
+    Requete& executer(const QVariantList& valeurs = {});
+    // Moves to the next row; false after the last.
+    bool suivant();
+    // A field of the current row by name (any letter case). Throws Erreur when the result lacks it.
+    QVariant valeur(const QString& champ) const;
+    QVariant valeur(int index) const;
+    // TexteChamp of a field.
+    QString texte(const QString& champ) const { return TexteChamp(valeur(champ)); }
+    int lignesTouchees() const;
+    // Frees the result set (the statement stays prepared).
+    void terminer();
+    const QString& sql() const { return sql_; }
+
+private:
+    int indexChamp(const QString& champ) const;
+    Connexion* connexion_;
+    QSqlQuery requete_;
+    QString sql_;
+};
+
+// Raises an Erreur from a QSqlError.
+[[noreturn]] void leverErreurSql(const class QSqlError& erreur, const QString& contexte);
+
+} // namespace cc

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+#include <QStringView>
+#include <QVariant>
+
+namespace cc {
+
+// A field's value as text: empty for Null; numbers with "." as the decimal point in the shortest text
+// that reads back to the same value, dates in ISO form; trailing spaces removed, leading ones kept.
+QString TexteChamp(const QVariant& valeur);
+
+// Only space characters count as blanks, at both ends.
+QString SupprimerBlancs(QStringView texte);
+// Only trailing space characters are removed.
+QString SupprimerBlancsFin(QStringView texte);
+// A double in the shortest plain decimal text that reads back to the same value, "." as the point.
+QString TexteNombre(double valeur);
+
+} // namespace cc
