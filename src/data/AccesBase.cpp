@@ -156,6 +156,12 @@ QString Connexion::conditionLocalisateur() const {
     }
 }
 
+QVariantList Connexion::bornesJour(const QDate& debut, const QDate& fin) const {
+    if (dialecte_ == Dialecte::SQLite)
+        return {debut.toString(QStringLiteral("yyyy-MM-dd")), fin.toString(QStringLiteral("yyyy-MM-dd 00:00:00"))};
+    return {debut, fin};
+}
+
 void Connexion::echec(const QString& contexte) const { leverErreurSql(base().lastError(), contexte); }
 
 Requete::Requete(Connexion& connexion, const QString& sql)

@@ -3,6 +3,7 @@
 #include "data/Erreur.h"
 #include "data/TexteChamp.h"
 
+#include <QDate>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
@@ -54,6 +55,10 @@ public:
     // value. Empty where the database has none.
     QString localisateur() const;
     QString conditionLocalisateur() const;
+
+    // The two days of a period as values to bind against a JOUR column, both included. SQLite keeps
+    // days as ISO text, where the last day must also take "yyyy-MM-dd 00:00:00" and nothing later.
+    QVariantList bornesJour(const QDate& debut, const QDate& fin) const;
 
     // Raises the error that QtSql left on this connection.
     [[noreturn]] void echec(const QString& contexte) const;

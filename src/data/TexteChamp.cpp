@@ -45,7 +45,9 @@ static QString texteDateHeure(const QDateTime& dt) {
     return dt.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
 }
 
-QString TexteChamp(const QVariant& valeur) {
+QString TexteChamp(const QVariant& valeur) { return SupprimerBlancsFin(TexteValeur(valeur)); }
+
+QString TexteValeur(const QVariant& valeur) {
     if (!valeur.isValid() || valeur.isNull())
         return {};
     switch (valeur.metaType().id()) {
@@ -61,9 +63,9 @@ QString TexteChamp(const QVariant& valeur) {
     case QMetaType::Bool:
         return valeur.toBool() ? QStringLiteral("True") : QStringLiteral("False");
     case QMetaType::QByteArray:
-        return SupprimerBlancsFin(QString::fromLatin1(valeur.toByteArray()));
+        return QString::fromLatin1(valeur.toByteArray());
     default:
-        return SupprimerBlancsFin(valeur.toString());
+        return valeur.toString();
     }
 }
 

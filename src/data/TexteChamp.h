@@ -9,6 +9,8 @@ namespace cc {
 // A field's value as text: empty for Null; numbers with "." as the decimal point in the shortest text
 // that reads back to the same value, dates in ISO form; trailing spaces removed, leading ones kept.
 QString TexteChamp(const QVariant& valeur);
+// The same text with every blank kept, as a list of numbers read from a table holds it.
+QString TexteValeur(const QVariant& valeur);
 
 // Only space characters count as blanks, at both ends.
 QString SupprimerBlancs(QStringView texte);

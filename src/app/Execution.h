@@ -1,0 +1,31 @@
+#pragma once
+
+#include "checks/Controles.h"
+#include "data/Erreur.h"
+
+#include <optional>
+
+namespace cc {
+
+class Rapport;
+
+// How one run ended.
+struct ResultatExecution {
+    Compteurs compteurs;
+    QString fichierRapport;
+    qint64 lignesRapport = 0;
+    std::optional<Erreur> erreur; // set when the run failed
+    bool reussi() const { return !erreur.has_value(); }
+};
+
+// One run: opens the report, runs the check that the options pick, closes the report. A failure
+// stops the run but keeps every line written and every row saved; it is returned, never thrown.
+ResultatExecution ExecuterControle(const ContexteControle& contexte, const OptionsControle& options);
+
+// The text of the box that tells a failed run.
+QString MessageEchec(const Erreur& erreur, const QString& fichierRapport);
+
+// The end-of-run prompt.
+QString MessageFin(const QString& fichierRapport);
+
+} // namespace cc

@@ -1,0 +1,231 @@
+#include "app/FenetreControle.h"
+
+#include "app/Execution.h"
+#include "report/Rapport.h"
+
+#include <QApplication>
+#include <QCalendarWidget>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QUrl>
+#include <algorithm>
+
+namespace cc {
+
+namespace {
+
+constexpr double TwipsParPixel = 15.0;
+constexpr int LargeurClient = 7425;
+constexpr int HauteurClient = 5835;
+
+struct Place {
+    QWidget* widget;
+    int gauche, haut, largeur, hauteur; // twips
+};
+
+QString pourAffichage(QString texte) { return texte.replace(QStringLiteral("\r\n"), QStringLiteral("\n")); }
+
+} // namespace
+
+FenetreControle::FenetreControle(QString repertoireProgramme, Horloge horloge, Interlocuteur* interlocuteur)
+    : repertoireProgramme_(std::move(repertoireProgramme)), horloge_(std::move(horloge)),
+      interlocuteur_(interlocuteur) {
+    construire();
+}
+
+FenetreControle::~FenetreControle() = default;
+
+void FenetreControle::construire() {
+    setObjectName(QStringLiteral("frm_Controle"));
+    setWindowTitle(QStringLiteral("Controle de cohérence dossier - facture"));
+
+    auto label = [this](QLabel*& l, const char* nom, const QString& texte) {
+        l = new QLabel(texte, this);
+        l->setObjectName(QString::fromLatin1(nom));
+    };
+    auto caseACocher = [this](QCheckBox*& c, const char* nom, const QString& texte, bool coche) {
+        c = new QCheckBox(texte, this);
+        c->setObjectName(QString::fromLatin1(nom));
+        c->setChecked(coche);
+    };
+    auto calendrier = [this](QCalendarWidget*& c, const char* nom) {
+        c = new QCalendarWidget(this);
+        c->setObjectName(QString::fromLatin1(nom));
+        c->setLocale(QLocale(QLocale::French, QLocale::France));
+        c->setFirstDayOfWeek(Qt::Monday);
+        c->setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
+        c->setGridVisible(false);
+    };
+
+    label(lblBase_, "lblBase", QStringLiteral("Base de donnée :"));
+    label(lblFich_, "lblFich", QStringLiteral("Label3"));
+    label(Label1_, "Label1", QStringLiteral("Date de début :"));
+    label(lblFin_, "lblFin", QStringLiteral("Date de fin :"));
+    calendrier(dte_Date_, "dte_Date");
+    dte_Date_->setSelectedDate(QDate(2011, 1, 1));
+    calendrier(dte_Date_Fin_, "dte_Date_Fin");
+    caseACocher(chk_Facture_FactCli_, "chk_Facture_FactCli", QStringLiteral("Contrôle à partir des factures"), true);
+    label(Label2_, "Label2", QStringLiteral("Progression"));
+    prg_Facture_ = new QProgressBar(this);
+    prg_Facture_->setObjectName(QStringLiteral("prg_Facture"));
+    prg_Facture_->setRange(0, 100);
+    prg_Facture_->setValue(0);
+    prg_Facture_->setTextVisible(false);
+    caseACocher(chk_AjoutEnregistrement_, "chk_AjoutEnregistrement",
+                QStringLiteral("Ajouter les enregistrements manquants dans factCli"), false);
+    caseACocher(chk_MiseAJour_, "chk_MiseAJour", QStringLiteral("Mettre les données à jour"), false);
+    cmd_Lancer_ = new QPushButton(QStringLiteral("Lancer"), this);
+    cmd_Lancer_->setObjectName(QStringLiteral("cmd_Lancer"));
+    connect(cmd_Lancer_, &QPushButton::clicked, this, &FenetreControle::cmd_Lancer_Click);
+
+    const Place places[] = {
+        {lblBase_, 240, 240, 2055, 255},
+        {lblFich_, 2880, 240, 3135, 255},
+        {Label1_, 240, 720, 2175, 255},
+        {lblFin_, 3960, 720, 2175, 255},
+        {dte_Date_, 120, 1080, 2730, 2370},
+        {dte_Date_Fin_, 3840, 1080, 2730, 2370},
+        {chk_Facture_FactCli_, 480, 3480, 4695, 255},
+        {Label2_, 240, 3840, 2295, 255},
+        {prg_Facture_, 360, 4320, 6975, 375},
+        {chk_AjoutEnregistrement_, 480, 4800, 4335, 255},
+        {chk_MiseAJour_, 480, 5160, 4095, 255},
+        {cmd_Lancer_, 5640, 5040, 1335, 375},
+    };
+    // Where a control needs more room than the stored layout gives it, the whole layout grows
+    // evenly, so that nothing is clipped and the proportions stay.
+    echelle_ = 1.0;
+    for (const Place& p : places) {
+        const QSize besoin = p.widget->sizeHint().expandedTo(p.widget->minimumSizeHint());
+        echelle_ = std::max(echelle_, besoin.width() / (p.largeur / TwipsParPixel));
+        echelle_ = std::max(echelle_, besoin.height() / (p.hauteur / TwipsParPixel));
+    }
+    auto px = [this](int twips) { return static_cast<int>(std::lround(twips / TwipsParPixel * echelle_)); };
+    for (const Place& p : places)
+        p.widget->setGeometry(px(p.gauche), px(p.haut), px(p.largeur), px(p.hauteur));
+    setFixedSize(px(LargeurClient), px(HauteurClient));
+
+    // Focus order among the controls that can take the focus.
+    setTabOrder(dte_Date_, cmd_Lancer_);
+    setTabOrder(cmd_Lancer_, chk_MiseAJour_);
+    setTabOrder(chk_MiseAJour_, chk_Facture_FactCli_);
+    setTabOrder(chk_Facture_FactCli_, chk_AjoutEnregistrement_);
+    setTabOrder(chk_AjoutEnregistrement_, dte_Date_Fin_);
+}
+
+bool FenetreControle::Form_Load() {
+    auto session = Demarrer(interlocuteur());
+    if (!session)
+        return false;
+    Form_Load(std::move(*session));
+    return true;
+}
+
+void FenetreControle::Form_Load(Session session) {
+    session_ = std::move(session);
+    preparer();
+}
+
+void FenetreControle::preparer() {
+    prg_Facture_->setValue(0);
+    dte_Date_Fin_->setSelectedDate(horloge_().date());
+    lblFich_->setText(session_->environnement.RepertoireSociete);
+}
+
+OptionsControle FenetreControle::optionsAffichees() const {
+    OptionsControle o;
+    o.debut = dte_Date_->selectedDate();
+    o.fin = dte_Date_Fin_->selectedDate();
+    // Only a checked box counts as ticked; a greyed one does not.
+    o.aPartirDesFactures = chk_Facture_FactCli_->checkState() == Qt::Checked;
+    o.ajouter = chk_AjoutEnregistrement_->checkState() == Qt::Checked;
+    o.mettreAJour = chk_MiseAJour_->checkState() == Qt::Checked;
+    return o;
+}
+
+ResultatExecution FenetreControle::ExecuterControle() {
+    enCours_ = true;
+    setEnabled(false);
+    cmd_Lancer_->setEnabled(false);
+    Rapport rapport(repertoireProgramme_, session_->environnement.RepertoireSociete, horloge_);
+    const ContexteControle contexte{*session_->connexion, rapport, interlocuteur(), *this, horloge_};
+    depuisEvenements_.start();
+    ResultatExecution resultat = cc::ExecuterControle(contexte, optionsAffichees());
+    fichierRapport_ = resultat.fichierRapport;
+    setEnabled(true);
+    cmd_Lancer_->setEnabled(true);
+    enCours_ = false;
+    return resultat;
+}
+
+void FenetreControle::closeEvent(QCloseEvent* evenement) {
+    // The window cannot go away under a running check.
+    if (enCours_)
+        evenement->ignore();
+    else
+        evenement->accept();
+}
+
+void FenetreControle::cmd_Lancer_Click() {
+    if (!session_)
+        return;
+    const ResultatExecution resultat = ExecuterControle();
+    if (!resultat.reussi()) {
+        // A failed run is never told as a success: no end-of-run prompt.
+        interlocuteur().message(MessageEchec(*resultat.erreur, resultat.fichierRapport), titreApplication(),
+                                Icone::Critique);
+        return;
+    }
+    if (interlocuteur().question(MessageFin(fichierRapport_), titreApplication())) {
+        if (!interlocuteur().ouvrirFichier(fichierRapport_)) {
+            const Erreur e(Erreur::FichierIntrouvable,
+                           QStringLiteral("Impossible de démarrer la visionneuse pour ce fichier"));
+            interlocuteur().message(MessageEchec(e, fichierRapport_), titreApplication(), Icone::Critique);
+        }
+    }
+}
+
+void FenetreControle::message(const QString& texte, const QString& titre, Icone icone) {
+    QMessageBox boite(icone == Icone::Critique ? QMessageBox::Critical : QMessageBox::Information, titre,
+                      pourAffichage(texte), QMessageBox::Ok, isVisible() ? this : nullptr);
+    boite.exec();
+}
+
+bool FenetreControle::question(const QString& texte, const QString& titre) {
+    QMessageBox boite(QMessageBox::Information, titre, pourAffichage(texte), QMessageBox::Yes | QMessageBox::No,
+                      isVisible() ? this : nullptr);
+    boite.button(QMessageBox::Yes)->setText(QStringLiteral("&Oui"));
+    boite.button(QMessageBox::No)->setText(QStringLiteral("&Non"));
+    return boite.exec() == QMessageBox::Yes;
+}
+
+void FenetreControle::curseurAttente(bool actif) {
+    if (actif)
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QGuiApplication::restoreOverrideCursor();
+}
+
+bool FenetreControle::ouvrirFichier(const QString& chemin) {
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(chemin));
+}
+
+void FenetreControle::definirMaximum(int maximum) { prg_Facture_->setMaximum(maximum); }
+
+void FenetreControle::definirValeur(int valeur) { prg_Facture_->setValue(valeur); }
+
+void FenetreControle::traiterEvenements() {
+    // Repainting after every record would cost more than the check itself on a fast database.
+    if (depuisEvenements_.isValid() && depuisEvenements_.elapsed() < 20)
+        return;
+    QCoreApplication::processEvents();
+    depuisEvenements_.restart();
+}
+
+} // namespace cc

@@ -1,0 +1,88 @@
+#pragma once
+
+#include "app/Demarrage.h"
+#include "app/Execution.h"
+#include "checks/Controles.h"
+#include "checks/Progression.h"
+#include "data/Horloge.h"
+#include "data/Interlocuteur.h"
+
+#include <QElapsedTimer>
+#include <QWidget>
+#include <optional>
+
+class QCalendarWidget;
+class QCheckBox;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+namespace cc {
+
+// The one window: the period, the direction, the repair options and the button.
+class FenetreControle : public QWidget, public Interlocuteur, public Progression {
+    Q_OBJECT
+public:
+    // interlocuteur: who answers the boxes; the window itself when none is given.
+    explicit FenetreControle(QString repertoireProgramme, Horloge horloge = horlogeSysteme(),
+                             Interlocuteur* interlocuteur = nullptr);
+    ~FenetreControle() override;
+
+    // Start-up: environment, connection, initial values. False when the program must end.
+    bool Form_Load();
+    // Start-up with a session opened elsewhere (tests).
+    void Form_Load(Session session);
+
+    void cmd_Lancer_Click();
+    // The run proper; the result says how it ended.
+    ResultatExecution ExecuterControle();
+
+    // Interlocuteur, shown as boxes on this window.
+    void message(const QString& texte, const QString& titre, Icone icone) override;
+    bool question(const QString& texte, const QString& titre) override;
+    void curseurAttente(bool actif) override;
+    bool ouvrirFichier(const QString& chemin) override;
+
+    // Progression, on the progress bar.
+    void definirMaximum(int maximum) override;
+    void definirValeur(int valeur) override;
+    void traiterEvenements() override;
+
+    OptionsControle optionsAffichees() const;
+    const QString& FichierRapport() const { return fichierRapport_; }
+    const Session* session() const { return session_ ? &*session_ : nullptr; }
+    // The factor by which the stored layout was enlarged so that no control is clipped.
+    double echelle() const { return echelle_; }
+
+protected:
+    void closeEvent(QCloseEvent* evenement) override;
+
+private:
+    void construire();
+    void preparer();
+    Interlocuteur& interlocuteur() { return interlocuteur_ ? *interlocuteur_ : *this; }
+
+    QString repertoireProgramme_;
+    Horloge horloge_;
+    Interlocuteur* interlocuteur_;
+    std::optional<Session> session_;
+    QString fichierRapport_;
+    double echelle_ = 1.0;
+    bool enCours_ = false;
+    QElapsedTimer depuisEvenements_;
+
+    QLabel* lblBase_ = nullptr;
+    QLabel* lblFich_ = nullptr;
+    QLabel* Label1_ = nullptr;
+    QLabel* lblFin_ = nullptr;
+    QCalendarWidget* dte_Date_ = nullptr;
+    QCalendarWidget* dte_Date_Fin_ = nullptr;
+    QCheckBox* chk_Facture_FactCli_ = nullptr;
+    QLabel* Label2_ = nullptr;
+    QProgressBar* prg_Facture_ = nullptr;
+    QCheckBox* chk_AjoutEnregistrement_ = nullptr;
+    QCheckBox* chk_MiseAJour_ = nullptr;
+    QPushButton* cmd_Lancer_ = nullptr;
+};
+
+} // namespace cc

@@ -1,0 +1,155 @@
+#include "app/Lot.h"
+
+#include "app/Demarrage.h"
+#include "app/Execution.h"
+#include "report/Rapport.h"
+
+#include <QFileInfo>
+
+namespace cc {
+
+namespace {
+
+std::optional<QDate> lireJour(const QString& texte) {
+    // Exactly AAAA-MM-JJ, and a real day.
+    if (texte.size() != 10)
+        return std::nullopt;
+    const QDate d = QDate::fromString(texte, QStringLiteral("yyyy-MM-dd"));
+    if (!d.isValid())
+        return std::nullopt;
+    return d;
+}
+
+QString sansRetourChariot(QString texte) { return texte.replace(QStringLiteral("\r\n"), QStringLiteral("\n")); }
+
+} // namespace
+
+QString TexteUsage() {
+    return QStringLiteral(
+        "Usage : controle-coherence --du AAAA-MM-JJ [--au AAAA-MM-JJ] [--sens factures|factcli]\n"
+        "                          [--ajouter] [--mettre-a-jour]\n"
+        "\n"
+        "Sans argument, ouvre la fenêtre. Avec des arguments, exécute un contrôle sans fenêtre.\n"
+        "  --du AAAA-MM-JJ    premier jour de la période\n"
+        "  --au AAAA-MM-JJ    dernier jour de la période (par défaut : aujourd'hui)\n"
+        "  --sens factures    contrôle à partir des factures (par défaut)\n"
+        "  --sens factcli     contrôle à partir de FACTCLI\n"
+        "  --ajouter          ajouter les enregistrements manquants dans FACTCLI\n"
+        "  --mettre-a-jour    mettre à jour les montants différents\n"
+        "  --help             affiche cette aide\n"
+        "  --version          affiche la version\n"
+        "\n"
+        "Code de sortie : 0 rapport vide, 1 rapport non vide, 2 échec, 64 erreur d'usage.\n");
+}
+
+std::variant<ArgumentsLot, ErreurUsage> AnalyserArguments(const QStringList& arguments, const QDate& aujourdhui) {
+    ArgumentsLot lot;
+    lot.options.fin = aujourdhui;
+    bool duDonne = false;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& a = arguments.at(i);
+        auto valeur = [&](QString& v) -> bool {
+            if (i + 1 >= arguments.size())
+                return false;
+            v = arguments.at(++i);
+            return true;
+        };
+        QString v;
+        if (a == u"--help" || a == u"-h") {
+            lot.aide = true;
+        } else if (a == u"--version") {
+            lot.version = true;
+        } else if (a == u"--du" || a == u"--au") {
+            if (!valeur(v))
+                return ErreurUsage{QStringLiteral("L'option %1 attend une date AAAA-MM-JJ.").arg(a)};
+            const auto jour = lireJour(v);
+            if (!jour)
+                return ErreurUsage{QStringLiteral("Date invalide pour %1 : %2").arg(a, v)};
+            if (a == u"--du") {
+                lot.options.debut = *jour;
+                duDonne = true;
+            } else {
+                lot.options.fin = *jour;
+            }
+        } else if (a == u"--sens") {
+            if (!valeur(v))
+                return ErreurUsage{QStringLiteral("L'option --sens attend factures ou factcli.")};
+            if (v == u"factures")
+                lot.options.aPartirDesFactures = true;
+            else if (v == u"factcli")
+                lot.options.aPartirDesFactures = false;
+            else
+                return ErreurUsage{QStringLiteral("Sens inconnu : %1 (factures ou factcli)").arg(v)};
+        } else if (a == u"--ajouter") {
+            lot.options.ajouter = true;
+        } else if (a == u"--mettre-a-jour") {
+            lot.options.mettreAJour = true;
+        } else {
+            return ErreurUsage{QStringLiteral("Option inconnue : %1").arg(a)};
+        }
+    }
+    if (!duDonne && !lot.aide && !lot.version)
+        return ErreurUsage{QStringLiteral("L'option --du est obligatoire.")};
+    return lot;
+}
+
+void InterlocuteurTerminal::message(const QString& texte, const QString& titre, Icone) {
+    erreurs_ << titre << QStringLiteral(" : ") << sansRetourChariot(texte) << Qt::endl;
+}
+
+bool InterlocuteurTerminal::question(const QString& texte, const QString& titre) {
+    erreurs_ << titre << QStringLiteral(" : ") << sansRetourChariot(texte) << QStringLiteral("\n(réponse : Non)")
+             << Qt::endl;
+    return false;
+}
+
+int ExecuterLot(const QStringList& arguments, const QString& repertoireProgramme, const Horloge& horloge,
+                QTextStream& sortie, QTextStream& erreurs) {
+    const auto analyse = AnalyserArguments(arguments, horloge().date());
+    if (const auto* e = std::get_if<ErreurUsage>(&analyse)) {
+        erreurs << e->message << QStringLiteral("\n\n") << TexteUsage() << Qt::flush;
+        return SortieUsage;
+    }
+    const ArgumentsLot& lot = std::get<ArgumentsLot>(analyse);
+    if (lot.aide) {
+        sortie << TexteUsage() << Qt::flush;
+        return SortieRapportVide;
+    }
+    if (lot.version) {
+        sortie << QStringLiteral("controle-coherence ") << QStringLiteral(CC_VERSION) << Qt::endl;
+        return SortieRapportVide;
+    }
+
+    InterlocuteurTerminal interlocuteur(erreurs);
+    auto session = Demarrer(interlocuteur);
+    if (!session)
+        return SortieEchec;
+
+    Rapport rapport(repertoireProgramme, session->environnement.RepertoireSociete, horloge);
+    ProgressionMuette progression;
+    const ContexteControle contexte{*session->connexion, rapport, interlocuteur, progression, horloge};
+    const ResultatExecution resultat = ExecuterControle(contexte, lot.options);
+
+    const Compteurs& c = resultat.compteurs;
+    erreurs << QStringLiteral("Enregistrements parcourus : %1 ; lignes du rapport : %2 ; enregistrements manquants : %3 ; "
+                              "montants différents : %4 ; enregistrements ajoutés : %5 ; montants réécrits : %6")
+                   .arg(c.parcourus)
+                   .arg(resultat.lignesRapport)
+                   .arg(c.manquants)
+                   .arg(c.montantsDifferents)
+                   .arg(c.ajoutes)
+                   .arg(c.reecrits)
+            << Qt::endl;
+    if (!resultat.reussi()) {
+        interlocuteur.message(MessageEchec(*resultat.erreur, resultat.fichierRapport), titreApplication(),
+                              Icone::Critique);
+        if (!resultat.fichierRapport.isEmpty() && QFileInfo::exists(resultat.fichierRapport))
+            sortie << resultat.fichierRapport << Qt::endl;
+        return SortieEchec;
+    }
+    interlocuteur.question(MessageFin(resultat.fichierRapport), titreApplication());
+    sortie << resultat.fichierRapport << Qt::endl;
+    return resultat.lignesRapport > 0 ? SortieRapportNonVide : SortieRapportVide;
+}
+
+} // namespace cc
