@@ -1,0 +1,94 @@
+#include "app/Lot.h"
+
+#include <QTest>
+
+using namespace cc;
+
+class TestLot : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void arguments_data();
+    void arguments();
+    void usage_data();
+    void usage();
+    void terminal();
+};
+
+namespace {
+const QDate Aujourdhui(2026, 12, 8);
+}
+
+void TestLot::arguments_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QDate>("debut");
+    QTest::addColumn<QDate>("fin");
+    QTest::addColumn<bool>("factures");
+    QTest::addColumn<bool>("ajouter");
+    QTest::addColumn<bool>("maj");
+    QTest::newRow("du seul") << QStringList{"--du", "2024-01-01"} << QDate(2024, 1, 1) << Aujourdhui << true
+                             << false << false;
+    QTest::newRow("tout") << QStringList{"--du", "2024-01-01", "--au", "2024-12-31", "--sens", "factures",
+                                         "--ajouter", "--mettre-a-jour"}
+                          << QDate(2024, 1, 1) << QDate(2024, 12, 31) << true << true << true;
+    QTest::newRow("factcli") << QStringList{"--sens", "factcli", "--du", "2024-02-29"} << QDate(2024, 2, 29)
+                             << Aujourdhui << false << false << false;
+    QTest::newRow("premier jour après le dernier")
+        << QStringList{"--du", "2025-01-02", "--au", "2025-01-01"} << QDate(2025, 1, 2) << QDate(2025, 1, 1) << true
+        << false << false;
+}
+
+void TestLot::arguments() {
+    QFETCH(QStringList, args);
+    const auto r = AnalyserArguments(args, Aujourdhui);
+    QVERIFY(std::holds_alternative<ArgumentsLot>(r));
+    const auto& o = std::get<ArgumentsLot>(r).options;
+    QTEST(o.debut, "debut");
+    QTEST(o.fin, "fin");
+    QTEST(o.aPartirDesFactures, "factures");
+    QTEST(o.ajouter, "ajouter");
+    QTEST(o.mettreAJour, "maj");
+}
+
+void TestLot::usage_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::newRow("sans --du") << QStringList{"--ajouter"};
+    QTest::newRow("--du sans valeur") << QStringList{"--du"};
+    QTest::newRow("--au sans valeur") << QStringList{"--du", "2024-01-01", "--au"};
+    QTest::newRow("option inconnue") << QStringList{"--du", "2024-01-01", "--vite"};
+    QTest::newRow("argument nu") << QStringList{"2024-01-01"};
+    QTest::newRow("sens inconnu") << QStringList{"--du", "2024-01-01", "--sens", "FACTURES"};
+    QTest::newRow("30 février") << QStringList{"--du", "2024-02-30"};
+    QTest::newRow("29 février 2023") << QStringList{"--du", "2023-02-29"};
+    QTest::newRow("format court") << QStringList{"--du", "2024-1-5"};
+    QTest::newRow("format français") << QStringList{"--du", "05/01/2024"};
+    QTest::newRow("date suivie de texte") << QStringList{"--du", "2024-01-05x"};
+}
+
+void TestLot::usage() {
+    QFETCH(QStringList, args);
+    QVERIFY(std::holds_alternative<ErreurUsage>(AnalyserArguments(args, Aujourdhui)));
+}
+
+void TestLot::terminal() {
+    // Help and version need no --du and print to standard output.
+    QVERIFY(std::get<ArgumentsLot>(AnalyserArguments({"--help"}, Aujourdhui)).aide);
+    QVERIFY(std::get<ArgumentsLot>(AnalyserArguments({"--version"}, Aujourdhui)).version);
+    QString sortie, erreurs;
+    QTextStream s(&sortie), e(&erreurs);
+    QCOMPARE(ExecuterLot({"--help"}, QDir::tempPath(), horlogeSysteme(), s, e), SortieRapportVide);
+    QVERIFY(sortie.contains(QStringLiteral("--mettre-a-jour")));
+    QVERIFY(erreurs.isEmpty());
+    sortie.clear();
+    QCOMPARE(ExecuterLot({"--du", "2024-13-01"}, QDir::tempPath(), horlogeSysteme(), s, e), SortieUsage);
+    QVERIFY(sortie.isEmpty());
+    QVERIFY(erreurs.contains(QStringLiteral("2024-13-01")));
+    // A box's CR LF becomes a plain line feed on the terminal.
+    erreurs.clear();
+    InterlocuteurTerminal t(e);
+    QVERIFY(!t.question(QStringLiteral("a\r\nb"), QStringLiteral("T")));
+    QVERIFY(!erreurs.contains(u'\r'));
+    QVERIFY(erreurs.contains(QStringLiteral("a\nb")));
+}
+
+QTEST_GUILESS_MAIN(TestLot)
+#include "tst_Lot.moc"
