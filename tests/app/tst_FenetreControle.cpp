@@ -1,0 +1,265 @@
+#include "BaseTest.h"
+#include "InterlocuteurTest.h"
+#include "app/FenetreControle.h"
+#include "data/Environnement.h"
+
+#include <QCalendarWidget>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace cc;
+using namespace cc::test;
+
+class TestFenetreControle : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void controles_data();
+    void controles();
+    void disposition();
+    void ordreDeTabulation();
+    void demarrageSansSociete();
+    void demarrageEtLancement();
+    void echecDuTraitement();
+    void visionneuseIntrouvable();
+
+private:
+    QTemporaryDir config_;
+    const QDateTime maintenant_{QDate(2026, 12, 8), QTime(10, 15, 30)};
+    Horloge horloge() const {
+        return [t = maintenant_] { return t; };
+    }
+};
+
+void TestFenetreControle::initTestCase() {
+    // The host settings of these tests live in a folder of their own, never the user's.
+    QVERIFY(config_.isValid());
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config_.path()));
+}
+
+void TestFenetreControle::controles_data() {
+    QTest::addColumn<QString>("nom");
+    QTest::addColumn<QString>("texte");
+    QTest::newRow("lblBase") << "lblBase" << "Base de donnée :";
+    QTest::newRow("lblFich") << "lblFich" << "Label3";
+    QTest::newRow("Label1") << "Label1" << "Date de début :";
+    QTest::newRow("lblFin") << "lblFin" << "Date de fin :";
+    QTest::newRow("Label2") << "Label2" << "Progression";
+    QTest::newRow("chk_Facture_FactCli") << "chk_Facture_FactCli" << "Contrôle à partir des factures";
+    QTest::newRow("chk_AjoutEnregistrement") << "chk_AjoutEnregistrement"
+                                             << "Ajouter les enregistrements manquants dans factCli";
+    QTest::newRow("chk_MiseAJour") << "chk_MiseAJour" << "Mettre les données à jour";
+    QTest::newRow("cmd_Lancer") << "cmd_Lancer" << "Lancer";
+}
+
+void TestFenetreControle::controles() {
+    QFETCH(QString, nom);
+    QFETCH(QString, texte);
+    FenetreControle f(QDir::tempPath(), horloge());
+    QCOMPARE(f.objectName(), QStringLiteral("frm_Controle"));
+    QCOMPARE(f.windowTitle(), QStringLiteral("Controle de cohérence dossier - facture"));
+    QWidget* w = f.findChild<QWidget*>(nom);
+    QVERIFY(w);
+    if (auto* l = qobject_cast<QLabel*>(w))
+        QCOMPARE(l->text(), texte);
+    else if (auto* b = qobject_cast<QAbstractButton*>(w))
+        QCOMPARE(b->text(), texte);
+    // Initial states before any start-up.
+    QCOMPARE(f.findChild<QCalendarWidget*>("dte_Date")->selectedDate(), QDate(2011, 1, 1));
+    QVERIFY(f.findChild<QCheckBox*>("chk_Facture_FactCli")->isChecked());
+    QVERIFY(!f.findChild<QCheckBox*>("chk_AjoutEnregistrement")->isChecked());
+    QVERIFY(!f.findChild<QCheckBox*>("chk_MiseAJour")->isChecked());
+    auto* prg = f.findChild<QProgressBar*>("prg_Facture");
+    QCOMPARE(prg->minimum(), 0);
+    QCOMPARE(prg->maximum(), 100);
+    QCOMPARE(prg->value(), 0);
+}
+
+void TestFenetreControle::disposition() {
+    FenetreControle f(QDir::tempPath(), horloge());
+    f.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&f));
+    QVERIFY(f.echelle() >= 1.0);
+    const QList<QWidget*> enfants = f.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+    QCOMPARE(enfants.size(), 12);
+    for (QWidget* w : enfants) {
+        // Inside the window, and never smaller than it asks to be.
+        QVERIFY2(f.rect().contains(w->geometry()), qPrintable(w->objectName()));
+        const QSize besoin = w->minimumSizeHint();
+        QVERIFY2(w->width() >= besoin.width() && w->height() >= besoin.height(), qPrintable(w->objectName()));
+        if (qobject_cast<QLabel*>(w) || qobject_cast<QAbstractButton*>(w))
+            QVERIFY2(w->width() >= w->sizeHint().width(), qPrintable(w->objectName()));
+        for (QWidget* autre : enfants)
+            if (autre != w)
+                QVERIFY2(!w->geometry().intersects(autre->geometry()),
+                         qPrintable(w->objectName() + QStringLiteral(" / ") + autre->objectName()));
+    }
+    // The stored proportions are kept: the button's left edge stays at 5640 of 7425 twips.
+    QCOMPARE(qRound(f.findChild<QWidget*>("cmd_Lancer")->x() * 7425.0 / f.width() / 15), qRound(5640 / 15.0));
+}
+
+void TestFenetreControle::ordreDeTabulation() {
+    FenetreControle f(QDir::tempPath(), horloge());
+    const QStringList attendu{"dte_Date", "cmd_Lancer", "chk_MiseAJour", "chk_Facture_FactCli",
+                              "chk_AjoutEnregistrement", "dte_Date_Fin"};
+    QStringList vu;
+    QWidget* w = f.findChild<QWidget*>("dte_Date");
+    for (int i = 0; i < 200 && vu.size() < attendu.size(); ++i) {
+        if (w->parentWidget() == &f && w->focusPolicy() & Qt::TabFocus)
+            vu.append(w->objectName());
+        w = w->nextInFocusChain();
+    }
+    QCOMPARE(vu, attendu);
+}
+
+void TestFenetreControle::demarrageSansSociete() {
+    InterlocuteurTest utilisateur;
+    FenetreControle f(QDir::tempPath(), horloge(), &utilisateur);
+    QVERIFY(!f.Form_Load());
+    QCOMPARE(utilisateur.textes(),
+             QStringList{QStringLiteral("Aucune société n'est actuellement active.\r\nVeuillez relancer VENDRAX.")});
+    QCOMPARE(utilisateur.boites.first().icone, Icone::Critique);
+    QCOMPARE(utilisateur.boites.first().titre, titreApplication());
+}
+
+void TestFenetreControle::demarrageEtLancement() {
+    QTemporaryDir dossier;
+    const QString base = dossier.filePath(QStringLiteral("base"));
+    QVERIFY(QDir().mkpath(base + QStringLiteral("/SOC 1")));
+    {
+        BaseTest b(base + QStringLiteral("/SOC 1/vendrax.mdb"));
+        b.facture("F1", "2026-03-01", "", tranche(1, "100.00", "DV1", "D1") + tranche(2, "20.50", "DV1", "D1"));
+        b.facture("F2", "2026-03-02 08:30:00", "D2", tranche(1, "50", "DV2", "D2"));
+        b.facture("F3", "2026-04-01", "", tranche(1, "5", "", "D3"));
+        b.factCli("F2", "D2", "2026-03-02", "DV2", "01/03/2026 10:00", 50.0);
+    }
+    {
+        QSettings s(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("VB and VBA Program Settings"),
+                    QStringLiteral("VENDRAX9"));
+        s.setValue(QStringLiteral("Répertoire de base/Nom"), base);
+        s.setValue(QStringLiteral("Société active/Répertoire"), QStringLiteral("SOC 1"));
+    }
+    const QString programme = dossier.filePath(QStringLiteral("programme avec blanc"));
+    QVERIFY(QDir().mkpath(programme));
+
+    InterlocuteurTest utilisateur;
+    utilisateur.reponse = true;
+    FenetreControle f(programme, horloge(), &utilisateur);
+    QVERIFY(f.Form_Load());
+    QVERIFY(utilisateur.boites.isEmpty());
+    QCOMPARE(f.findChild<QLabel*>("lblFich")->text(), QStringLiteral("SOC 1"));
+    QCOMPARE(f.findChild<QCalendarWidget*>("dte_Date_Fin")->selectedDate(), QDate(2026, 12, 8));
+    f.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&f));
+
+    f.findChild<QCalendarWidget*>("dte_Date")->setSelectedDate(QDate(2026, 3, 1));
+    f.findChild<QCalendarWidget*>("dte_Date_Fin")->setSelectedDate(QDate(2026, 3, 31));
+    f.findChild<QCheckBox*>("chk_AjoutEnregistrement")->setChecked(true);
+    QTest::mouseClick(f.findChild<QPushButton*>("cmd_Lancer"), Qt::LeftButton);
+
+    const QString rapport = programme + QStringLiteral("/ResultatControl.SOC 1.2026-12-08-10-15-30.txt");
+    QCOMPARE(f.FichierRapport(), rapport);
+    QCOMPARE(utilisateur.boites.size(), 1);
+    QVERIFY(utilisateur.boites.first().question);
+    QCOMPARE(utilisateur.boites.first().texte,
+             QStringLiteral("Traitement terminé, le rapport à été généré.\r\n Désirez-vous ouvrir le fichier ? \r\n") +
+                 rapport);
+    QCOMPARE(utilisateur.fichiersOuverts, QStringList{rapport});
+    auto* prg = f.findChild<QProgressBar*>("prg_Facture");
+    QCOMPARE(prg->maximum(), 2);
+    QCOMPARE(prg->value(), 2);
+    QVERIFY(f.isEnabled());
+    QVERIFY(f.findChild<QPushButton*>("cmd_Lancer")->isEnabled());
+
+    QFile fichier(rapport);
+    QVERIFY(fichier.open(QIODevice::ReadOnly));
+    QCOMPARE(fichier.readAll(), QByteArray("Erreur sur la facture : F1 et le dossier : D1\r\n"
+                                           "L'enregistrement est manquant\r\n"));
+    BaseTest* rien = nullptr;
+    Q_UNUSED(rien);
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("verif"));
+    {
+        db.setDatabaseName(base + QStringLiteral("/SOC 1/vendrax.mdb"));
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        QVERIFY(q.exec(QStringLiteral("SELECT NUM_FACTURE, NUM_DOSSIER, JOUR, NUM_DEVIS, DATE_MAJ, Montant "
+                                      "FROM FACTCLI ORDER BY rowid")));
+        QStringList lignes;
+        while (q.next()) {
+            QStringList c;
+            for (int i = 0; i < 6; ++i)
+                c.append(q.value(i).toString());
+            lignes.append(c.join(u'|'));
+        }
+        QCOMPARE(lignes, (QStringList{"F2|D2|2026-03-02|DV2|01/03/2026 10:00|50",
+                                      "F1|D1|2026-03-01|DV1|08/12/2026 10:15|120.5"}));
+        db.close();
+    }
+    db = QSqlDatabase();
+    QSqlDatabase::removeDatabase(QStringLiteral("verif"));
+}
+
+void TestFenetreControle::echecDuTraitement() {
+    QTemporaryDir dossier;
+    const QString chemin = dossier.filePath(QStringLiteral("vendrax.mdb"));
+    {
+        BaseTest b(chemin);
+        b.facture("F1", "2026-03-01", "", tranche(1, "100.00", "DV1", "D1"));
+        b.facture("F2", "2026-03-02", "", tranche(1, "100.00", "DV1", "D2"));
+        // A database that lacks the table makes the first lookup fail half-way through the run.
+        b.executer(QStringLiteral("DROP TABLE FACTCLI"));
+    }
+    Session session;
+    session.environnement.RepertoireSociete = QStringLiteral("SOC");
+    session.connexion = Connexion::ouvrirSQLite(chemin);
+    InterlocuteurTest utilisateur;
+    FenetreControle f(dossier.path(), horloge(), &utilisateur);
+    f.Form_Load(std::move(session));
+    f.findChild<QCalendarWidget*>("dte_Date")->setSelectedDate(QDate(2026, 1, 1));
+    QTest::mouseClick(f.findChild<QPushButton*>("cmd_Lancer"), Qt::LeftButton);
+
+    // One error box with a number, the description and the report's path; no end-of-run prompt.
+    QCOMPARE(utilisateur.boites.size(), 1);
+    const auto& boite = utilisateur.boites.first();
+    QVERIFY(!boite.question);
+    QCOMPARE(boite.icone, Icone::Critique);
+    QVERIFY2(boite.texte.startsWith(QStringLiteral("Erreur ")), qPrintable(boite.texte));
+    QVERIFY(boite.texte.contains(f.FichierRapport()));
+    QVERIFY(QFile::exists(f.FichierRapport()));
+    QVERIFY(f.isEnabled());
+    QVERIFY(f.findChild<QPushButton*>("cmd_Lancer")->isEnabled());
+}
+
+void TestFenetreControle::visionneuseIntrouvable() {
+    QTemporaryDir dossier;
+    const QString chemin = dossier.filePath(QStringLiteral("vendrax.mdb"));
+    { BaseTest b(chemin); }
+    Session session;
+    session.environnement.RepertoireSociete = QStringLiteral("SOC");
+    session.connexion = Connexion::ouvrirSQLite(chemin);
+    InterlocuteurTest utilisateur;
+    utilisateur.reponse = true;
+    utilisateur.visionneuseDisponible = false;
+    FenetreControle f(dossier.path(), horloge(), &utilisateur);
+    f.Form_Load(std::move(session));
+    auto* prg = f.findChild<QProgressBar*>("prg_Facture");
+    prg->setValue(40);
+    QTest::mouseClick(f.findChild<QPushButton*>("cmd_Lancer"), Qt::LeftButton);
+    // An empty period leaves the bar as it was; the empty report is still named.
+    QCOMPARE(prg->value(), 40);
+    QCOMPARE(QFileInfo(f.FichierRapport()).size(), 0);
+    QCOMPARE(utilisateur.boites.size(), 2);
+    QVERIFY(utilisateur.boites.at(0).question);
+    QCOMPARE(utilisateur.boites.at(1).icone, Icone::Critique);
+    QVERIFY(utilisateur.boites.at(1).texte.startsWith(QStringLiteral("Erreur 53 : ")));
+}
+
+QTEST_MAIN(TestFenetreControle)
+#include "tst_FenetreControle.moc"
