@@ -1,1 +1,242 @@
-int main() { return 0; }
+// generer-demo: writes a demo company from nothing (its base directory, its database and the host
+// product's settings that point at it), so that the program can be tried and measured without a host
+// installation.
+
+#include "Generateur.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QSettings>
+#include <cstdio>
+#include <optional>
+
+using namespace cc::demo;
+
+namespace {
+
+constexpr int sortieUsage = 64;
+constexpr int sortieEchec = 2;
+
+void ecrire(const QString& texte) {
+    std::fputs(texte.toLocal8Bit().constData(), stderr);
+    std::fputs("\n", stderr);
+}
+
+int usage(const QString& message) {
+    ecrire(QStringLiteral("generer-demo : %1").arg(message));
+    ecrire(QStringLiteral("Essayez « generer-demo --aide »."));
+    return sortieUsage;
+}
+
+std::optional<qint64> entier(const QString& texte, qint64 min, qint64 max) {
+    bool ok = false;
+    const qint64 v = texte.toLongLong(&ok);
+    if (!ok || v < min || v > max)
+        return std::nullopt;
+    return v;
+}
+
+std::optional<double> pourcentage(const QString& texte) {
+    bool ok = false;
+    const double v = QString(texte).replace(u',', u'.').toDouble(&ok);
+    if (!ok || !(v >= 0.0 && v <= 100.0))
+        return std::nullopt;
+    return v;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("generer-demo"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Crée une société de démonstration : le répertoire de "
+                                                    "base, la base vendrax.mdb (SQLite) de la société "
+                                                    "avec ses factures, ses avoirs et une table FACTCLI "
+                                                    "volontairement imparfaite, et les réglages qui en "
+                                                    "font la société active, sous DOSSIER/config."));
+    const QCommandLineOption aide({QStringLiteral("h"), QStringLiteral("aide"), QStringLiteral("help")},
+                                  QStringLiteral("Affiche cette aide."));
+    const QCommandLineOption sortie(QStringLiteral("sortie"),
+                                    QStringLiteral("Dossier où tout est écrit (obligatoire)."),
+                                    QStringLiteral("DOSSIER"));
+    const QCommandLineOption societe(QStringLiteral("societe"),
+                                     QStringLiteral("Répertoire de la société (défaut : SOCDEMO)."),
+                                     QStringLiteral("NOM"), QStringLiteral("SOCDEMO"));
+    const QCommandLineOption factures(QStringLiteral("factures"),
+                                      QStringLiteral("Nombre de factures, avoirs compris (défaut : 300)."),
+                                      QStringLiteral("N"), QStringLiteral("300"));
+    const QCommandLineOption graine(QStringLiteral("graine"),
+                                    QStringLiteral("Graine du tirage : même graine, même base (défaut : 1)."),
+                                    QStringLiteral("S"), QStringLiteral("1"));
+    const QCommandLineOption debut(
+        QStringLiteral("debut"),
+        QStringLiteral("Premier jour de la période (défaut : 1er janvier de l'an dernier)."),
+        QStringLiteral("AAAA-MM-JJ"));
+    const QCommandLineOption fin(
+        QStringLiteral("fin"),
+        QStringLiteral("Dernier jour de la période (défaut : 31 décembre de l'an dernier)."),
+        QStringLiteral("AAAA-MM-JJ"));
+    const QCommandLineOption anciennes(
+        QStringLiteral("anciennes"),
+        QStringLiteral("Nombre de factures de l'ancienne version pour DOS parmi les factures (défaut : 0)."),
+        QStringLiteral("N"), QStringLiteral("0"));
+    const QCommandLineOption taux(
+        QStringLiteral("taux-anomalies"),
+        QStringLiteral("Pourcentage des couples facture-dossier dont la ligne FACTCLI est "
+                       "manquante, fausse, doublée ou accompagnée d'une ligne en trop "
+                       "(défaut : 5)."),
+        QStringLiteral("P"), QStringLiteral("5"));
+    const QCommandLineOption lignes(QStringLiteral("lignes-moyennes"),
+                                    QStringLiteral("Nombre moyen de lignes par facture (défaut : 6)."),
+                                    QStringLiteral("N"), QStringLiteral("6"));
+    const QCommandLineOption dossiers(QStringLiteral("dossiers-max"),
+                                      QStringLiteral("Nombre maximal de dossiers par facture (défaut : 3)."),
+                                      QStringLiteral("N"), QStringLiteral("3"));
+    const QCommandLineOption remises(QStringLiteral("remises"),
+                                     QStringLiteral("Pourcentage des lignes ayant une ligne FACTURES_LIGNE "
+                                                    "(défaut : 50)."),
+                                     QStringLiteral("P"), QStringLiteral("50"));
+    const QCommandLineOption sansIndex(
+        QStringLiteral("sans-index"), QStringLiteral("Ne crée pas les index sur les numéros de facture et de "
+                                                     "dossier."));
+    parser.addOptions({aide, sortie, societe, factures, graine, debut, fin, anciennes, taux, lignes, dossiers,
+                       remises, sansIndex});
+
+    if (!parser.parse(QCoreApplication::arguments()))
+        return usage(parser.errorText());
+    if (parser.isSet(aide)) {
+        std::fputs(parser.helpText().toLocal8Bit().constData(), stdout);
+        return 0;
+    }
+    if (!parser.positionalArguments().isEmpty())
+        return usage(QStringLiteral("argument inattendu : %1").arg(parser.positionalArguments().front()));
+    if (!parser.isSet(sortie) || parser.value(sortie).isEmpty())
+        return usage(QStringLiteral("l'option --sortie est obligatoire."));
+
+    ParametresDemo p;
+    const QString nom = parser.value(societe);
+    if (nom.isEmpty() || nom == u"." || nom == u".." || nom.contains(u'/') || nom.contains(u'\\'))
+        return usage(QStringLiteral("nom de société invalide : « %1 ».").arg(nom));
+    const auto nombre = entier(parser.value(factures), 0, 10'000'000);
+    if (!nombre)
+        return usage(QStringLiteral("nombre de factures invalide : « %1 ».").arg(parser.value(factures)));
+    p.factures = *nombre;
+    bool ok = false;
+    p.graine = parser.value(graine).toULongLong(&ok);
+    if (!ok)
+        return usage(QStringLiteral("graine invalide : « %1 ».").arg(parser.value(graine)));
+    const auto nombreAnciennes = entier(parser.value(anciennes), 0, p.factures);
+    if (!nombreAnciennes)
+        return usage(
+            QStringLiteral("nombre de factures anciennes invalide (de 0 au nombre de factures) : « %1 ».")
+                .arg(parser.value(anciennes)));
+    p.anciennes = *nombreAnciennes;
+    const auto tauxAnomalies = pourcentage(parser.value(taux));
+    if (!tauxAnomalies)
+        return usage(
+            QStringLiteral("taux d'anomalies invalide (de 0 à 100) : « %1 ».").arg(parser.value(taux)));
+    p.tauxAnomalies = *tauxAnomalies;
+    const auto moyenne = entier(parser.value(lignes), 1, 30);
+    if (!moyenne)
+        return usage(QStringLiteral("nombre moyen de lignes invalide (de 1 à 30) : « %1 ».")
+                         .arg(parser.value(lignes)));
+    p.lignesMoyennes = static_cast<int>(*moyenne);
+    const auto maximum = entier(parser.value(dossiers), 1, 20);
+    if (!maximum)
+        return usage(QStringLiteral("nombre maximal de dossiers invalide (de 1 à 20) : « %1 ».")
+                         .arg(parser.value(dossiers)));
+    p.dossiersMax = static_cast<int>(*maximum);
+    const auto partRemises = pourcentage(parser.value(remises));
+    if (!partRemises)
+        return usage(
+            QStringLiteral("part des remises invalide (de 0 à 100) : « %1 ».").arg(parser.value(remises)));
+    p.partRemises = *partRemises;
+    p.index = !parser.isSet(sansIndex);
+
+    // By default the last full year.
+    const int anDernier = QDate::currentDate().year() - 1;
+    const auto jour = [&](const QCommandLineOption& option) -> std::optional<QDate> {
+        if (!parser.isSet(option))
+            return QDate();
+        const QDate d = QDate::fromString(parser.value(option), QStringLiteral("yyyy-MM-dd"));
+        return d.isValid() ? std::optional(d) : std::nullopt;
+    };
+    const auto jourDebut = jour(debut);
+    const auto jourFin = jour(fin);
+    if (!jourDebut || !jourFin)
+        return usage(QStringLiteral("date invalide, attendu AAAA-MM-JJ."));
+    p.debut = *jourDebut;
+    p.fin = *jourFin;
+    if (!p.debut.isValid() && !p.fin.isValid()) {
+        p.debut = QDate(anDernier, 1, 1);
+        p.fin = QDate(anDernier, 12, 31);
+    } else if (!p.fin.isValid()) {
+        p.fin = p.debut.addYears(1).addDays(-1);
+    } else if (!p.debut.isValid()) {
+        p.debut = p.fin.addYears(-1).addDays(1);
+    }
+    if (p.debut > p.fin)
+        return usage(QStringLiteral("le premier jour de la période est après le dernier."));
+    if (p.debut.year() < 1000 || p.fin.year() > 9999)
+        return usage(QStringLiteral("période hors des années 1000 à 9999."));
+
+    QDir dossierSortie(parser.value(sortie));
+    const QString racine = dossierSortie.absolutePath();
+    const QString repertoireBase = racine + QStringLiteral("/base");
+    const QString repertoireSociete = repertoireBase + u'/' + nom;
+    // The settings go under the output folder, never into the user's own configuration; this has to
+    // happen before the first use of QSettings, which keeps the location it finds then.
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(racine + QStringLiteral("/config")));
+
+    if (!QDir().mkpath(repertoireSociete)) {
+        ecrire(QStringLiteral("generer-demo : impossible de créer %1").arg(repertoireSociete));
+        return sortieEchec;
+    }
+
+    QElapsedTimer chrono;
+    chrono.start();
+    BilanDemo b;
+    try {
+        b = GenererSociete(p, repertoireSociete + QStringLiteral("/vendrax.mdb"));
+    } catch (const ErreurDemo& e) {
+        ecrire(QStringLiteral("generer-demo : %1").arg(QString::fromStdString(e.what())));
+        return sortieEchec;
+    }
+
+    QSettings reglages(QSettings::NativeFormat, QSettings::UserScope,
+                       QStringLiteral("VB and VBA Program Settings"), QStringLiteral("VENDRAX9"));
+    reglages.setValue(QStringLiteral("Répertoire de base/Nom"), repertoireBase);
+    reglages.setValue(QStringLiteral("Société active/Répertoire"), nom);
+    reglages.sync();
+    if (reglages.status() != QSettings::NoError) {
+        ecrire(QStringLiteral("generer-demo : impossible d'écrire les réglages dans %1")
+                   .arg(reglages.fileName()));
+        return sortieEchec;
+    }
+
+    // The company name goes in last, so that a "%" in it is never taken for a place holder.
+    const QString chiffres =
+        QStringLiteral(
+            "%1 factures (%2 avoirs, %3 anciennes), %4 lignes, %5 lignes de remise, %6 lignes FACTCLI ; "
+            "anomalies : %7 manquantes, %8 montants faux, %9 en trop, ")
+            .arg(b.factures)
+            .arg(b.avoirs)
+            .arg(b.anciennes)
+            .arg(b.lignes)
+            .arg(b.lignesRemise)
+            .arg(b.lignesFactCli)
+            .arg(b.manquantes)
+            .arg(b.montantsFaux)
+            .arg(b.enTrop) +
+        QStringLiteral("%1 doublons ; %2 s")
+            .arg(b.doublons)
+            .arg(static_cast<double>(chrono.elapsed()) / 1000.0, 0, 'f', 1);
+    ecrire(QStringLiteral("generer-demo : ") + nom + QStringLiteral(" du ") + p.debut.toString(Qt::ISODate) +
+           QStringLiteral(" au ") + p.fin.toString(Qt::ISODate) + QStringLiteral(" : ") + chiffres);
+    return 0;
+}
