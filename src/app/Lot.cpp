@@ -4,7 +4,10 @@
 #include "app/Execution.h"
 #include "report/Rapport.h"
 
+#include <QElapsedTimer>
 #include <QFileInfo>
+
+#include <sys/resource.h>
 
 namespace cc {
 
@@ -18,6 +21,13 @@ std::optional<QDate> lireJour(const QString& texte) {
     if (!d.isValid())
         return std::nullopt;
     return d;
+}
+
+long memoireMaximaleKo() {
+    rusage usage{};
+    if (getrusage(RUSAGE_SELF, &usage) != 0)
+        return -1;
+    return usage.ru_maxrss;
 }
 
 QString sansRetourChariot(QString texte) { return texte.replace(QStringLiteral("\r\n"), QStringLiteral("\n")); }
@@ -36,6 +46,7 @@ QString TexteUsage() {
         "  --sens factcli     contrôle à partir de FACTCLI\n"
         "  --ajouter          ajouter les enregistrements manquants dans FACTCLI\n"
         "  --mettre-a-jour    mettre à jour les montants différents\n"
+        "  --statistiques     ajoute une ligne de mesures (instructions, lignes lues, mémoire, durée)\n"
         "  --help             affiche cette aide\n"
         "  --version          affiche la version\n"
         "\n"
@@ -80,6 +91,8 @@ std::variant<ArgumentsLot, ErreurUsage> AnalyserArguments(const QStringList& arg
                 lot.options.aPartirDesFactures = false;
             else
                 return ErreurUsage{QStringLiteral("Sens inconnu : %1 (factures ou factcli)").arg(v)};
+        } else if (a == u"--statistiques") {
+            lot.statistiques = true;
         } else if (a == u"--ajouter") {
             lot.options.ajouter = true;
         } else if (a == u"--mettre-a-jour") {
@@ -120,6 +133,8 @@ int ExecuterLot(const QStringList& arguments, const QString& repertoireProgramme
         return SortieRapportVide;
     }
 
+    QElapsedTimer chrono;
+    chrono.start();
     InterlocuteurTerminal interlocuteur(erreurs);
     auto session = Demarrer(interlocuteur);
     if (!session)
@@ -140,6 +155,15 @@ int ExecuterLot(const QStringList& arguments, const QString& repertoireProgramme
                    .arg(c.ajoutes)
                    .arg(c.reecrits)
             << Qt::endl;
+    if (lot.statistiques) {
+        const Connexion& c = *session->connexion;
+        erreurs << QStringLiteral("Statistiques : instructions %1 ; lignes lues %2 ; mémoire maximale %3 Ko ; durée %4 ms")
+                       .arg(c.instructionsExecutees())
+                       .arg(c.lignesLues())
+                       .arg(memoireMaximaleKo())
+                       .arg(chrono.elapsed())
+                << Qt::endl;
+    }
     if (!resultat.reussi()) {
         interlocuteur.message(MessageEchec(*resultat.erreur, resultat.fichierRapport), titreApplication(),
                               Icone::Critique);

@@ -21,6 +21,7 @@ struct ArgumentsLot {
     OptionsControle options;
     bool aide = false;
     bool version = false;
+    bool statistiques = false; // one more line on standard error: statements, rows, memory, time
 };
 
 struct ErreurUsage {
