@@ -1,0 +1,354 @@
+#include "data/ConnexionBase.h"
+
+#include "report/Windows1252.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSqlDatabase>
+#include <exception>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+#include <sql.h>
+#include <sqlext.h>
+
+namespace cc {
+
+namespace {
+
+// The number that a missing provider had: the box then says the drivers may be badly installed.
+constexpr int kPiloteIntrouvable = 3706;
+
+// The SQL Server login, given apart from the connection string, and the Jet database password.
+const QString kUtilisateurSql = QStringLiteral("VENDRAX");
+const QString kMotDePasseSql = QStringLiteral("MBRTQL");
+const QString kMotDePasseJet = QStringLiteral("mbrtql");
+
+// Time-outs of the older SQL Server driver; the newer one keeps those the original left by default.
+constexpr int kDelaiConnexionAncien = 10;
+constexpr int kDelaiRequeteAncien = 120;
+constexpr int kDelaiConnexionDefaut = 15;
+constexpr int kDelaiRequeteDefaut = 30;
+
+// Busy time-out of an SQLite file, so that the host product writing at the same moment makes us wait.
+constexpr int kDelaiOccupeSQLiteMs = 10000;
+
+const QString kPilote18 = QStringLiteral("ODBC Driver 18 for SQL Server");
+const QString kPilote17 = QStringLiteral("ODBC Driver 17 for SQL Server");
+const QString kPiloteFreeTds = QStringLiteral("FreeTDS");
+const QString kPiloteMdbTools = QStringLiteral("MDBTools");
+
+QString premierInstalle(const QStringList& voulus, const QStringList& pilotes) {
+    for (const QString& p : voulus) {
+        if (pilotes.contains(p, Qt::CaseInsensitive))
+            return p;
+    }
+    return {};
+}
+
+QString attribut(const QString& nom, const QString& valeur) {
+    return nom + u'=' + ValeurOdbc(valeur);
+}
+
+std::unique_ptr<Connexion> ouvrirOdbc(const ParametresOdbc& p) {
+    if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QODBC")))
+        throw Erreur(kPiloteIntrouvable, QStringLiteral("Le module ODBC de Qt (QODBC) n'est pas installé."));
+    std::unique_ptr<Connexion> connexion;
+    try {
+        connexion =
+            Connexion::ouvrirOdbc(p.chaine, p.utilisateur, p.motDePasse, p.dialecte, p.delaiConnexionS);
+    } catch (const Erreur& e) {
+        throw ErreurPilote(e, QStringLiteral("QODBC"));
+    }
+    connexion->definirDelaiRequete(p.delaiRequeteS);
+    return connexion;
+}
+
+std::unique_ptr<Connexion> ouvrirJet(const QString& chemin) {
+    if (!QFileInfo::exists(chemin))
+        throw Erreur(Erreur::FichierIntrouvable,
+                     QStringLiteral("Fichier introuvable : %1").arg(QDir::toNativeSeparators(chemin)));
+    if (EstBaseSQLite(chemin)) {
+        if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QSQLITE")))
+            throw Erreur(kPiloteIntrouvable,
+                         QStringLiteral("Le module SQLite de Qt (QSQLITE) n'est pas installé."));
+        try {
+            return Connexion::ouvrirSQLite(chemin, kDelaiOccupeSQLiteMs);
+        } catch (const Erreur& e) {
+            throw ErreurPilote(e, QStringLiteral("SQLite"));
+        }
+    }
+    return ouvrirOdbc(ParametresJet(chemin, PilotesOdbcInstalles()));
+}
+
+std::unique_ptr<Connexion> ouvrir(const Environnement& env, const QString& chemin, TypeSource type) {
+    if (type == TypeSource::SqlServer)
+        return ouvrirOdbc(ParametresSqlServer(env, chemin, PilotesOdbcInstalles()));
+    return ouvrirJet(chemin);
+}
+
+} // namespace
+
+TypeSource LireFichierSqlServer(Environnement& env) {
+    const QString chemin = env.RepertoireBase + QDir::separator() + QStringLiteral("SQLSERVER.DAT");
+    if (!EstFichierNormal(chemin))
+        return TypeSource::Jet;
+    // A file that cannot be read is as a file without values: the connection then says what fails.
+    QFile fichier(chemin);
+    if (fichier.open(QIODevice::ReadOnly)) {
+        QByteArray octets = fichier.read(64 * 1024);
+        QString texte;
+        if (octets.startsWith("\xEF\xBB\xBF"))
+            texte = QString::fromUtf8(octets.mid(3));
+        else
+            texte = DecoderWindows1252(octets);
+        const QStringList valeurs = LireValeursDelimitees(texte, 2);
+        if (valeurs.size() > 0)
+            env.ServeurSQL = valeurs.at(0);
+        if (valeurs.size() > 1)
+            env.VersionSQL = valeurs.at(1);
+    }
+    return TypeSource::SqlServer;
+}
+
+QString NomBaseSql(const QString& chemin) {
+    const QString p = QDir::fromNativeSeparators(chemin);
+    const qsizetype dernier = p.lastIndexOf(u'/');
+    if (dernier < 0)
+        return {};
+    const qsizetype avant = dernier > 0 ? p.lastIndexOf(u'/', dernier - 1) : -1;
+    return p.mid(avant + 1, dernier - avant - 1);
+}
+
+QStringList LireValeursDelimitees(QStringView texte, int nombreMax) {
+    QStringList valeurs;
+    const qsizetype n = texte.size();
+    const auto blanc = [](QChar c) { return c == u' ' || c == u'\t'; };
+    const auto finDeValeur = [](QChar c) { return c == u',' || c == u'\r' || c == u'\n'; };
+    qsizetype i = 0;
+    while (i < n && valeurs.size() < nombreMax) {
+        while (i < n && blanc(texte[i]))
+            ++i;
+        QString valeur;
+        if (i < n && texte[i] == u'"') {
+            const qsizetype debut = i + 1;
+            qsizetype fin = texte.indexOf(u'"', debut);
+            if (fin < 0)
+                fin = n;
+            valeur = texte.mid(debut, fin - debut).toString();
+            // Whatever follows the closing quote up to the separator is not part of the value.
+            i = fin;
+            while (i < n && !finDeValeur(texte[i]))
+                ++i;
+        } else {
+            const qsizetype debut = i;
+            while (i < n && !finDeValeur(texte[i]))
+                ++i;
+            qsizetype fin = i;
+            while (fin > debut && blanc(texte[fin - 1]))
+                --fin;
+            valeur = texte.mid(debut, fin - debut).toString();
+        }
+        valeurs.append(valeur);
+        if (i >= n)
+            break;
+        if (texte[i] == u',') {
+            ++i;
+            // A comma at the end of a line: the comma and the line end are one separator.
+            qsizetype j = i;
+            while (j < n && blanc(texte[j]))
+                ++j;
+            if (j < n && (texte[j] == u'\r' || texte[j] == u'\n'))
+                i = j;
+            else
+                continue;
+        }
+        if (texte[i] == u'\r' && i + 1 < n && texte[i + 1] == u'\n')
+            i += 2;
+        else
+            ++i;
+    }
+    return valeurs;
+}
+
+bool EstBaseSQLite(const QString& chemin) {
+    QFile fichier(chemin);
+    if (!fichier.open(QIODevice::ReadOnly))
+        return false;
+    return fichier.read(16) == QByteArrayView("SQLite format 3\0", 16);
+}
+
+QStringList PilotesOdbcInstalles() {
+    QStringList pilotes;
+    SQLHENV environnement = SQL_NULL_HENV;
+    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &environnement)))
+        return pilotes;
+    SQLSetEnvAttr(environnement, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+    SQLUSMALLINT sens = SQL_FETCH_FIRST;
+    for (;;) {
+        SQLCHAR description[512] = {};
+        SQLCHAR attributs[2048] = {};
+        SQLSMALLINT longueurDescription = 0;
+        SQLSMALLINT longueurAttributs = 0;
+        const SQLRETURN r = SQLDrivers(environnement, sens, description, sizeof description,
+                                       &longueurDescription, attributs, sizeof attributs, &longueurAttributs);
+        if (!SQL_SUCCEEDED(r))
+            break;
+        pilotes.append(QString::fromLocal8Bit(reinterpret_cast<const char*>(description)));
+        sens = SQL_FETCH_NEXT;
+    }
+    SQLFreeHandle(SQL_HANDLE_ENV, environnement);
+    return pilotes;
+}
+
+QString ValeurOdbc(const QString& valeur) {
+    const bool risque = valeur.contains(u';') || valeur.contains(u'{') || valeur.contains(u'}') ||
+                        valeur.contains(u'=') || valeur.startsWith(u' ') || valeur.endsWith(u' ');
+    if (!risque)
+        return valeur;
+    QString v = valeur;
+    v.replace(QStringLiteral("}"), QStringLiteral("}}"));
+    return u'{' + v + u'}';
+}
+
+ParametresOdbc ParametresSqlServer(const Environnement& env, const QString& chemin,
+                                   const QStringList& pilotes, Systeme systeme) {
+    const QString version = SupprimerBlancs(env.VersionSQL);
+    const bool recent = version == QStringLiteral("2005") || version == QStringLiteral("2008");
+
+    QString pilote;
+    if (systeme == Systeme::Windows) {
+        pilote = recent ? QStringLiteral("SQL Server Native Client 10.0") : QStringLiteral("SQL Server");
+    } else {
+        pilote = premierInstalle({kPilote18, kPilote17, kPiloteFreeTds}, pilotes);
+        if (pilote.isEmpty())
+            throw Erreur(
+                kPiloteIntrouvable,
+                QStringLiteral("Aucun pilote ODBC pour SQL Server n'est installé (« %1 », « %2 » ou « %3 »).")
+                    .arg(kPilote18, kPilote17, kPiloteFreeTds));
+    }
+
+    ParametresOdbc p;
+    p.dialecte = Dialecte::SqlServer;
+    p.utilisateur = kUtilisateurSql;
+    p.motDePasse = kMotDePasseSql;
+    QStringList attributs{QStringLiteral("DRIVER={") + pilote + u'}',
+                          attribut(QStringLiteral("SERVER"), env.ServeurSQL),
+                          attribut(QStringLiteral("DATABASE"), NomBaseSql(chemin))};
+    // The original never asked for encryption; Driver 18 would demand it, and refuse an office server
+    // whose certificate it cannot verify.
+    if (pilote == kPilote18)
+        attributs.append(QStringLiteral("Encrypt=no"));
+    const bool pilotMicrosoft = pilote != kPiloteFreeTds;
+    if (recent) {
+        if (pilotMicrosoft)
+            attributs.append(QStringLiteral("MARS_Connection=yes"));
+        p.delaiConnexionS = kDelaiConnexionDefaut;
+        p.delaiRequeteS = kDelaiRequeteDefaut;
+    } else {
+        p.delaiConnexionS = kDelaiConnexionAncien;
+        p.delaiRequeteS = kDelaiRequeteAncien;
+    }
+    p.chaine = attributs.join(u';');
+    return p;
+}
+
+ParametresOdbc ParametresJet(const QString& chemin, const QStringList& pilotes, Systeme systeme) {
+    ParametresOdbc p;
+    p.dialecte = Dialecte::Jet;
+    const QString fichier = QDir::toNativeSeparators(chemin);
+    if (systeme == Systeme::Windows) {
+        QString pilote = premierInstalle({QStringLiteral("Microsoft Access Driver (*.mdb, *.accdb)"),
+                                          QStringLiteral("Microsoft Access Driver (*.mdb)")},
+                                         pilotes);
+        if (pilote.isEmpty())
+            pilote = QStringLiteral("Microsoft Access Driver (*.mdb)");
+        // The database password goes only in the connection string.
+        p.chaine = QStringLiteral("DRIVER={") + pilote + QStringLiteral("};") +
+                   attribut(QStringLiteral("DBQ"), fichier) + u';' +
+                   attribut(QStringLiteral("PWD"), kMotDePasseJet);
+        return p;
+    }
+    if (!pilotes.contains(kPiloteMdbTools, Qt::CaseInsensitive))
+        throw Erreur(
+            kPiloteIntrouvable,
+            QStringLiteral("%1 n'est pas une base SQLite et aucun pilote ODBC « %2 » n'est installé pour "
+                           "lire un fichier Jet.")
+                .arg(fichier, kPiloteMdbTools));
+    p.chaine = QStringLiteral("DRIVER={") + kPiloteMdbTools + QStringLiteral("};") +
+               attribut(QStringLiteral("DBQ"), fichier);
+    return p;
+}
+
+Erreur ErreurPilote(const Erreur& erreur, const QString& sourceParDefaut) {
+    if (!erreur.source().isEmpty())
+        return erreur;
+    const QString texte = erreur.description();
+    // ODBC diagnostics read "[component][component]text", several of them one after the other: the
+    // last one is the one that says why.
+    qsizetype debutSource = -1;
+    qsizetype finSource = -1;
+    for (qsizetype i = 0; i < texte.size(); ++i) {
+        if (texte[i] != u'[' || (i > 0 && texte[i - 1] != u' '))
+            continue;
+        qsizetype j = i;
+        while (j < texte.size() && texte[j] == u'[') {
+            const qsizetype f = texte.indexOf(u']', j);
+            if (f < 0)
+                break;
+            j = f + 1;
+        }
+        if (j > i && j < texte.size() && !texte.mid(j).trimmed().isEmpty()) {
+            debutSource = i;
+            finSource = j;
+        }
+    }
+    if (debutSource < 0)
+        return Erreur(erreur.numero(), texte, sourceParDefaut);
+    return Erreur(erreur.numero(), texte.mid(finSource).trimmed(),
+                  texte.mid(debutSource, finSource - debutSource));
+}
+
+QString MessageErreurConnexion(const Erreur& erreur) {
+    const QString ligne = QStringLiteral("\r\n");
+    QString texte;
+    if (erreur.source().isEmpty()) {
+        texte = QStringLiteral("Erreur ") + QString::number(erreur.numero()) + QStringLiteral(" : ") +
+                erreur.description() + ligne + ligne +
+                QStringLiteral("Impossible d'établir la connexion de données.") + ligne +
+                QStringLiteral("ADO ou OLEDB ne sont peut-être pas bien installés sur cette machine.");
+    } else {
+        texte = QStringLiteral("Une erreur s'est produite lors de la connexion à la base.") + ligne + ligne +
+                QStringLiteral("Source: ") + erreur.source() + ligne + QStringLiteral("Description: ") +
+                erreur.description() + ligne + ligne;
+    }
+    // No driver should echo a password, but none ever reaches the screen.
+    texte.replace(kMotDePasseSql, QStringLiteral("******"), Qt::CaseInsensitive);
+    return texte;
+}
+
+std::unique_ptr<Connexion> OuvrirConnexion(const Environnement& env, const QString& chemin, TypeSource type,
+                                           bool silencieux, Interlocuteur& interlocuteur) {
+    Sablier sablier(interlocuteur);
+    Erreur echec(0, QString());
+    try {
+        return ouvrir(env, chemin, type);
+    } catch (const Erreur& e) {
+        echec = e;
+    } catch (const std::exception& e) {
+        echec = Erreur(Erreur::ConnexionImpossible, QString::fromLocal8Bit(e.what()));
+    }
+    sablier.liberer();
+    if (!silencieux)
+        interlocuteur.message(MessageErreurConnexion(echec), titreConnexion(), Icone::Critique);
+    return nullptr;
+}
+
+std::unique_ptr<Connexion> OuvrirBase(const Environnement& env, Interlocuteur& interlocuteur) {
+    Environnement courant = env;
+    const TypeSource type = LireFichierSqlServer(courant);
+    return OuvrirConnexion(courant, CheminBaseSociete(courant), type, false, interlocuteur);
+}
+
+} // namespace cc

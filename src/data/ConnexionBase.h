@@ -1,0 +1,84 @@
+#pragma once
+
+#include "data/AccesBase.h"
+#include "data/Environnement.h"
+#include "data/Erreur.h"
+#include "data/Interlocuteur.h"
+
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+#include <memory>
+
+namespace cc {
+
+// Reads SQLSERVER.DAT of the base directory, when it is there as a normal file, into env.ServeurSQL
+// and env.VersionSQL (a value the file lacks leaves its field as it was). Its presence alone decides
+// the kind.
+TypeSource LireFichierSqlServer(Environnement& env);
+
+// The SQL Server database of a company: the name of the directory that holds the database file.
+QString NomBaseSql(const QString& chemin);
+
+// Opens a connection of the given kind, the hourglass shown meanwhile. nullptr on failure, after
+// the error box unless silent.
+std::unique_ptr<Connexion> OuvrirConnexion(const Environnement& env, const QString& chemin, TypeSource type,
+                                           bool silencieux, Interlocuteur& interlocuteur);
+
+// The start-up connection: SQLSERVER.DAT read again, then OuvrirConnexion, not silent. nullptr when
+// the program must end (the box has been shown).
+std::unique_ptr<Connexion> OuvrirBase(const Environnement& env, Interlocuteur& interlocuteur);
+
+// The pieces below are plain functions, so that each choice can be checked on its own.
+
+enum class Systeme { Windows, Autre };
+#ifdef Q_OS_WIN
+inline constexpr Systeme kSystemeCourant = Systeme::Windows;
+#else
+inline constexpr Systeme kSystemeCourant = Systeme::Autre;
+#endif
+
+// Delimited values: line ends and commas separate them, double quotes enclose a value (which may then
+// hold commas), blanks around an unquoted value are dropped. Reads at most nombreMax values.
+QStringList LireValeursDelimitees(QStringView texte, int nombreMax);
+
+// Whether the file begins with the SQLite header; false when it cannot be read.
+bool EstBaseSQLite(const QString& chemin);
+
+// The ODBC drivers registered with the driver manager, by name.
+QStringList PilotesOdbcInstalles();
+
+// An attribute value of an ODBC connection string, in braces when it holds what would end or
+// split it, so that a name can never add an attribute of its own.
+QString ValeurOdbc(const QString& valeur);
+
+// What an ODBC connection is opened with. The password never goes into any message.
+struct ParametresOdbc {
+    QString chaine;
+    QString utilisateur;
+    QString motDePasse;
+    Dialecte dialecte = Dialecte::Autre;
+    int delaiConnexionS = 0;
+    int delaiRequeteS = 0;
+};
+
+// The SQL Server connection for a company, given the registered drivers. Throws Erreur when no
+// suitable driver is registered.
+ParametresOdbc ParametresSqlServer(const Environnement& env, const QString& chemin,
+                                   const QStringList& pilotes, Systeme systeme = kSystemeCourant);
+// A Jet database file through ODBC, given the registered drivers. Throws Erreur when none fits.
+ParametresOdbc ParametresJet(const QString& chemin, const QStringList& pilotes,
+                             Systeme systeme = kSystemeCourant);
+
+// The text of the connection error box. An error that carries a source came from the database
+// driver; one without comes from the program (no driver installed, for instance).
+QString MessageErreurConnexion(const Erreur& erreur);
+// Splits a driver's diagnostic into its source (the bracketed components of its last record) and
+// its description; the default source when there is none.
+Erreur ErreurPilote(const Erreur& erreur, const QString& sourceParDefaut);
+
+inline QString titreConnexion() {
+    return QStringLiteral("VENDRAX - Connexion à une source de données");
+}
+
+} // namespace cc

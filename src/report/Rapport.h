@@ -1,0 +1,49 @@
+#pragma once
+
+#include "data/Horloge.h"
+
+#include <QFile>
+#include <QString>
+#include <memory>
+
+namespace cc {
+
+// The report of one run: a text file in the program's directory, named after the company and the
+// moment of the opening, one line per finding, Windows-1252 bytes and CR LF, nothing else.
+class Rapport {
+public:
+    Rapport(QString repertoire, QString societe, Horloge horloge);
+    ~Rapport();
+    Rapport(const Rapport&) = delete;
+    Rapport& operator=(const Rapport&) = delete;
+
+    // Creates the report of a new run, moving a same-second report of the same company to its
+    // ".old.txt" backup first. Throws Erreur.
+    void OuvrirRapport();
+    // Appends one line; does nothing when no report is open. The line is handed to the system
+    // before this returns. Throws Erreur (a full disk included).
+    void EcrireRapport(const QString& ligne);
+    // Closes the open report, its content complete on disk; does nothing when none is open.
+    // Throws Erreur when the last bytes cannot be stored; the file is closed all the same.
+    void FermerRapport();
+
+    // Path of the last report opened; empty before the first opening.
+    const QString& FichierRapport() const { return fichier_; }
+    bool estOuvert() const { return flux_ != nullptr; }
+    // Lines written since the last opening.
+    qint64 lignesEcrites() const { return lignes_; }
+
+    // The company name as it may stand in a file name: separators and characters that no file
+    // name may hold become "_".
+    static QString NomSocietePourFichier(const QString& societe);
+
+private:
+    QString repertoire_;
+    QString societe_;
+    Horloge horloge_;
+    QString fichier_;
+    std::unique_ptr<QFile> flux_;
+    qint64 lignes_ = 0;
+};
+
+} // namespace cc

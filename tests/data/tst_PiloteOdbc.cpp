@@ -1,0 +1,69 @@
+#include "InterlocuteurTest.h"
+#include "data/ConnexionBase.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace cc;
+using cc::test::InterlocuteurTest;
+
+// Real attempts through the ODBC driver manager, with drivers registered whose library is missing.
+// The driver manager reads its registry once per process, hence a program of its own.
+class TestPiloteOdbc : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void pilotesInscrits();
+    void bibliothequeAbsente_data();
+    void bibliothequeAbsente();
+
+private:
+    QTemporaryDir dossier_;
+};
+
+void TestPiloteOdbc::initTestCase() {
+    QFile ini(dossier_.filePath(QStringLiteral("odbcinst.ini")));
+    QVERIFY(ini.open(QIODevice::WriteOnly));
+    ini.write(
+        "[FreeTDS]\nDriver=/nonexistent/libtdsodbc.so\n\n[MDBTools]\nDriver=/nonexistent/libmdbodbc.so\n");
+    ini.close();
+    qputenv("ODBCSYSINI", dossier_.path().toLocal8Bit());
+    qputenv("ODBCINI", dossier_.filePath(QStringLiteral("odbc.ini")).toLocal8Bit());
+}
+
+void TestPiloteOdbc::pilotesInscrits() {
+    const QStringList pilotes = PilotesOdbcInstalles();
+    QVERIFY2(pilotes.contains(QStringLiteral("FreeTDS")) && pilotes.contains(QStringLiteral("MDBTools")),
+             qPrintable(pilotes.join(u',')));
+}
+
+void TestPiloteOdbc::bibliothequeAbsente_data() {
+    QTest::addColumn<int>("type");
+    QTest::newRow("SQL Server") << int(TypeSource::SqlServer);
+    QTest::newRow("fichier Jet") << int(TypeSource::Jet);
+}
+
+void TestPiloteOdbc::bibliothequeAbsente() {
+    QFETCH(int, type);
+    const QString chemin = dossier_.filePath(QStringLiteral("vendrax.mdb"));
+    QFile jet(chemin);
+    QVERIFY(jet.open(QIODevice::WriteOnly));
+    jet.write(QByteArray("\0\1\0\0Standard Jet DB", 19));
+    jet.close();
+    const Environnement env{dossier_.path(), QStringLiteral("SOC1"), QStringLiteral("serveur.invalid"), {}};
+    InterlocuteurTest i;
+    QVERIFY(!OuvrirConnexion(env, chemin, TypeSource(type), false, i));
+    QCOMPARE(i.boites.size(), 1);
+    const QString texte = i.boites.at(0).texte;
+    QVERIFY2(
+        texte.startsWith(QStringLiteral("Une erreur s'est produite lors de la connexion à la base.\r\n\r\n"
+                                        "Source: [unixODBC][Driver Manager]\r\nDescription: Can't open lib")),
+        qPrintable(texte));
+    QVERIFY(texte.endsWith(QStringLiteral("\r\n\r\n")));
+    QVERIFY(!texte.contains(QStringLiteral("MBRTQL"), Qt::CaseInsensitive));
+    QCOMPARE(i.profondeurCurseur, 0);
+}
+
+QTEST_GUILESS_MAIN(TestPiloteOdbc)
+#include "tst_PiloteOdbc.moc"

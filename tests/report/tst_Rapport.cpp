@@ -1,0 +1,239 @@
+#include "data/Erreur.h"
+#include "report/Rapport.h"
+#include "report/Windows1252.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#ifdef Q_OS_UNIX
+#include <csignal>
+#include <sys/resource.h>
+#endif
+
+using namespace cc;
+
+class TestRapport : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void nom_data();
+    void nom();
+    void rotation();
+    void encodage_data();
+    void encodage();
+    void horsOuverture();
+    void ligneSurDisqueAvantFermeture();
+    void echecCreation();
+    void echecRotation();
+    void disquePlein();
+};
+
+namespace {
+
+QByteArray contenu(const QString& chemin) {
+    QFile f(chemin);
+    if (!f.open(QIODevice::ReadOnly))
+        return "<absent>";
+    return f.readAll();
+}
+
+// A clock that gives the moments it is told, one per reading.
+struct HorlogeFixe {
+    QDateTime moment;
+    QDateTime operator()() const { return moment; }
+};
+
+QStringList fichiers(const QString& dossier) {
+    return QDir(dossier).entryList(QDir::Files, QDir::Name);
+}
+
+} // namespace
+
+void TestRapport::nom_data() {
+    QTest::addColumn<QString>("societe");
+    QTest::addColumn<QDateTime>("moment");
+    QTest::addColumn<QString>("attendu");
+    QTest::newRow("exemple") << u"SOC1"_qs << QDateTime(QDate(2023, 12, 7), QTime(22, 32, 23))
+                             << u"ResultatControl.SOC1.2023-12-07-22-32-23.txt"_qs;
+    QTest::newRow("zéros, matin") << u"soc 2"_qs << QDateTime(QDate(2024, 1, 2), QTime(3, 4, 5))
+                                  << u"ResultatControl.soc 2.2024-01-02-03-04-05.txt"_qs;
+    QTest::newRow("accents gardés") << u"Société"_qs << QDateTime(QDate(2024, 1, 2), QTime(13, 0, 0))
+                                    << u"ResultatControl.Société.2024-01-02-13-00-00.txt"_qs;
+    QTest::newRow("séparateurs remplacés")
+        << u"A/B\\..\\C"_qs << QDateTime(QDate(2024, 1, 2), QTime(13, 0, 0))
+        << u"ResultatControl.A_B_.._C.2024-01-02-13-00-00.txt"_qs;
+    QTest::newRow("caractères interdits")
+        << u"a:b*c?\"<>|\t"_qs << QDateTime(QDate(2024, 1, 2), QTime(13, 0, 0))
+        << u"ResultatControl.a_b_c______.2024-01-02-13-00-00.txt"_qs;
+}
+
+void TestRapport::nom() {
+    QFETCH(QString, societe);
+    QFETCH(QDateTime, moment);
+    QFETCH(QString, attendu);
+    QTemporaryDir d;
+    Rapport r(d.path(), societe, HorlogeFixe{moment});
+    QVERIFY(r.FichierRapport().isEmpty());
+    r.OuvrirRapport();
+    r.FermerRapport();
+    QCOMPARE(r.FichierRapport(), QDir::toNativeSeparators(d.path() + QDir::separator() + attendu));
+    // Created empty, in the given directory and nowhere else.
+    QCOMPARE(fichiers(d.path()), QStringList{attendu});
+    QCOMPARE(contenu(r.FichierRapport()), QByteArray());
+}
+
+void TestRapport::rotation() {
+    QTemporaryDir d;
+    const QDateTime seconde(QDate(2023, 12, 7), QTime(22, 32, 23));
+    const QString rapport = u"ResultatControl.SOC1.2023-12-07-22-32-23.txt"_qs;
+    const QString sauvegarde = u"ResultatControl.SOC1.2023-12-07-22-3223.old.txt"_qs;
+    // An earlier run in another second, and another company in the same second: both left alone.
+    for (const auto& [societe, moment] :
+         {std::pair{u"SOC1"_qs, seconde.addSecs(-1)}, std::pair{u"SOC2"_qs, seconde}}) {
+        Rapport r(d.path(), societe, HorlogeFixe{moment});
+        r.OuvrirRapport();
+        r.EcrireRapport(u"autre"_qs);
+        r.FermerRapport();
+    }
+    const QStringList autres = fichiers(d.path());
+
+    Rapport r(d.path(), u"SOC1"_qs, HorlogeFixe{seconde});
+    const QList<QByteArray> lignes{"premier", "deuxième", "troisième"};
+    for (qsizetype n = 0; n < lignes.size(); ++n) {
+        r.OuvrirRapport();
+        r.EcrireRapport(QString::fromUtf8(lignes.at(n)));
+        r.FermerRapport();
+        QCOMPARE(r.lignesEcrites(), 1);
+        QCOMPARE(contenu(d.filePath(rapport)), EncoderWindows1252(QString::fromUtf8(lignes.at(n))) + "\r\n");
+        if (n > 0)
+            QCOMPARE(contenu(d.filePath(sauvegarde)),
+                     EncoderWindows1252(QString::fromUtf8(lignes.at(n - 1))) + "\r\n");
+    }
+    QStringList attendus = autres + QStringList{rapport, sauvegarde};
+    attendus.sort();
+    QCOMPARE(fichiers(d.path()), attendus);
+}
+
+void TestRapport::encodage_data() {
+    QTest::addColumn<QStringList>("lignes");
+    QTest::addColumn<QByteArray>("octets");
+    QTest::newRow("aucune ligne") << QStringList{} << QByteArray();
+    QTest::newRow("accents, un octet chacun")
+        << QStringList{u"Erreur sur la facture : F001 dossier D1 "_qs,
+                       u"L'enregistrement est manquant à é è"_qs}
+        << QByteArray("Erreur sur la facture : F001 dossier D1 \r\nL'enregistrement est manquant \xE0 \xE9 "
+                      "\xE8\r\n");
+    QTest::newRow("plage 80-9F") << QStringList{u"€ œ Œ … ’"_qs}
+                                 << QByteArray("\x80 \x9C \x8C \x85 \x92\r\n");
+    QTest::newRow("hors de la page de code") << QStringList{u"Łódź 😀 x"_qs}
+                                             << QByteArray("?\xF3"
+                                                           "d? ? x\r\n");
+    QTest::newRow("ligne vide et blancs gardés")
+        << QStringList{QString(), u"  a  "_qs} << QByteArray("\r\n  a  \r\n");
+}
+
+void TestRapport::encodage() {
+    QFETCH(QStringList, lignes);
+    QFETCH(QByteArray, octets);
+    QTemporaryDir d;
+    Rapport r(d.path(), u"SOC1"_qs, horlogeSysteme());
+    r.OuvrirRapport();
+    for (const QString& l : lignes)
+        r.EcrireRapport(l);
+    QCOMPARE(r.lignesEcrites(), lignes.size());
+    r.FermerRapport();
+    QCOMPARE(contenu(r.FichierRapport()), octets);
+    QCOMPARE(r.lignesEcrites(), lignes.size());
+}
+
+void TestRapport::horsOuverture() {
+    QTemporaryDir d;
+    Rapport r(d.path(), u"SOC1"_qs, horlogeSysteme());
+    r.EcrireRapport(u"avant"_qs);
+    r.FermerRapport();
+    QVERIFY(!r.estOuvert());
+    QVERIFY(fichiers(d.path()).isEmpty());
+    r.OuvrirRapport();
+    QVERIFY(r.estOuvert());
+    r.FermerRapport();
+    r.EcrireRapport(u"après"_qs);
+    r.FermerRapport();
+    QCOMPARE(contenu(r.FichierRapport()), QByteArray());
+}
+
+void TestRapport::ligneSurDisqueAvantFermeture() {
+    QTemporaryDir d;
+    Rapport r(d.path(), u"SOC1"_qs, horlogeSysteme());
+    r.OuvrirRapport();
+    r.EcrireRapport(u"déjà là"_qs);
+    // Read by another handle while the report is still open.
+    QCOMPARE(contenu(r.FichierRapport()), QByteArray("d\xE9j\xE0 l\xE0\r\n"));
+    r.FermerRapport();
+}
+
+void TestRapport::echecCreation() {
+    QTemporaryDir d;
+    const QString absent = d.filePath(u"absent"_qs);
+    Rapport r(absent, u"SOC1"_qs, horlogeSysteme());
+    try {
+        r.OuvrirRapport();
+        QFAIL("no error");
+    } catch (const Erreur& e) {
+        QCOMPARE(e.numero(), int(Erreur::AccesFichier));
+        QVERIFY(e.description().contains(QDir::toNativeSeparators(absent)));
+    }
+    // The error can name the report it could not create.
+    QVERIFY(r.FichierRapport().startsWith(QDir::toNativeSeparators(absent)));
+    QVERIFY(!r.estOuvert());
+    r.EcrireRapport(u"rien"_qs);
+    r.FermerRapport();
+}
+
+void TestRapport::echecRotation() {
+    QTemporaryDir d;
+    const QDateTime seconde(QDate(2023, 12, 7), QTime(22, 32, 23));
+    // A backup name taken by a folder that holds something cannot be replaced.
+    QVERIFY(QDir(d.path()).mkpath(u"ResultatControl.SOC1.2023-12-07-22-3223.old.txt/x"_qs));
+    Rapport r(d.path(), u"SOC1"_qs, HorlogeFixe{seconde});
+    r.OuvrirRapport();
+    r.EcrireRapport(u"premier"_qs);
+    r.FermerRapport();
+    QVERIFY_THROWS_EXCEPTION(Erreur, r.OuvrirRapport());
+    // The first run's report is not lost.
+    QCOMPARE(contenu(r.FichierRapport()), QByteArray("premier\r\n"));
+}
+
+void TestRapport::disquePlein() {
+#ifndef Q_OS_UNIX
+    QSKIP("needs a file size limit");
+#else
+    // A file size limit makes the system refuse the write as a full disk would.
+    QTemporaryDir d;
+    Rapport r(d.path(), u"SOC1"_qs, horlogeSysteme());
+    r.OuvrirRapport();
+    r.EcrireRapport(u"gardée"_qs);
+    const auto ancienSignal = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit ancienne{};
+    getrlimit(RLIMIT_FSIZE, &ancienne);
+    rlimit limite = ancienne;
+    limite.rlim_cur = 20;
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &limite), 0);
+    bool leve = false;
+    try {
+        r.EcrireRapport(QString(100, u'x'));
+    } catch (const Erreur& e) {
+        leve = true;
+        QCOMPARE(e.numero(), int(Erreur::DisquePlein));
+    }
+    setrlimit(RLIMIT_FSIZE, &ancienne);
+    std::signal(SIGXFSZ, ancienSignal);
+    QVERIFY(leve);
+    QCOMPARE(r.lignesEcrites(), 1);
+    r.FermerRapport();
+    QVERIFY(contenu(r.FichierRapport()).startsWith("gard\xE9\x65\r\n"));
+#endif
+}
+
+QTEST_GUILESS_MAIN(TestRapport)
+#include "tst_Rapport.moc"
