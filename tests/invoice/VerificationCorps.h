@@ -10,6 +10,7 @@
 #include "invoice/Nombres.h"
 
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <cmath>
 #include <utility>
@@ -110,10 +111,13 @@ inline QString verifierCorps(const QString& corps, const QString& dossierEntete,
     RemplirLignes(corps, g, remiseFactice);
     if (g.LignesFacture != f.LignesFacture || g.DossierFacture != f.DossierFacture)
         return QStringLiteral("lecture instable");
+    QSet<QString> dossiers{QStringLiteral("ABSENT")};
+    for (int k = 2; k <= 198; k += 2)
+        dossiers.insert(SupprimerBlancs(f.cellule(k, NumeroDossier)));
     for (const QString& type : {QStringLiteral("A"), QStringLiteral("F")}) {
         f.TypePiece = type;
-        for (int k = 2; k <= 198; k += 2)
-            if (!std::isfinite(MontantDossier(f, SupprimerBlancs(f.cellule(k, NumeroDossier)))))
+        for (const QString& dossier : dossiers)
+            if (!std::isfinite(MontantDossier(f, dossier)))
                 return QStringLiteral("montant non fini");
     }
     return {};
