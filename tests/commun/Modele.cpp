@@ -370,7 +370,13 @@ Societe generer(quint32 graine, int nombreFactures, const QDate& debut, const QD
             numero = base + u' ';
         f.numero = forme == 99 ? QVariant() : QVariant(numero);
 
-        const QDate jour = debut.addDays(h.entre(-3, jours + 3));
+        // The days round the bounds, where a run is easiest to get wrong, come often.
+        const int bord = h.entre(0, 99);
+        const QDate jour = bord < 8    ? debut
+                           : bord < 16 ? fin
+                           : bord < 20 ? debut.addDays(-1)
+                           : bord < 24 ? fin.addDays(1)
+                                       : debut.addDays(h.entre(-3, jours + 3));
         const int heure = h.entre(0, 99);
         if (heure < 70)
             f.jour = jour.toString(QStringLiteral("yyyy-MM-dd"));
