@@ -7,6 +7,17 @@
 #include <QRegularExpression>
 #include <QTest>
 
+#if __has_include("app/FenetreControle.h")
+#define CC_FENETRE 1
+#include "InterlocuteurTest.h"
+#include "app/FenetreControle.h"
+
+#include <QCalendarWidget>
+#include <QCheckBox>
+#include <QProgressBar>
+#include <QPushButton>
+#endif
+
 using namespace cc::test;
 
 namespace {
@@ -128,6 +139,7 @@ private Q_SLOTS:
     void usage();
     void baseIntrouvable();
     void echecEnCours();
+    void fenetre();
 };
 
 void TestBoutEnBout::societe_data() {
@@ -328,5 +340,98 @@ void TestBoutEnBout::echecEnCours() {
     QVERIFY2(diff.isEmpty(), qPrintable(diff));
 }
 
-QTEST_GUILESS_MAIN(TestBoutEnBout)
+// The real window, offscreen: the user's period, boxes and button, then the same options in a batch run
+// on a copy of the company give the same report bytes and the same FACTCLI.
+void TestBoutEnBout::fenetre() {
+#ifndef CC_FENETRE
+    QSKIP("the window is not built yet");
+#else
+    Lot lot;
+    remplirSociete(lot.base());
+    InterlocuteurTest utilisateur;
+    cc::FenetreControle f(lot.repertoireProgramme(), cc::horlogeSysteme(), &utilisateur);
+    cc::Session session;
+    session.environnement.RepertoireBase =
+        QFileInfo(QFileInfo(lot.cheminBase()).absolutePath()).absolutePath();
+    session.environnement.RepertoireSociete = lot.societe();
+    session.connexion = cc::Connexion::ouvrirSQLite(lot.cheminBase());
+    f.Form_Load(std::move(session));
+    f.show();
+
+    auto* prg = f.findChild<QProgressBar*>(QStringLiteral("prg_Facture"));
+    auto* lancer = f.findChild<QPushButton*>(QStringLiteral("cmd_Lancer"));
+    QVERIFY(prg && lancer);
+    QList<int> valeurs;
+    connect(prg, &QProgressBar::valueChanged, this, [&](int v) { valeurs << v; });
+
+    f.findChild<QCalendarWidget*>(QStringLiteral("dte_Date"))->setSelectedDate(QDate(2024, 3, 1));
+    f.findChild<QCalendarWidget*>(QStringLiteral("dte_Date_Fin"))->setSelectedDate(QDate(2024, 3, 31));
+    f.findChild<QCheckBox*>(QStringLiteral("chk_AjoutEnregistrement"))->setChecked(true);
+    f.findChild<QCheckBox*>(QStringLiteral("chk_MiseAJour"))->setChecked(true);
+    const QDateTime avant = QDateTime::currentDateTime();
+    QTest::mouseClick(lancer, Qt::LeftButton);
+    const QDateTime apres = QDateTime::currentDateTime();
+
+    // Eight invoices in the period, each begun with its number on the bar, which stays at the end.
+    QCOMPARE(valeurs, (QList<int>{1, 2, 3, 4, 5, 6, 7, 8}));
+    QCOMPARE(prg->maximum(), 8);
+    QCOMPARE(prg->value(), 8);
+    QVERIFY(lancer->isEnabled() && f.isEnabled());
+    // The old invoice's message, then the prompt naming the report.
+    QCOMPARE(utilisateur.boites.size(), 2);
+    QVERIFY(utilisateur.boites[0].texte.startsWith(MessageAncienne));
+    QCOMPARE(utilisateur.boites[0].titre, QStringLiteral("Lecture d'une facture"));
+    QVERIFY(utilisateur.boites[1].question);
+    const QString chemin = f.FichierRapport();
+    QCOMPARE(utilisateur.boites[1].texte,
+             QStringLiteral(
+                 "Traitement terminé, le rapport à été généré.\r\n Désirez-vous ouvrir le fichier ? \r\n") +
+                 chemin);
+    QVERIFY(utilisateur.fichiersOuverts.isEmpty());
+    QFile fichier(chemin);
+    QVERIFY(fichier.open(QIODevice::ReadOnly));
+    const QByteArray rapportFenetre = fichier.readAll();
+    const QStringList tableFenetre = lot.base().contenuFactCli();
+
+    Lot autre;
+    remplirSociete(autre.base());
+    const ResultatLot r = autre.lancer(
+        argumentsLot(QStringLiteral("2024-03-01"), QStringLiteral("2024-03-31"), true, true, true));
+    QCOMPARE(rapportFenetre, r.rapport);
+    QCOMPARE(tableFenetre.size(), r.factCli.size());
+    for (qsizetype i = 0; i < tableFenetre.size(); ++i) {
+        QStringList a = tableFenetre[i].split(u'|');
+        QStringList b = r.factCli[i].split(u'|');
+        if (horodatageValide(a[4], avant, apres) && horodatageValide(b[4], r.avant, r.apres))
+            a[4] = b[4] = Horodatage;
+        QCOMPARE(a, b);
+    }
+
+    // The other direction, on the repaired table: every row of the period is walked, the ones passed
+    // over included, and the old invoice is read once per row. The user opens the report.
+    f.findChild<QCheckBox*>(QStringLiteral("chk_Facture_FactCli"))->setChecked(false);
+    valeurs.clear();
+    utilisateur.boites.clear();
+    utilisateur.reponse = true;
+    QTest::mouseClick(lancer, Qt::LeftButton);
+    QList<int> tous;
+    for (int i = 1; i <= 19; ++i)
+        tous << i;
+    QCOMPARE(valeurs, tous);
+    QCOMPARE(prg->maximum(), 19);
+    QCOMPARE(utilisateur.boites.size(), 3);
+    QCOMPARE(utilisateur.fichiersOuverts, QStringList{f.FichierRapport()});
+    QCOMPARE(lot.base().contenuFactCli(), tableFenetre);
+
+    // A period that selects nothing leaves the bar as it was and an empty report.
+    f.findChild<QCalendarWidget*>(QStringLiteral("dte_Date"))->setSelectedDate(QDate(2024, 4, 1));
+    valeurs.clear();
+    QTest::mouseClick(lancer, Qt::LeftButton);
+    QVERIFY(valeurs.isEmpty());
+    QCOMPARE(prg->value(), 19);
+    QCOMPARE(QFileInfo(f.FichierRapport()).size(), 0);
+#endif
+}
+
+QTEST_MAIN(TestBoutEnBout)
 #include "tst_BoutEnBout.moc"
