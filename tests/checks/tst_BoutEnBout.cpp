@@ -139,6 +139,8 @@ private Q_SLOTS:
     void usage();
     void baseIntrouvable();
     void echecEnCours();
+    void longuePeriode_data();
+    void longuePeriode();
     void fenetre();
 };
 
@@ -338,6 +340,44 @@ void TestBoutEnBout::echecEnCours() {
                                                                   Horodatage + QStringLiteral("|5.0"),
                                          r.factCli, r.avant, r.apres);
     QVERIFY2(diff.isEmpty(), qPrintable(diff));
+}
+
+void TestBoutEnBout::longuePeriode_data() {
+    QTest::addColumn<bool>("aPartirDesFactures");
+    QTest::newRow("factures") << true;
+    QTest::newRow("factcli") << false;
+}
+
+// More records than a 16-bit index can number: the last one is still checked.
+void TestBoutEnBout::longuePeriode() {
+    QFETCH(bool, aPartirDesFactures);
+    constexpr int nombre = 32770;
+    Lot lot;
+    BaseTest& b = lot.base();
+    // As on a host database, the invoice number is indexed.
+    b.executer(QStringLiteral("CREATE INDEX factures_numero ON FACTURES (NUMERO_DE_FACTURE)"));
+    b.executer(QStringLiteral("BEGIN"));
+    for (int i = 1; i < nombre; ++i) {
+        const QString numero = QStringLiteral("L%1").arg(i);
+        if (aPartirDesFactures)
+            b.facture(numero, QStringLiteral("2024-03-05"), QString(), QString());
+        else
+            b.factCli(numero, QString(), QStringLiteral("2024-03-05"), QString(), QVariant(), 0.0);
+    }
+    b.executer(QStringLiteral("COMMIT"));
+    b.facture(QStringLiteral("DERNIERE"), QStringLiteral("2024-03-31"), QString(),
+              tranche(1, QStringLiteral("1.00"), QStringLiteral("DV"), QStringLiteral("D")));
+    b.factCli(QStringLiteral("DERNIERE"), QStringLiteral("AUTRE"), QStringLiteral("2024-03-31"), QString(),
+              QVariant(), 1.0);
+
+    const ResultatLot r = lot.lancer(argumentsLot(QStringLiteral("2024-03-01"), QStringLiteral("2024-03-31"),
+                                                  aPartirDesFactures, false, false));
+    QVERIFY2(r.code == 1, qPrintable(QString::number(r.code) + u' ' + r.erreurs));
+    QCOMPARE(
+        r.lignesRapport(),
+        aPartirDesFactures
+            ? (QStringList{erreur(QStringLiteral("DERNIERE"), QStringLiteral("D")), Manquant})
+            : (QStringList{erreur(QStringLiteral("DERNIERE"), QStringLiteral("AUTRE")), ManquantFacture}));
 }
 
 // The real window, offscreen: the user's period, boxes and button, then the same options in a batch run
