@@ -1,0 +1,165 @@
+// Random companies checked by the program and by a small model written from the rules: the report and
+// FACTCLI afterwards must agree to the byte and to the bit.
+#include "Lot.h"
+#include "Modele.h"
+
+#include <QTest>
+
+using namespace cc::test;
+
+namespace {
+
+const QString MessageAncienne =
+    QStringLiteral("Cette facture provient de votre ancienne version de Vendrax pour DOS.");
+
+QString texteValeur(const QVariant& v) {
+    if (v.isNull())
+        return QStringLiteral("<null>");
+    if (v.metaType().id() == QMetaType::Double)
+        return QString::number(v.toDouble(), 'g', 17);
+    return u'"' + v.toString() + u'"';
+}
+
+QString texteRangee(const QVariant& f, const QVariant& d, const QVariant& j, const QVariant& dv,
+                    const QString& dm, const QVariant& m) {
+    return QStringList{texteValeur(f), texteValeur(d), texteValeur(j), texteValeur(dv), dm, texteValeur(m)}
+        .join(u'|');
+}
+
+// Empty when the table is the one the model expects.
+QString comparer(const std::vector<modele::LigneFactCli>& attendu, const ResultatLot& r) {
+    QStringList differences;
+    if (attendu.size() != r.rangees.size())
+        differences << QStringLiteral("%1 rows expected, %2 found").arg(attendu.size()).arg(r.rangees.size());
+    for (std::size_t i = 0; i < std::min(attendu.size(), r.rangees.size()); ++i) {
+        const modele::LigneFactCli& a = attendu[i];
+        const RangeeFactCli& o = r.rangees[i];
+        const bool egalMontant = a.montant.isNull()
+                                     ? o.montant.isNull()
+                                     : !o.montant.isNull() && o.montant.toDouble() == a.montant.toDouble();
+        const bool egalDate = a.horodatee ? horodatageValide(o.dateMaj.toString(), r.avant, r.apres)
+                                          : texteValeur(a.dateMaj) == texteValeur(o.dateMaj);
+        const bool egal = texteValeur(a.facture) == texteValeur(o.facture) &&
+                          texteValeur(a.dossier) == texteValeur(o.dossier) &&
+                          texteValeur(a.jour) == texteValeur(o.jour) &&
+                          texteValeur(a.devis) == texteValeur(o.devis) && egalDate && egalMontant;
+        if (!egal)
+            differences << QStringLiteral("row %1\n  expected %2\n  found    %3")
+                               .arg(i + 1)
+                               .arg(texteRangee(a.facture, a.dossier, a.jour, a.devis,
+                                                a.horodatee ? Horodatage : texteValeur(a.dateMaj), a.montant),
+                                    texteRangee(o.facture, o.dossier, o.jour, o.devis, texteValeur(o.dateMaj),
+                                                o.montant));
+        if (differences.size() > 5)
+            break;
+    }
+    return differences.join(u'\n');
+}
+
+QString premiereDifference(const QStringList& attendu, const QStringList& obtenu) {
+    for (qsizetype i = 0; i < std::max(attendu.size(), obtenu.size()); ++i) {
+        const QString a = attendu.value(i, QStringLiteral("<none>"));
+        const QString o = obtenu.value(i, QStringLiteral("<none>"));
+        if (a != o)
+            return QStringLiteral("line %1 of %2/%3\n  expected %4\n  found    %5")
+                .arg(i + 1)
+                .arg(attendu.size())
+                .arg(obtenu.size())
+                .arg(a, o);
+    }
+    return {};
+}
+
+} // namespace
+
+class TestDifferentiel : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void lectureDesNombres_data();
+    void lectureDesNombres();
+    void aleatoire_data();
+    void aleatoire();
+};
+
+// The model's own number reading, since every expected amount rests on it.
+void TestDifferentiel::lectureDesNombres_data() {
+    QTest::addColumn<QString>("texte");
+    QTest::addColumn<double>("attendu");
+    QTest::newRow("vide") << QString() << 0.0;
+    QTest::newRow("cadré à droite") << QStringLiteral("     123.45") << 123.45;
+    QTest::newRow("virgule") << QStringLiteral("12,50") << 12.0;
+    QTest::newRow("négatif") << QStringLiteral("-12.5") << -12.5;
+    QTest::newRow("blancs dedans") << QStringLiteral(" 1 2 . 5") << 12.5;
+    QTest::newRow("point seul") << QStringLiteral(".") << 0.0;
+    QTest::newRow("signe seul") << QStringLiteral("-") << 0.0;
+    QTest::newRow("exposant") << QStringLiteral("1E3") << 1000.0;
+    QTest::newRow("exposant incomplet") << QStringLiteral("1E") << 1.0;
+    QTest::newRow("lettres") << QStringLiteral("abc") << 0.0;
+}
+
+void TestDifferentiel::lectureDesNombres() {
+    QFETCH(QString, texte);
+    QFETCH(double, attendu);
+    QCOMPARE(modele::lireNombre(texte), attendu);
+}
+
+void TestDifferentiel::aleatoire_data() {
+    QTest::addColumn<quint32>("graine");
+    QTest::addColumn<bool>("aPartirDesFactures");
+    QTest::addColumn<bool>("ajouter");
+    QTest::addColumn<bool>("mettreAJour");
+    for (quint32 graine : {11u, 23u, 37u}) {
+        const auto nom = [&](const char* cas) {
+            return QStringLiteral("graine %1, %2").arg(graine).arg(QLatin1String(cas)).toUtf8();
+        };
+        QTest::newRow(nom("factcli").constData()) << graine << false << true << true;
+        QTest::newRow(nom("factures").constData()) << graine << true << false << false;
+        QTest::newRow(nom("factures, ajouter").constData()) << graine << true << true << false;
+        QTest::newRow(nom("factures, mettre à jour").constData()) << graine << true << false << true;
+        QTest::newRow(nom("factures, les deux").constData()) << graine << true << true << true;
+    }
+}
+
+void TestDifferentiel::aleatoire() {
+    QFETCH(quint32, graine);
+    QFETCH(bool, aPartirDesFactures);
+    QFETCH(bool, ajouter);
+    QFETCH(bool, mettreAJour);
+
+    const QDate du(2024, 3, 1);
+    const QDate au(2024, 3, 31);
+    const modele::Societe societe = modele::generer(graine, 120, du, au);
+    Lot lot;
+    societe.remplir(lot.base());
+
+    const modele::Options options{du, au, aPartirDesFactures, ajouter, mettreAJour};
+    const modele::Attendu attendu = modele::simuler(societe, options);
+    // A company that shows nothing would prove nothing.
+    QVERIFY(attendu.rapport.size() >= 4);
+
+    const ResultatLot r = lot.lancer(argumentsLot(du.toString(Qt::ISODate), au.toString(Qt::ISODate),
+                                                  aPartirDesFactures, ajouter, mettreAJour));
+    QVERIFY2(r.code == (attendu.rapport.isEmpty() ? 0 : 1),
+             qPrintable(QString::number(r.code) + u' ' + r.erreurs));
+    QVERIFY2(r.rapport == octetsRapport(attendu.rapport),
+             qPrintable(premiereDifference(attendu.rapport, r.lignesRapport())));
+    const QString diff = comparer(attendu.factCli, r);
+    QVERIFY2(diff.isEmpty(), qPrintable(diff));
+    QCOMPARE(r.compterErreurs(MessageAncienne), attendu.messagesAnciennes);
+
+    if (!(aPartirDesFactures && ajouter && mettreAJour))
+        return;
+    // Once repaired, a plain run reports only what cannot be repaired.
+    modele::Societe reparee = societe;
+    reparee.factCli = attendu.factCli;
+    const modele::Attendu ensuite = modele::simuler(reparee, {du, au, true, false, false});
+    const ResultatLot r2 =
+        lot.lancer(argumentsLot(du.toString(Qt::ISODate), au.toString(Qt::ISODate), true, false, false));
+    QVERIFY2(r2.rapport == octetsRapport(ensuite.rapport),
+             qPrintable(premiereDifference(ensuite.rapport, r2.lignesRapport())));
+    QVERIFY(ensuite.rapport.size() < attendu.rapport.size());
+    QCOMPARE(r2.factCli, r.factCli);
+}
+
+QTEST_GUILESS_MAIN(TestDifferentiel)
+#include "tst_Differentiel.moc"

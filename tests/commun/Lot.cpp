@@ -1,0 +1,200 @@
+#include "Lot.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTest>
+
+namespace cc::test {
+
+namespace {
+
+QString nomProgramme() {
+    return QStringLiteral("controle-coherence");
+}
+
+// Only the accented letters that the messages hold: Latin-1 and Windows-1252 agree on them.
+bool sansPlageDifferente(QStringView texte) {
+    for (const QChar c : texte)
+        if (c.unicode() > 0xFF || (c.unicode() >= 0x80 && c.unicode() < 0xA0))
+            return false;
+    return true;
+}
+
+} // namespace
+
+QStringList ResultatLot::lignesRapport() const {
+    QStringList lignes;
+    const QString texte = QString::fromLatin1(rapport);
+    if (texte.isEmpty())
+        return lignes;
+    if (!texte.endsWith(QStringLiteral("\r\n")))
+        return {QStringLiteral("<fin de ligne manquante>")};
+    lignes = texte.chopped(2).split(QStringLiteral("\r\n"));
+    for (const QString& l : lignes)
+        if (l.contains(u'\n') || l.contains(u'\r'))
+            return {QStringLiteral("<saut de ligne isolé>")};
+    return lignes;
+}
+
+Lot::Lot(const QString& societe) : societe_(societe) {
+    if (!dir_.isValid())
+        qFatal("Lot: no temporary directory");
+    QDir racine(dir_.path());
+    racine.mkpath(QStringLiteral("programme"));
+    racine.mkpath(QStringLiteral("config/VB and VBA Program Settings"));
+    racine.mkpath(QStringLiteral("base/") + societe_);
+
+    const QByteArray source = qgetenv("CC_EXECUTABLE");
+    if (source.isEmpty())
+        qFatal("Lot: CC_EXECUTABLE is not set (run the tests through CTest)");
+    const QString copie = repertoireProgramme() + u'/' + nomProgramme();
+    if (!QFile::copy(QString::fromLocal8Bit(source), copie))
+        qFatal("Lot: cannot copy %s", source.constData());
+    QFile(copie).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+    // On Linux the host settings are an INI file; written with QSettings so that its escaping of the
+    // accented section names is the one the program reads.
+    {
+        QSettings reglages(repertoireConfiguration() +
+                               QStringLiteral("/VB and VBA Program Settings/VENDRAX9.conf"),
+                           QSettings::IniFormat);
+        reglages.setValue(QStringLiteral("Répertoire de base/Nom"), dir_.path() + QStringLiteral("/base"));
+        reglages.setValue(QStringLiteral("Société active/Répertoire"), societe_);
+        reglages.sync();
+        if (reglages.status() != QSettings::NoError)
+            qFatal("Lot: cannot write the settings");
+    }
+    base_ = std::make_unique<BaseTest>(cheminBase());
+}
+
+BaseTest& Lot::nouvelleBase() {
+    base_.reset();
+    base_ = std::make_unique<BaseTest>(cheminBase());
+    return *base_;
+}
+
+QString Lot::repertoireProgramme() const {
+    return dir_.path() + QStringLiteral("/programme");
+}
+QString Lot::cheminBase() const {
+    return dir_.path() + QStringLiteral("/base/") + societe_ + QStringLiteral("/vendrax.mdb");
+}
+QString Lot::repertoireConfiguration() const {
+    return dir_.path() + QStringLiteral("/config");
+}
+
+ResultatLot Lot::lancer(const QStringList& arguments, int delaiMs) {
+    QDir programme(repertoireProgramme());
+    for (const QString& f : programme.entryList({QStringLiteral("ResultatControl.*")}, QDir::Files))
+        programme.remove(f);
+
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), repertoireConfiguration());
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    p.setProcessEnvironment(env);
+    p.setWorkingDirectory(dir_.path());
+
+    ResultatLot r;
+    r.avant = QDateTime::currentDateTime();
+    p.start(programme.filePath(nomProgramme()), arguments);
+    if (!p.waitForStarted(10000) || !p.waitForFinished(delaiMs)) {
+        p.kill();
+        p.waitForFinished(5000);
+        r.erreurs = QStringLiteral("<le programme n'a pas fini>");
+    } else {
+        r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
+        r.sortie = QString::fromUtf8(p.readAllStandardOutput());
+        r.erreurs = QString::fromUtf8(p.readAllStandardError());
+    }
+    r.apres = QDateTime::currentDateTime();
+
+    const QStringList rapports = programme.entryList({QStringLiteral("ResultatControl.*.txt")}, QDir::Files);
+    if (rapports.size() == 1) {
+        r.cheminRapport = programme.filePath(rapports.first());
+        QFile f(r.cheminRapport);
+        if (f.open(QIODevice::ReadOnly))
+            r.rapport = f.readAll();
+    } else if (rapports.size() > 1) {
+        r.cheminRapport = QStringLiteral("<plusieurs rapports>");
+    }
+    r.factCli = base_->contenuFactCli();
+    r.rangees = rangeesFactCli();
+    return r;
+}
+
+std::vector<RangeeFactCli> Lot::rangeesFactCli() const {
+    QSqlQuery q(base_->base());
+    if (!q.exec(
+            QStringLiteral("SELECT NUM_FACTURE, NUM_DOSSIER, JOUR, NUM_DEVIS, DATE_MAJ, Montant FROM FACTCLI "
+                           "ORDER BY rowid")))
+        qFatal("Lot: %s", qPrintable(q.lastError().text()));
+    std::vector<RangeeFactCli> rangees;
+    while (q.next())
+        rangees.push_back({q.value(0), q.value(1), q.value(2), q.value(3), q.value(4), q.value(5)});
+    return rangees;
+}
+
+QStringList argumentsLot(const QString& du, const QString& au, bool aPartirDesFactures, bool ajouter,
+                         bool mettreAJour) {
+    QStringList a{QStringLiteral("--du"),
+                  du,
+                  QStringLiteral("--au"),
+                  au,
+                  QStringLiteral("--sens"),
+                  aPartirDesFactures ? QStringLiteral("factures") : QStringLiteral("factcli")};
+    if (ajouter)
+        a << QStringLiteral("--ajouter");
+    if (mettreAJour)
+        a << QStringLiteral("--mettre-a-jour");
+    return a;
+}
+
+QByteArray octetsRapport(const QStringList& lignes) {
+    QByteArray octets;
+    for (const QString& l : lignes) {
+        if (!sansPlageDifferente(l))
+            qFatal("octetsRapport: a letter outside the common range of Latin-1 and Windows-1252");
+        octets += l.toLatin1();
+        octets += "\r\n";
+    }
+    return octets;
+}
+
+bool horodatageValide(const QString& texte, const QDateTime& avant, const QDateTime& apres) {
+    static const QRegularExpression motif(QStringLiteral("^\\d\\d/\\d\\d/\\d{4} \\d\\d:\\d\\d$"));
+    if (!motif.match(texte).hasMatch())
+        return false;
+    const QDateTime t = QDateTime::fromString(texte, QStringLiteral("dd/MM/yyyy hh:mm"));
+    if (!t.isValid())
+        return false;
+    const QDateTime debut(avant.date(), QTime(avant.time().hour(), avant.time().minute()));
+    return t >= debut && t <= apres;
+}
+
+QString comparerFactCli(const QStringList& attendu, const QStringList& obtenu, const QDateTime& avant,
+                        const QDateTime& apres) {
+    if (attendu.size() != obtenu.size())
+        return QStringLiteral("%1 rows expected, %2 found:\n  %3")
+            .arg(attendu.size())
+            .arg(obtenu.size())
+            .arg(obtenu.join(QStringLiteral("\n  ")));
+    for (qsizetype i = 0; i < attendu.size(); ++i) {
+        const QStringList a = attendu[i].split(u'|');
+        const QStringList o = obtenu[i].split(u'|');
+        bool egal = a.size() == o.size();
+        for (qsizetype c = 0; egal && c < a.size(); ++c)
+            egal = (c == 4 && a[c] == Horodatage) ? horodatageValide(o[c], avant, apres) : a[c] == o[c];
+        if (!egal)
+            return QStringLiteral("row %1: expected %2, found %3").arg(i + 1).arg(attendu[i], obtenu[i]);
+    }
+    return {};
+}
+
+} // namespace cc::test
