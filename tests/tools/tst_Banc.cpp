@@ -40,7 +40,8 @@ QStringList ligne(const QString& sortie, const QString& sens, const QString& par
                         : QStringList{};
 }
 
-// Rows read by the floor for one table, from "  factures : 0,068 s pour N lignes (FACTURES 4990, ...)".
+// Rows read by the floor for one table, from
+// "  factures : 0,068 s pour N lignes (FACTURES 4990 en 0,010 s, ...)".
 qint64 lignesPlancher(const QString& sortie, const QString& sens, const QString& table) {
     const QRegularExpression re(u"^  "_s + sens + u"\\s+: .*\\("_s + u"(?:.*, )?"_s + table + u" (\\d+)"_s,
                                 QRegularExpression::MultilineOption);

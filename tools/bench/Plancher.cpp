@@ -95,6 +95,7 @@ Plancher lireUneFois(const Lecture& lecture, const QList<Lecture1>& liste, const
     chrono.start();
     qint64 caracteres = 0;
     for (const Lecture1& r : liste) {
+        const qint64 avant = chrono.nsecsElapsed();
         QSqlQuery q = lecture.executer(r.sql, bornes);
         const int colonnes = q.record().count();
         qint64 n = 0;
@@ -104,7 +105,7 @@ Plancher lireUneFois(const Lecture& lecture, const QList<Lecture1>& liste, const
             for (int c = 0; c < colonnes; ++c)
                 caracteres += q.value(c).toString().size();
         }
-        p.lignesParTable.append({r.table, n});
+        p.tables.append({r.table, n, chrono.nsecsElapsed() - avant});
         p.lignes += n;
     }
     p.dureeNs = chrono.nsecsElapsed();

@@ -10,10 +10,16 @@ enum class Sens { Factures, FactCli };
 
 // What reading the rows of a check once costs: one plain query per table over the period, every
 // column that the check uses fetched and turned into text.
+struct LectureTable {
+    QString table;
+    qint64 lignes = 0;
+    qint64 dureeNs = 0;
+};
+
 struct Plancher {
     qint64 dureeNs = 0;
     qint64 lignes = 0;
-    QList<QPair<QString, qint64>> lignesParTable;
+    QList<LectureTable> tables;
 };
 
 // Opens the company database read-only, reads once to warm the cache, then keeps the best of

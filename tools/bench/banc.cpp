@@ -298,15 +298,20 @@ int lancerBanc(const Options& o) {
         }
     }
 
-    sortie() << QStringLiteral(
-                    "\nPlancher : lecture unique des mêmes lignes, une requête par table, meilleur de %1 "
-                    "lectures après une lecture d'échauffement\n")
-                    .arg(o.repetitions);
+    sortie()
+        << QStringLiteral(
+               "\nPlancher : lecture unique des mêmes lignes, une requête par table, meilleur temps sur %1 "
+               "lecture%2 après une lecture d'échauffement\n")
+               .arg(o.repetitions)
+               .arg(o.repetitions > 1 ? QStringLiteral("s") : QString());
     for (const auto& [sens, pl] :
          {std::pair{Sens::Factures, &plancherFactures}, std::pair{Sens::FactCli, &plancherFactCli}}) {
         QStringList detail;
-        for (const auto& [table, n] : pl->lignesParTable)
-            detail.append(QStringLiteral("%1 %2").arg(table).arg(n));
+        for (const LectureTable& l : pl->tables)
+            detail.append(QStringLiteral("%1 %2 en %3 s")
+                              .arg(l.table)
+                              .arg(l.lignes)
+                              .arg(Decimal(secondes(l.dureeNs), 3)));
         sortie() << QStringLiteral("  %1 : %2 s pour %3 lignes (%4)\n")
                         .arg(nomSens(sens).leftJustified(8), Decimal(secondes(pl->dureeNs), 3))
                         .arg(pl->lignes)
