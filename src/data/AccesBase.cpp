@@ -162,6 +162,34 @@ QVariantList Connexion::bornesJour(const QDate& debut, const QDate& fin) const {
     return {debut, fin};
 }
 
+QString Connexion::listeDeValeurs(int nombre) const {
+    QString valeurs;
+    valeurs.reserve(nombre * 4);
+    for (int i = 0; i < nombre; ++i)
+        valeurs += i == 0 ? QStringLiteral("(?)") : QStringLiteral(",(?)");
+    switch (dialecte_) {
+    case Dialecte::SQLite:
+        // SQLite names the columns of a VALUES list itself (column1).
+        return QStringLiteral("(SELECT column1 AS n FROM (VALUES ") + valeurs + QStringLiteral(")) AS v");
+    case Dialecte::SqlServer:
+    case Dialecte::Postgres:
+        return QStringLiteral("(VALUES ") + valeurs + QStringLiteral(") AS v(n)");
+    default:
+        return {};
+    }
+}
+
+QString Connexion::ordrePhysique(const QString& table) const {
+    switch (dialecte_) {
+    case Dialecte::SQLite:
+        return QStringLiteral(" ORDER BY ") + table + QStringLiteral(".rowid");
+    case Dialecte::Postgres:
+        return QStringLiteral(" ORDER BY ") + table + QStringLiteral(".ctid");
+    default:
+        return {};
+    }
+}
+
 void Connexion::echec(const QString& contexte) const { leverErreurSql(base().lastError(), contexte); }
 
 Requete::Requete(Connexion& connexion, const QString& sql)

@@ -60,6 +60,15 @@ public:
     // days as ISO text, where the last day must also take "yyyy-MM-dd 00:00:00" and nothing later.
     QVariantList bornesJour(const QDate& debut, const QDate& fin) const;
 
+    // A FROM item named v, with one column n holding the given number of bound values, so that one
+    // statement answers for a whole lot of numbers and tells which number each row answers. Empty
+    // where the database cannot take one (Jet): callers then keep one statement per number.
+    QString listeDeValeurs(int nombre) const;
+    // " ORDER BY" the rows of a table in the order a plain selection of one number returns them, so
+    // that the rows of a lot come per number as one statement per number would give them (the first
+    // row of a number is the one that counts). Empty where the database keeps no such order.
+    QString ordrePhysique(const QString& table) const;
+
     // Raises the error that QtSql left on this connection.
     [[noreturn]] void echec(const QString& contexte) const;
 
