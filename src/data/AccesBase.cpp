@@ -232,10 +232,14 @@ bool Requete::suivant() {
 }
 
 int Requete::indexChamp(const QString& champ) const {
+    for (const auto& [nom, position] : index_)
+        if (nom == champ)
+            return position;
     const int index = requete_.record().indexOf(champ);
     if (index < 0)
         throw Erreur(Erreur::ChampIntrouvable,
                      QStringLiteral("Élément introuvable dans la collection : %1").arg(champ));
+    index_.emplace_back(champ, index);
     return index;
 }
 

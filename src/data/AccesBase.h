@@ -10,6 +10,8 @@
 #include <QVariant>
 #include <QVariantList>
 #include <memory>
+#include <utility>
+#include <vector>
 
 namespace cc {
 
@@ -108,6 +110,8 @@ private:
     Connexion* connexion_;
     QSqlQuery requete_;
     QString sql_;
+    // Field positions by name, learnt once: the columns of a prepared statement do not change.
+    mutable std::vector<std::pair<QString, int>> index_;
 };
 
 // Raises an Erreur from a QSqlError.
