@@ -67,6 +67,7 @@ private Q_SLOTS:
     void parametres();
     void bornesDuJour_data();
     void bornesDuJour();
+    void listeDeValeurs();
     void delaiRequete_data();
     void delaiRequete();
     void commeSurSQLite_data();
@@ -175,6 +176,27 @@ void TestServeur::bornesDuJour() {
     Requete r(*c, QStringLiteral("SELECT N FROM JOURS WHERE JOUR >= ? AND JOUR <= ?"));
     r.executer(c->bornesJour(QDate(2024, 3, 1), QDate(2024, 3, 31)));
     QCOMPARE(r.suivant(), dedans);
+}
+
+// A batch of invoice numbers given as a VALUES list of bound values, joined with the table: the
+// server must type the values from the column, quotes and all.
+void TestServeur::listeDeValeurs() {
+    if (!serveur_)
+        QSKIP("No PostgreSQL server: run through CTest, whose fixture starts one (scripts/postgres)");
+    BasePostgres base(*serveur_, nomSociete("valeurs"));
+    for (const char* n : {"F1", "F'2", "F3 ", "F4"})
+        QVERIFY(base.connexion().executer(
+            QStringLiteral("INSERT INTO FACTURES (NUMERO_DE_FACTURE) VALUES (?)"), {QString::fromLatin1(n)}));
+    auto c = ouvrirProgramme(base.nom());
+    Requete r(
+        *c, QStringLiteral("SELECT f.NUMERO_DE_FACTURE FROM (VALUES (?),(?),(?),(?)) AS v(n) JOIN FACTURES f "
+                           "ON f.NUMERO_DE_FACTURE = v.n ORDER BY f.NUMERO_DE_FACTURE"));
+    r.executer(
+        {QStringLiteral("F'2"), QStringLiteral("F3"), QStringLiteral("F4"), QStringLiteral("x' OR '1'='1")});
+    QStringList trouves;
+    while (r.suivant())
+        trouves << r.valeur(0).toString();
+    QCOMPARE(trouves, (QStringList{QStringLiteral("F'2"), QStringLiteral("F4")}));
 }
 
 // A statement that runs past its time-out fails with the server's reason, and the connection stays
