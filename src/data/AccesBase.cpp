@@ -99,7 +99,32 @@ std::unique_ptr<Connexion> Connexion::ouvrirOdbc(const QString& chaine, const QS
     db.setConnectOptions(options);
     if (!db.open(utilisateur, motDePasse))
         leverErreurSql(db.lastError(), QString());
+    connexion->dialecte_ = DialecteServeur(db, dialecte);
     return connexion;
+}
+
+Dialecte DialecteServeur(const QSqlDatabase& db, Dialecte parDefaut) {
+    // The driver's name says little (a SQL Server kind may be served by another product): the DBMS
+    // names itself.
+    const QVariant h = db.driver() ? db.driver()->handle() : QVariant();
+    if (!h.isValid() || h.metaType().sizeOf() != int(sizeof(SQLHANDLE)))
+        return parDefaut;
+    SQLHANDLE connexion = *static_cast<SQLHANDLE const*>(h.data());
+    if (!connexion)
+        return parDefaut;
+    SQLCHAR nom[256] = {};
+    SQLSMALLINT longueur = 0;
+    if (!SQL_SUCCEEDED(SQLGetInfo(connexion, SQL_DBMS_NAME, nom, sizeof nom, &longueur)))
+        return parDefaut;
+    return DialecteDuSgbd(QString::fromLatin1(reinterpret_cast<const char*>(nom)), parDefaut);
+}
+
+Dialecte DialecteDuSgbd(const QString& nomSgbd, Dialecte parDefaut) {
+    if (nomSgbd.contains(QStringLiteral("PostgreSQL"), Qt::CaseInsensitive))
+        return Dialecte::Postgres;
+    if (nomSgbd.contains(QStringLiteral("SQL Server"), Qt::CaseInsensitive))
+        return Dialecte::SqlServer;
+    return parDefaut;
 }
 
 void Connexion::commencerTransaction() {

@@ -29,7 +29,8 @@ public:
 
     // Opens an existing SQLite file read-write; never creates one. Throws Erreur.
     static std::unique_ptr<Connexion> ouvrirSQLite(const QString& chemin, int delaiOccupeMs = 10000);
-    // Opens an ODBC connection. The user name and password go apart from the connection string.
+    // Opens an ODBC connection. The user name and password go apart from the connection string. The
+    // dialect is the one the DBMS names itself when it is known, otherwise the one given.
     static std::unique_ptr<Connexion> ouvrirOdbc(const QString& chaine, const QString& utilisateur,
                                                  const QString& motDePasse, Dialecte dialecte,
                                                  int delaiConnexionS = 0);
@@ -113,6 +114,11 @@ private:
     // Field positions by name, learnt once: the columns of a prepared statement do not change.
     mutable std::vector<std::pair<QString, int>> index_;
 };
+
+// The dialect of an open ODBC connection, from the name that the DBMS gives itself; parDefaut when
+// it gives none that is known.
+Dialecte DialecteServeur(const QSqlDatabase& db, Dialecte parDefaut);
+Dialecte DialecteDuSgbd(const QString& nomSgbd, Dialecte parDefaut);
 
 // Raises an Erreur from a QSqlError.
 [[noreturn]] void leverErreurSql(const class QSqlError& erreur, const QString& contexte);
