@@ -52,7 +52,7 @@ double MontantDossier(const EnregistrementFacture& facture, const QString& dossi
     }
     int r = PremiereRangee;
     while (r <= DerniereRangee) {
-        if (SupprimerBlancs(facture.cellule(r, NumeroDossier)) != dossier) {
+        if (VueSansBlancs(facture.cellule(r, NumeroDossier)) != dossier) {
             ++r;
             continue;
         }
@@ -61,7 +61,7 @@ double MontantDossier(const EnregistrementFacture& facture, const QString& dossi
         // cell of blanks alone.
         for (++r; r <= DerniereRangee; ++r) {
             const QString& cellule = facture.cellule(r, NumeroDossier);
-            if (!cellule.isEmpty() && SupprimerBlancs(cellule) != dossier)
+            if (!cellule.isEmpty() && VueSansBlancs(cellule) != dossier)
                 break;
             ajouter(total, facture, r);
         }
