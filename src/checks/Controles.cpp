@@ -59,6 +59,7 @@ RechercheFactCli::RechercheFactCli(Connexion& connexion, Parcours parcours)
     : unique_(connexion, QStringLiteral("SELECT NUM_DOSSIER, Montant FROM FACTCLI WHERE NUM_FACTURE = ?")),
       comparaisonConnue_(connexion.dialecte() == Dialecte::SQLite) {
     const QString liste = connexion.listeDeValeurs(TailleLot);
+    parFacture_ = parcours != Parcours::Reference;
     if (parcours == Parcours::ParLots && !liste.isEmpty())
         lot_.emplace(connexion, QStringLiteral("SELECT v.n AS CC_NUMERO, NUM_DOSSIER, Montant FROM ") + liste +
                                     QStringLiteral(" JOIN FACTCLI ON NUM_FACTURE = v.n") +
@@ -78,6 +79,7 @@ void RechercheFactCli::ecriture(const QString& numero) {
 }
 
 void RechercheFactCli::nouvelleFacture() {
+    lignesValides_ = false;
     if (ecrits_.isEmpty())
         return;
     // The numbers that a write may answer are dropped from the lot and asked again one by one.
@@ -120,11 +122,15 @@ void RechercheFactCli::prevoir(const std::vector<QString>& numeros) {
 const std::vector<LigneFactCli>& RechercheFactCli::lignes(const QString& numero) {
     if (const auto it = lignesLot_.constFind(numero); it != lignesLot_.cend())
         return *it;
+    if (parFacture_ && lignesValides_ && numeroLignes_ == numero)
+        return lignes_;
     lignes_.clear();
     unique_.executer({numero});
     while (unique_.suivant())
         lignes_.push_back({unique_.texte(QStringLiteral("NUM_DOSSIER")), unique_.valeur(QStringLiteral("Montant"))});
     unique_.terminer();
+    lignesValides_ = true;
+    numeroLignes_ = numero;
     return lignes_;
 }
 
@@ -150,7 +156,7 @@ ControleFactures::ControleFactures(const ContexteControle& contexte, const Optio
     : contexte_(contexte), options_(options), compteurs_(compteurs),
       lecteur_(contexte.connexion, contexte.interlocuteur, options.parcours),
       ecriture_(contexte.connexion, contexte.horloge), recherche_(contexte.connexion, options.parcours),
-      groupe_(contexte.connexion, options.parcours == Parcours::ParLots),
+      groupe_(contexte.connexion, options.parcours != Parcours::Reference),
       lister_(contexte.connexion,
               QStringLiteral("SELECT NUMERO_DE_FACTURE FROM FACTURES WHERE JOUR >= ? AND JOUR <= ?")),
       selectionMaj_(contexte.connexion, sqlSelectionMaj(contexte.connexion)),

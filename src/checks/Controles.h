@@ -81,6 +81,9 @@ private:
     std::optional<Requete> lot_;
     QHash<QString, std::vector<LigneFactCli>> lignesLot_;
     std::vector<LigneFactCli> lignes_;
+    bool parFacture_ = false;  // the rows of one invoice serve all its dossiers
+    bool lignesValides_ = false;
+    QString numeroLignes_;
     bool perimee_ = false;
     bool comparaisonConnue_ = false;
     QSet<QString> ecrits_; // the written numbers, as any of SQLite's collations might see them
