@@ -208,7 +208,7 @@ void ControleFactures::ParcourirFactures() {
 void ControleFactures::ControlerFacture(const QString& numero) {
     // Each dossier is handled once, at the first row that names it; dossiers compare exactly.
     QVarLengthArray<QStringView, 16> vus;
-    for (int r = 1; r < NombreRangees; ++r) {
+    for (int r = 1; r < std::min(NombreRangees, facture_.rangeesTouchees); ++r) {
         const QStringView vue = VueSansBlancs(std::as_const(facture_).cellule(r, NumeroDossier));
         if (vue.isEmpty() || std::find(vus.begin(), vus.end(), vue) != vus.end())
             continue;
@@ -327,7 +327,7 @@ void ControleFactCli::ParcourirFactCli() {
 void ControleFactCli::ControlerLigneFactCli(const EntreeFactCli& entree) {
     // The row's dossier is not trimmed: a leading or trailing blank matches no line.
     const QString cherche = entree.NumDossier.toUpper();
-    for (int r = 1; r < NombreRangees; ++r) {
+    for (int r = 1; r < std::min(NombreRangees, facture_.rangeesTouchees); ++r) {
         const QStringView d = VueSansBlancs(std::as_const(facture_).cellule(r, NumeroDossier));
         if (!d.isEmpty() && d.toString().toUpper() == cherche)
             return;
