@@ -1,6 +1,7 @@
 #include "invoice/Nombres.h"
 
 #include "data/Erreur.h"
+#include "data/TexteChamp.h"
 
 #include <array>
 #include <charconv>
@@ -231,13 +232,7 @@ double LireNombre(QStringView texte) {
 }
 
 QString FormatEntier(QStringView texte) {
-    qsizetype debut = 0;
-    qsizetype fin = texte.size();
-    while (debut < fin && texte[debut] == u' ')
-        ++debut;
-    while (fin > debut && texte[fin - 1] == u' ')
-        --fin;
-    const QStringView nombre = texte.sliced(debut, fin - debut);
+    const QStringView nombre = VueSansBlancs(texte);
     qsizetype lu = 0;
     const Ascii a = lireAscii(nombre, false, &lu);
     double valeur = 0;

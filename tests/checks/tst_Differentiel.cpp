@@ -56,20 +56,6 @@ QString comparer(const std::vector<modele::LigneFactCli>& attendu, const Resulta
     return differences.join(u'\n');
 }
 
-QString premiereDifference(const QStringList& attendu, const QStringList& obtenu) {
-    for (qsizetype i = 0; i < std::max(attendu.size(), obtenu.size()); ++i) {
-        const QString a = attendu.value(i, QStringLiteral("<none>"));
-        const QString o = obtenu.value(i, QStringLiteral("<none>"));
-        if (a != o)
-            return QStringLiteral("line %1 of %2/%3\n  expected %4\n  found    %5")
-                .arg(i + 1)
-                .arg(attendu.size())
-                .arg(obtenu.size())
-                .arg(a, o);
-    }
-    return {};
-}
-
 } // namespace
 
 class TestDifferentiel : public QObject {

@@ -91,4 +91,7 @@ QString comparerFactCli(const QStringList& attendu, const QStringList& obtenu, c
 // True when a DATE_MAJ text was stamped during the run.
 bool horodatageValide(const QString& texte, const QDateTime& avant, const QDateTime& apres);
 
+// The first line where two lists of lines part, for a failure message; empty when they are equal.
+QString premiereDifference(const QStringList& attendu, const QStringList& obtenu);
+
 } // namespace cc::test

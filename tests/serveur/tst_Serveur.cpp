@@ -16,20 +16,6 @@ using namespace cc::test;
 
 namespace {
 
-QString premiereDifference(const QStringList& attendu, const QStringList& obtenu) {
-    for (qsizetype i = 0; i < std::max(attendu.size(), obtenu.size()); ++i) {
-        const QString a = attendu.value(i, QStringLiteral("<none>"));
-        const QString o = obtenu.value(i, QStringLiteral("<none>"));
-        if (a != o)
-            return QStringLiteral("line %1 of %2/%3\n  expected %4\n  found    %5")
-                .arg(i + 1)
-                .arg(attendu.size())
-                .arg(obtenu.size())
-                .arg(a, o);
-    }
-    return {};
-}
-
 QString jourIso(const QDate& d) {
     return d.toString(Qt::ISODate);
 }
