@@ -20,7 +20,8 @@ namespace {
 
 // Splits an ODBC connection string: name=value;... where a value in braces may hold anything, its
 // closing brace doubled.
-QMap<QString, QString> attributs(const QString& chaine) {
+// A string cut short (at a NUL) may end inside braces: the value then runs to its end.
+QMap<QString, QString> attributs(const QString& chaine, bool coupee) {
     QMap<QString, QString> a;
     qsizetype i = 0;
     while (i < chaine.size()) {
@@ -33,8 +34,11 @@ QMap<QString, QString> attributs(const QString& chaine) {
         if (i < chaine.size() && chaine[i] == u'{') {
             ++i;
             for (;;) {
-                if (i >= chaine.size())
-                    faute(QStringLiteral("unclosed brace: ") + chaine);
+                if (i >= chaine.size()) {
+                    if (!coupee)
+                        faute(QStringLiteral("unclosed brace: ") + chaine);
+                    break;
+                }
                 if (chaine[i] == u'}') {
                     if (i + 1 < chaine.size() && chaine[i + 1] == u'}') {
                         valeur += u'}';
@@ -81,9 +85,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* donnees, std::size_t t
     const cc::ParametresOdbc p = cc::ParametresSqlServer(env, cc::CheminBaseSociete(env),
                                                          {QStringLiteral("FreeTDS")}, cc::Systeme::Autre);
     // A NUL ends the string for the driver manager: what follows is lost, but nothing is added.
-    const QString chaine =
-        p.chaine.left(p.chaine.indexOf(QChar(0)) < 0 ? p.chaine.size() : p.chaine.indexOf(QChar(0)));
-    const QMap<QString, QString> a = attributs(chaine);
+    const qsizetype nul = p.chaine.indexOf(QChar(0));
+    const QMap<QString, QString> a = attributs(nul < 0 ? p.chaine : p.chaine.left(nul), nul >= 0);
     for (auto it = a.cbegin(); it != a.cend(); ++it)
         if (it.key() != u"DRIVER" && it.key() != u"SERVER" && it.key() != u"DATABASE")
             faute(QStringLiteral("unexpected attribute ") + it.key() + QStringLiteral(" in ") + p.chaine);
