@@ -123,7 +123,10 @@ int ExecuterLot(const QStringList& arguments, const QString& repertoireProgramme
         erreurs << e->message << QStringLiteral("\n\n") << TexteUsage() << Qt::flush;
         return SortieUsage;
     }
-    const ArgumentsLot& lot = std::get<ArgumentsLot>(analyse);
+    ArgumentsLot lot = std::get<ArgumentsLot>(analyse);
+    // The reference walk, one invoice at a time, for the benchmark and the differential tests.
+    if (qEnvironmentVariable("CC_PARCOURS") == u"reference")
+        lot.options.parcours = Parcours::Reference;
     if (lot.aide) {
         sortie << TexteUsage() << Qt::flush;
         return SortieRapportVide;

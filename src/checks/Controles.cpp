@@ -2,12 +2,17 @@
 
 #include "report/Rapport.h"
 
+#include <QSet>
 #include <algorithm>
 #include <climits>
 
 namespace cc {
 
 namespace {
+
+// Commit a group of writes after this many invoices, or this many milliseconds.
+constexpr int FacturesParGroupe = 500;
+constexpr qint64 DureeGroupeMs = 1000;
 
 // Selects the first FACTCLI row of an invoice and dossier with what finds it again alone; where the
 // database has no row locator, the pair itself serves (duplicates then change together).
@@ -23,44 +28,133 @@ QString sqlMajMontant(const Connexion& c) {
     return QStringLiteral("UPDATE FACTCLI SET Montant = ? WHERE ") + c.conditionLocalisateur();
 }
 
+int entier(std::size_t n) { return static_cast<int>(std::min<std::size_t>(n, INT_MAX)); }
+
+// The non-Null numbers of the next lot of entries, from entry i.
+std::vector<QString> numerosDuLot(const ListeTextes& liste, std::size_t i) {
+    std::vector<QString> numeros;
+    for (std::size_t j = i; j < liste.taille() && numeros.size() < std::size_t(TailleLot); ++j)
+        if (!liste.estNul(j))
+            numeros.push_back(liste.texte(j));
+    return numeros;
+}
+
 } // namespace
+
+RechercheFactCli::RechercheFactCli(Connexion& connexion, Parcours parcours)
+    : unique_(connexion, QStringLiteral("SELECT NUM_DOSSIER, Montant FROM FACTCLI WHERE NUM_FACTURE = ?")) {
+    const QString liste = connexion.listeDeValeurs(TailleLot);
+    if (parcours == Parcours::ParLots && !liste.isEmpty())
+        lot_.emplace(connexion, QStringLiteral("SELECT v.n AS CC_NUMERO, NUM_DOSSIER, Montant FROM ") + liste +
+                                    QStringLiteral(" JOIN FACTCLI ON NUM_FACTURE = v.n") +
+                                    connexion.ordrePhysique(QStringLiteral("FACTCLI")));
+}
+
+void RechercheFactCli::prevoir(const std::vector<QString>& numeros) {
+    lignesLot_.clear();
+    perimee_ = false;
+    if (!lot_)
+        return;
+    QVariantList valeurs;
+    valeurs.reserve(TailleLot);
+    QSet<QString> vus;
+    for (const QString& n : numeros) {
+        if (vus.contains(n))
+            continue;
+        vus.insert(n);
+        lignesLot_.insert(n, {});
+        valeurs.append(n);
+    }
+    if (valeurs.isEmpty())
+        return;
+    while (valeurs.size() < TailleLot)
+        valeurs.append(QVariant(QMetaType::fromType<QString>()));
+    lot_->executer(valeurs);
+    while (lot_->suivant())
+        lignesLot_[lot_->valeur(0).toString()].push_back(
+            {lot_->texte(QStringLiteral("NUM_DOSSIER")), lot_->valeur(QStringLiteral("Montant"))});
+    lot_->terminer();
+}
+
+const std::vector<LigneFactCli>& RechercheFactCli::lignes(const QString& numero) {
+    if (const auto it = lignesLot_.constFind(numero); it != lignesLot_.cend())
+        return *it;
+    lignes_.clear();
+    unique_.executer({numero});
+    while (unique_.suivant())
+        lignes_.push_back({unique_.texte(QStringLiteral("NUM_DOSSIER")), unique_.valeur(QStringLiteral("Montant"))});
+    unique_.terminer();
+    return lignes_;
+}
+
+void GroupeEcritures::avantEcriture() {
+    if (!actif_ || connexion_.enTransaction())
+        return;
+    connexion_.commencerTransaction();
+    factures_ = 0;
+    depuis_.start();
+}
+
+void GroupeEcritures::finFacture() {
+    if (!connexion_.enTransaction())
+        return;
+    if (++factures_ >= FacturesParGroupe || depuis_.elapsed() >= DureeGroupeMs)
+        connexion_.validerTransaction();
+}
+
+void GroupeEcritures::terminer() { connexion_.validerTransaction(); }
 
 ControleFactures::ControleFactures(const ContexteControle& contexte, const OptionsControle& options,
                                    Compteurs& compteurs)
     : contexte_(contexte), options_(options), compteurs_(compteurs),
-      lecteur_(contexte.connexion, contexte.interlocuteur), ecriture_(contexte.connexion, contexte.horloge),
+      lecteur_(contexte.connexion, contexte.interlocuteur, options.parcours),
+      ecriture_(contexte.connexion, contexte.horloge), recherche_(contexte.connexion, options.parcours),
+      groupe_(contexte.connexion, options.parcours == Parcours::ParLots),
       lister_(contexte.connexion,
               QStringLiteral("SELECT NUMERO_DE_FACTURE FROM FACTURES WHERE JOUR >= ? AND JOUR <= ?")),
-      chercher_(contexte.connexion, QStringLiteral("SELECT NUM_DOSSIER, Montant FROM FACTCLI WHERE NUM_FACTURE = ?")),
       selectionMaj_(contexte.connexion, sqlSelectionMaj(contexte.connexion)),
       majMontant_(contexte.connexion, sqlMajMontant(contexte.connexion)) {}
 
 void ControleFactures::ListerFactures() {
-    TabFactures_.clear();
+    TabFactures_.vider();
     lister_.executer(contexte_.connexion.bornesJour(options_.debut, options_.fin));
     while (lister_.suivant()) {
         const QVariant v = lister_.valeur(0);
         if (v.isNull())
-            TabFactures_.emplace_back(std::nullopt);
+            TabFactures_.ajouterNul();
         else
-            TabFactures_.emplace_back(TexteValeur(v));
+            TabFactures_.ajouter(TexteValeur(v));
     }
     lister_.terminer();
 }
 
 void ControleFactures::ParcourirFactures() {
-    if (TabFactures_.empty())
+    if (TabFactures_.vide())
         return;
-    const int n = static_cast<int>(std::min<size_t>(TabFactures_.size(), size_t(INT_MAX)));
-    contexte_.progression.definirMaximum(n);
-    for (size_t i = 0; i < TabFactures_.size(); ++i) {
-        contexte_.progression.definirValeur(static_cast<int>(std::min<size_t>(i + 1, size_t(INT_MAX))));
+    contexte_.progression.definirMaximum(entier(TabFactures_.taille()));
+    std::size_t finLotFactures = 0;
+    std::size_t finLotFactCli = 0;
+    for (std::size_t i = 0; i < TabFactures_.taille(); ++i) {
+        contexte_.progression.definirValeur(entier(i + 1));
         ++compteurs_.parcourus;
-        const auto& numero = TabFactures_[i];
-        if (numero && lecteur_.LireFacture(*numero, facture_) > 0)
-            ControlerFacture(*numero);
+        // FACTURES is never written: its lot holds. FACTCLI's is fetched again after a write.
+        if (i >= finLotFactures) {
+            finLotFactures = i + TailleLot;
+            lecteur_.prevoir(numerosDuLot(TabFactures_, i));
+        }
+        if (recherche_.parLots() && (i >= finLotFactCli || recherche_.perimee())) {
+            finLotFactCli = i + TailleLot;
+            recherche_.prevoir(numerosDuLot(TabFactures_, i));
+        }
+        if (!TabFactures_.estNul(i)) {
+            const QString numero = TabFactures_.texte(i);
+            if (lecteur_.LireFacture(numero, facture_) > 0)
+                ControlerFacture(numero);
+        }
+        groupe_.finFacture();
         contexte_.progression.traiterEvenements();
     }
+    groupe_.terminer();
 }
 
 void ControleFactures::ControlerFacture(const QString& numero) {
@@ -79,7 +173,9 @@ void ControleFactures::ControlerFacture(const QString& numero) {
                                             QStringLiteral(" et le dossier : ") + d);
             contexte_.rapport.EcrireRapport(QStringLiteral("L'enregistrement est manquant"));
             if (options_.ajouter) {
+                groupe_.avantEcriture();
                 ecriture_.EnregistrerFactCli(facture_, d, devis, numero);
+                recherche_.invalider();
                 ++compteurs_.ajoutes;
             }
             break;
@@ -95,22 +191,18 @@ void ControleFactures::ControlerFacture(const QString& numero) {
 }
 
 EtatFactCli ControleFactures::ChercherFactCli(const QString& numero, const QString& dossier) {
-    chercher_.executer({numero});
-    std::optional<QVariant> montant;
-    while (chercher_.suivant()) {
-        if (chercher_.texte(QStringLiteral("NUM_DOSSIER")) == dossier) {
-            montant = chercher_.valeur(QStringLiteral("Montant"));
-            break;
-        }
+    // A write for one dossier cannot change the lookup of another dossier of the same invoice, since
+    // dossiers compare exactly: the invoice's rows, read once, serve all its dossiers.
+    for (const LigneFactCli& ligne : recherche_.lignes(numero)) {
+        if (ligne.dossier != dossier)
+            continue;
+        // Only the first equal row is compared; a Null amount is not counted as different.
+        if (ligne.montant.isNull())
+            return EtatFactCli::Identique;
+        return ligne.montant.toDouble() == MontantDossier(facture_, dossier) ? EtatFactCli::Identique
+                                                                              : EtatFactCli::MontantDifferent;
     }
-    chercher_.terminer();
-    if (!montant)
-        return EtatFactCli::Absent;
-    // A Null amount is not counted as different.
-    if (montant->isNull())
-        return EtatFactCli::Identique;
-    return montant->toDouble() == MontantDossier(facture_, dossier) ? EtatFactCli::Identique
-                                                                     : EtatFactCli::MontantDifferent;
+    return EtatFactCli::Absent;
 }
 
 void ControleFactures::MettreAJourMontant(const QString& numero, const QString& dossier) {
@@ -129,40 +221,53 @@ void ControleFactures::MettreAJourMontant(const QString& numero, const QString& 
     if (!memeDossier)
         return;
     const double montant = MontantDossier(facture_, dossier);
+    groupe_.avantEcriture();
     if (contexte_.connexion.conditionLocalisateur().isEmpty())
         majMontant_.executer({montant, numero, dossier});
     else
         majMontant_.executer({montant, ligne});
+    recherche_.invalider();
     ++compteurs_.reecrits;
 }
 
 ControleFactCli::ControleFactCli(const ContexteControle& contexte, const OptionsControle& options,
                                  Compteurs& compteurs)
     : contexte_(contexte), options_(options), compteurs_(compteurs),
-      lecteur_(contexte.connexion, contexte.interlocuteur),
+      // Only the lines' dossiers are looked at here: the discount data is not read.
+      lecteur_(contexte.connexion, contexte.interlocuteur, options.parcours,
+               options.parcours == Parcours::Reference),
       lister_(contexte.connexion,
               QStringLiteral("SELECT NUM_FACTURE, NUM_DOSSIER FROM FACTCLI WHERE JOUR >= ? AND JOUR <= ?")) {}
 
 void ControleFactCli::ListerFactCli() {
-    TabFactCli_.clear();
+    TabFactCli_.vider();
     lister_.executer(contexte_.connexion.bornesJour(options_.debut, options_.fin));
     while (lister_.suivant()) {
         // A Null reads as the empty text, which the walk passes over.
-        TabFactCli_.push_back({TexteValeur(lister_.valeur(0)), TexteValeur(lister_.valeur(1))});
+        TabFactCli_.ajouter(TexteValeur(lister_.valeur(0)), TexteValeur(lister_.valeur(1)));
     }
     lister_.terminer();
 }
 
 void ControleFactCli::ParcourirFactCli() {
-    if (TabFactCli_.empty())
+    if (TabFactCli_.vide())
         return;
-    contexte_.progression.definirMaximum(static_cast<int>(std::min<size_t>(TabFactCli_.size(), size_t(INT_MAX))));
-    for (size_t i = 0; i < TabFactCli_.size(); ++i) {
-        contexte_.progression.definirValeur(static_cast<int>(std::min<size_t>(i + 1, size_t(INT_MAX))));
+    contexte_.progression.definirMaximum(entier(TabFactCli_.taille()));
+    std::size_t finLot = 0;
+    for (std::size_t i = 0; i < TabFactCli_.taille(); ++i) {
+        contexte_.progression.definirValeur(entier(i + 1));
         ++compteurs_.parcourus;
-        const EntreeFactCli& e = TabFactCli_[i];
+        if (i >= finLot) {
+            finLot = i + TailleLot;
+            std::vector<QString> numeros;
+            for (std::size_t j = i; j < TabFactCli_.taille() && j < finLot; ++j)
+                numeros.push_back(TabFactCli_.at(j).NumFacture);
+            lecteur_.prevoir(numeros);
+        }
+        const EntreeFactCli e = TabFactCli_.at(i);
         if (!SupprimerBlancs(e.NumDossier).isEmpty() && !SupprimerBlancs(e.NumFacture).isEmpty()) {
-            // No caching: an invoice with several rows is read once for each of them.
+            // No caching across entries: an invoice with several rows is read once for each of them
+            // (from the lot's rows), and its old-invoice message comes each time.
             if (lecteur_.LireFacture(e.NumFacture, facture_) > 0)
                 ControlerLigneFactCli(e);
         }

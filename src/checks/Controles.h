@@ -5,10 +5,13 @@
 #include "data/AccesBase.h"
 #include "data/Horloge.h"
 #include "data/Interlocuteur.h"
+#include "data/ListeTextes.h"
 #include "invoice/EnregistrementFacture.h"
 #include "invoice/LecteurFacture.h"
 
 #include <QDate>
+#include <QElapsedTimer>
+#include <QHash>
 #include <QString>
 #include <optional>
 #include <vector>
@@ -24,6 +27,7 @@ struct OptionsControle {
     bool aPartirDesFactures = true;  // chk_Facture_FactCli
     bool ajouter = false;            // chk_AjoutEnregistrement
     bool mettreAJour = false;        // chk_MiseAJour
+    Parcours parcours = Parcours::ParLots;
 };
 
 // What a run did, for the batch summary.
@@ -46,6 +50,54 @@ struct ContexteControle {
 
 enum class EtatFactCli { Absent = 0, MontantDifferent = 1, Identique = 2 };
 
+// One FACTCLI row of an invoice, as the lookup reads it.
+struct LigneFactCli {
+    QString dossier; // NUM_DOSSIER through TexteChamp
+    QVariant montant;
+};
+
+// The FACTCLI rows of the invoices being checked. On the walk by lots, the rows of a whole lot come
+// with one statement, and the lot is fetched again at the next invoice after any write to FACTCLI.
+class RechercheFactCli {
+public:
+    RechercheFactCli(Connexion& connexion, Parcours parcours);
+    bool parLots() const { return lot_.has_value(); }
+    // The invoice numbers, untouched, of the invoices to come.
+    void prevoir(const std::vector<QString>& numeros);
+    // Whether a write happened since the lot was fetched.
+    bool perimee() const { return perimee_; }
+    void invalider() { perimee_ = true; }
+    // Every FACTCLI row of the invoice number, in the order the database returns them.
+    const std::vector<LigneFactCli>& lignes(const QString& numero);
+
+private:
+    Requete unique_;
+    std::optional<Requete> lot_;
+    QHash<QString, std::vector<LigneFactCli>> lignesLot_;
+    std::vector<LigneFactCli> lignes_;
+    bool perimee_ = false;
+};
+
+// Writes are grouped in transactions, never splitting one invoice's writes, and committed every
+// few hundred invoices or every second: a run that is killed loses at most its last group, which
+// the next run does again.
+class GroupeEcritures {
+public:
+    // A failure leaves the open group to the run sequence, which commits what was saved before it.
+    GroupeEcritures(Connexion& connexion, bool actif) : connexion_(connexion), actif_(actif) {}
+    GroupeEcritures(const GroupeEcritures&) = delete;
+    GroupeEcritures& operator=(const GroupeEcritures&) = delete;
+    void avantEcriture();
+    void finFacture();
+    void terminer();
+
+private:
+    Connexion& connexion_;
+    bool actif_;
+    int factures_ = 0;
+    QElapsedTimer depuis_;
+};
+
 // Walks the invoices of the period and checks that FACTCLI holds each of their dossiers.
 class ControleFactures {
 public:
@@ -57,8 +109,8 @@ public:
     EtatFactCli ChercherFactCli(const QString& numero, const QString& dossier);
     void MettreAJourMontant(const QString& numero, const QString& dossier);
 
-    // One entry per selected row; a Null number stays as an empty optional and is passed over.
-    const std::vector<std::optional<QString>>& TabFactures() const { return TabFactures_; }
+    // One entry per selected row; a Null number is passed over.
+    const ListeTextes& TabFactures() const { return TabFactures_; }
     const EnregistrementFacture& facture() const { return facture_; }
 
 private:
@@ -68,17 +120,38 @@ private:
     EnregistrementFacture facture_;
     LecteurFacture lecteur_;
     EcritureFactCli ecriture_;
+    RechercheFactCli recherche_;
+    GroupeEcritures groupe_;
     Requete lister_;
-    Requete chercher_;
     Requete selectionMaj_;
     Requete majMontant_;
-    std::vector<std::optional<QString>> TabFactures_;
+    ListeTextes TabFactures_;
 };
 
 // One selected FACTCLI row.
 struct EntreeFactCli {
     QString NumFacture;
     QString NumDossier;
+};
+
+// The selected FACTCLI rows, their two texts kept in two compact lists.
+class ListeFactCli {
+public:
+    void vider() {
+        factures_.vider();
+        dossiers_.vider();
+    }
+    void ajouter(QStringView facture, QStringView dossier) {
+        factures_.ajouter(facture);
+        dossiers_.ajouter(dossier);
+    }
+    std::size_t taille() const { return factures_.taille(); }
+    bool vide() const { return factures_.vide(); }
+    EntreeFactCli at(std::size_t i) const { return {factures_.texte(i), dossiers_.texte(i)}; }
+
+private:
+    ListeTextes factures_;
+    ListeTextes dossiers_;
 };
 
 // Walks the FACTCLI rows of the period and checks that each row's invoice names its dossier.
@@ -91,7 +164,7 @@ public:
     void ParcourirFactCli();
     void ControlerLigneFactCli(const EntreeFactCli& entree);
 
-    const std::vector<EntreeFactCli>& TabFactCli() const { return TabFactCli_; }
+    const ListeFactCli& TabFactCli() const { return TabFactCli_; }
 
 private:
     ContexteControle contexte_;
@@ -100,7 +173,7 @@ private:
     EnregistrementFacture facture_;
     LecteurFacture lecteur_;
     Requete lister_;
-    std::vector<EntreeFactCli> TabFactCli_;
+    ListeFactCli TabFactCli_;
 };
 
 // Runs the direction that the options pick, from the selection to the last record.

@@ -99,7 +99,32 @@ std::unique_ptr<Connexion> Connexion::ouvrirOdbc(const QString& chaine, const QS
     db.setConnectOptions(options);
     if (!db.open(utilisateur, motDePasse))
         leverErreurSql(db.lastError(), QString());
+    connexion->dialecte_ = DialecteServeur(db, dialecte);
     return connexion;
+}
+
+Dialecte DialecteServeur(const QSqlDatabase& db, Dialecte parDefaut) {
+    // The driver's name says little (a SQL Server kind may be served by another product): the DBMS
+    // names itself.
+    const QVariant h = db.driver() ? db.driver()->handle() : QVariant();
+    if (!h.isValid() || h.metaType().sizeOf() != int(sizeof(SQLHANDLE)))
+        return parDefaut;
+    SQLHANDLE connexion = *static_cast<SQLHANDLE const*>(h.data());
+    if (!connexion)
+        return parDefaut;
+    SQLCHAR nom[256] = {};
+    SQLSMALLINT longueur = 0;
+    if (!SQL_SUCCEEDED(SQLGetInfo(connexion, SQL_DBMS_NAME, nom, sizeof nom, &longueur)))
+        return parDefaut;
+    return DialecteDuSgbd(QString::fromLatin1(reinterpret_cast<const char*>(nom)), parDefaut);
+}
+
+Dialecte DialecteDuSgbd(const QString& nomSgbd, Dialecte parDefaut) {
+    if (nomSgbd.contains(QStringLiteral("PostgreSQL"), Qt::CaseInsensitive))
+        return Dialecte::Postgres;
+    if (nomSgbd.contains(QStringLiteral("SQL Server"), Qt::CaseInsensitive))
+        return Dialecte::SqlServer;
+    return parDefaut;
 }
 
 void Connexion::commencerTransaction() {
@@ -162,6 +187,34 @@ QVariantList Connexion::bornesJour(const QDate& debut, const QDate& fin) const {
     return {debut, fin};
 }
 
+QString Connexion::listeDeValeurs(int nombre) const {
+    QString valeurs;
+    valeurs.reserve(nombre * 4);
+    for (int i = 0; i < nombre; ++i)
+        valeurs += i == 0 ? QStringLiteral("(?)") : QStringLiteral(",(?)");
+    switch (dialecte_) {
+    case Dialecte::SQLite:
+        // SQLite names the columns of a VALUES list itself (column1).
+        return QStringLiteral("(SELECT column1 AS n FROM (VALUES ") + valeurs + QStringLiteral(")) AS v");
+    case Dialecte::SqlServer:
+    case Dialecte::Postgres:
+        return QStringLiteral("(VALUES ") + valeurs + QStringLiteral(") AS v(n)");
+    default:
+        return {};
+    }
+}
+
+QString Connexion::ordrePhysique(const QString& table) const {
+    switch (dialecte_) {
+    case Dialecte::SQLite:
+        return QStringLiteral(" ORDER BY ") + table + QStringLiteral(".rowid");
+    case Dialecte::Postgres:
+        return QStringLiteral(" ORDER BY ") + table + QStringLiteral(".ctid");
+    default:
+        return {};
+    }
+}
+
 void Connexion::echec(const QString& contexte) const { leverErreurSql(base().lastError(), contexte); }
 
 Requete::Requete(Connexion& connexion, const QString& sql)
@@ -204,10 +257,14 @@ bool Requete::suivant() {
 }
 
 int Requete::indexChamp(const QString& champ) const {
+    for (const auto& [nom, position] : index_)
+        if (nom == champ)
+            return position;
     const int index = requete_.record().indexOf(champ);
     if (index < 0)
         throw Erreur(Erreur::ChampIntrouvable,
                      QStringLiteral("Élément introuvable dans la collection : %1").arg(champ));
+    index_.emplace_back(champ, index);
     return index;
 }
 

@@ -10,6 +10,8 @@
 #include <QVariant>
 #include <QVariantList>
 #include <memory>
+#include <utility>
+#include <vector>
 
 namespace cc {
 
@@ -27,7 +29,8 @@ public:
 
     // Opens an existing SQLite file read-write; never creates one. Throws Erreur.
     static std::unique_ptr<Connexion> ouvrirSQLite(const QString& chemin, int delaiOccupeMs = 10000);
-    // Opens an ODBC connection. The user name and password go apart from the connection string.
+    // Opens an ODBC connection. The user name and password go apart from the connection string. The
+    // dialect is the one the DBMS names itself when it is known, otherwise the one given.
     static std::unique_ptr<Connexion> ouvrirOdbc(const QString& chaine, const QString& utilisateur,
                                                  const QString& motDePasse, Dialecte dialecte,
                                                  int delaiConnexionS = 0);
@@ -59,6 +62,15 @@ public:
     // The two days of a period as values to bind against a JOUR column, both included. SQLite keeps
     // days as ISO text, where the last day must also take "yyyy-MM-dd 00:00:00" and nothing later.
     QVariantList bornesJour(const QDate& debut, const QDate& fin) const;
+
+    // A FROM item named v, with one column n holding the given number of bound values, so that one
+    // statement answers for a whole lot of numbers and tells which number each row answers. Empty
+    // where the database cannot take one (Jet): callers then keep one statement per number.
+    QString listeDeValeurs(int nombre) const;
+    // " ORDER BY" the rows of a table in the order a plain selection of one number returns them, so
+    // that the rows of a lot come per number as one statement per number would give them (the first
+    // row of a number is the one that counts). Empty where the database keeps no such order.
+    QString ordrePhysique(const QString& table) const;
 
     // Raises the error that QtSql left on this connection.
     [[noreturn]] void echec(const QString& contexte) const;
@@ -99,7 +111,14 @@ private:
     Connexion* connexion_;
     QSqlQuery requete_;
     QString sql_;
+    // Field positions by name, learnt once: the columns of a prepared statement do not change.
+    mutable std::vector<std::pair<QString, int>> index_;
 };
+
+// The dialect of an open ODBC connection, from the name that the DBMS gives itself; parDefaut when
+// it gives none that is known.
+Dialecte DialecteServeur(const QSqlDatabase& db, Dialecte parDefaut);
+Dialecte DialecteDuSgbd(const QString& nomSgbd, Dialecte parDefaut);
 
 // Raises an Erreur from a QSqlError.
 [[noreturn]] void leverErreurSql(const class QSqlError& erreur, const QString& contexte);

@@ -38,6 +38,8 @@ const QString kPilote18 = QStringLiteral("ODBC Driver 18 for SQL Server");
 const QString kPilote17 = QStringLiteral("ODBC Driver 17 for SQL Server");
 const QString kPiloteFreeTds = QStringLiteral("FreeTDS");
 const QString kPiloteMdbTools = QStringLiteral("MDBTools");
+// Last resort off Windows: a company database served by PostgreSQL.
+const QString kPilotePostgres = QStringLiteral("PostgreSQL Unicode");
 
 QString premierInstalle(const QStringList& voulus, const QStringList& pilotes) {
     for (const QString& p : voulus) {
@@ -221,26 +223,34 @@ ParametresOdbc ParametresSqlServer(const Environnement& env, const QString& chem
     if (systeme == Systeme::Windows) {
         pilote = recent ? QStringLiteral("SQL Server Native Client 10.0") : QStringLiteral("SQL Server");
     } else {
-        pilote = premierInstalle({kPilote18, kPilote17, kPiloteFreeTds}, pilotes);
+        pilote = premierInstalle({kPilote18, kPilote17, kPiloteFreeTds, kPilotePostgres}, pilotes);
         if (pilote.isEmpty())
-            throw Erreur(
-                kPiloteIntrouvable,
-                QStringLiteral("Aucun pilote ODBC pour SQL Server n'est installé (« %1 », « %2 » ou « %3 »).")
-                    .arg(kPilote18, kPilote17, kPiloteFreeTds));
+            throw Erreur(kPiloteIntrouvable,
+                         QStringLiteral("Aucun pilote ODBC pour SQL Server n'est installé (« %1 », « %2 », « %3 » "
+                                        "ou « %4 »).")
+                             .arg(kPilote18, kPilote17, kPiloteFreeTds, kPilotePostgres));
     }
 
     ParametresOdbc p;
-    p.dialecte = Dialecte::SqlServer;
+    p.dialecte = pilote == kPilotePostgres ? Dialecte::Postgres : Dialecte::SqlServer;
     p.utilisateur = kUtilisateurSql;
     p.motDePasse = kMotDePasseSql;
-    QStringList attributs{QStringLiteral("DRIVER={") + pilote + u'}',
-                          attribut(QStringLiteral("SERVER"), env.ServeurSQL),
-                          attribut(QStringLiteral("DATABASE"), NomBaseSql(chemin))};
+    QStringList attributs{QStringLiteral("DRIVER={") + pilote + u'}'};
+    if (pilote == kPilotePostgres) {
+        // "host,port" as SQL Server writes it; the PostgreSQL driver takes them apart.
+        const auto [hote, port] = ServeurEtPort(env.ServeurSQL);
+        attributs.append(attribut(QStringLiteral("SERVER"), hote));
+        if (!port.isEmpty())
+            attributs.append(attribut(QStringLiteral("PORT"), port));
+    } else {
+        attributs.append(attribut(QStringLiteral("SERVER"), env.ServeurSQL));
+    }
+    attributs.append(attribut(QStringLiteral("DATABASE"), NomBaseSql(chemin)));
     // The original never asked for encryption; Driver 18 would demand it, and refuse an office server
     // whose certificate it cannot verify.
     if (pilote == kPilote18)
         attributs.append(QStringLiteral("Encrypt=no"));
-    const bool pilotMicrosoft = pilote != kPiloteFreeTds;
+    const bool pilotMicrosoft = pilote == kPilote18 || pilote == kPilote17 || systeme == Systeme::Windows;
     if (recent) {
         if (pilotMicrosoft)
             attributs.append(QStringLiteral("MARS_Connection=yes"));
@@ -252,6 +262,20 @@ ParametresOdbc ParametresSqlServer(const Environnement& env, const QString& chem
     }
     p.chaine = attributs.join(u';');
     return p;
+}
+
+std::pair<QString, QString> ServeurEtPort(const QString& serveur) {
+    const QString s = SupprimerBlancs(serveur);
+    const qsizetype virgule = s.lastIndexOf(u',');
+    if (virgule < 0)
+        return {s, {}};
+    const QString port = SupprimerBlancs(QStringView(s).mid(virgule + 1));
+    bool nombre = false;
+    const int valeur = port.toInt(&nombre);
+    // Anything but a port number stays part of the name, for the driver to refuse it whole.
+    if (!nombre || valeur <= 0 || valeur > 65535)
+        return {s, {}};
+    return {SupprimerBlancs(QStringView(s).first(virgule)), QString::number(valeur)};
 }
 
 ParametresOdbc ParametresJet(const QString& chemin, const QStringList& pilotes, Systeme systeme) {

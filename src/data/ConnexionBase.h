@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <QStringView>
 #include <memory>
+#include <utility>
 
 namespace cc {
 
@@ -66,6 +67,9 @@ struct ParametresOdbc {
 // suitable driver is registered.
 ParametresOdbc ParametresSqlServer(const Environnement& env, const QString& chemin,
                                    const QStringList& pilotes, Systeme systeme = kSystemeCourant);
+// A server written "host,port" as SQL Server takes it, split into the host and the port (empty when
+// the value names no valid port).
+std::pair<QString, QString> ServeurEtPort(const QString& serveur);
 // A Jet database file through ODBC, given the registered drivers. Throws Erreur when none fits.
 ParametresOdbc ParametresJet(const QString& chemin, const QStringList& pilotes,
                              Systeme systeme = kSystemeCourant);

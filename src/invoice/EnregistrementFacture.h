@@ -43,7 +43,8 @@ struct EnregistrementFacture {
     void viderLignes() {
         for (auto& rangee : LignesFacture)
             for (auto& c : rangee)
-                c.clear();
+                if (!c.isEmpty())
+                    c.clear();
     }
 };
 

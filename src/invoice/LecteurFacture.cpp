@@ -1,22 +1,37 @@
 #include "invoice/LecteurFacture.h"
 
 #include "data/TexteChamp.h"
-#include "invoice/LignesCorps.h"
+
+#include <QSet>
 
 namespace cc {
 
 namespace {
 
-// The plain text of a FACTURES_LIGNE value: nothing for Null, numbers with "." as the decimal point;
-// unlike the FACTURES fields, trailing blanks are kept.
-QString texteBrut(const QVariant& valeur) {
-    if (valeur.isNull())
-        return {};
-    if (valeur.metaType().id() == QMetaType::QString)
-        return valeur.toString();
-    if (valeur.metaType().id() == QMetaType::QByteArray)
-        return QString::fromLatin1(valeur.toByteArray());
-    return TexteChamp(valeur);
+const QString ColonnesEntete = QStringLiteral("JOUR, NUMERO_DE_DOSSIER, type_piece, flag_divers, Corps");
+const QString ColonnesRemise = QStringLiteral("TAUX_REMISE, MONTANT_REMISE, CODE_REMISE, DESIGNATION_COMPLEMENT, "
+                                              "REFERENCE_MATIERE_COMPLEMENT");
+
+// A Null discount value reads as empty (an amount of 0) rather than leave the line half read. The
+// values keep their trailing blanks, unlike the FACTURES fields.
+DonneesRemise lireRemise(const Requete& r) {
+    return {TexteValeur(r.valeur(QStringLiteral("TAUX_REMISE"))),
+            TexteValeur(r.valeur(QStringLiteral("MONTANT_REMISE"))),
+            TexteValeur(r.valeur(QStringLiteral("CODE_REMISE"))),
+            TexteValeur(r.valeur(QStringLiteral("DESIGNATION_COMPLEMENT"))),
+            TexteValeur(r.valeur(QStringLiteral("REFERENCE_MATIERE_COMPLEMENT")))};
+}
+
+// The numbers of a lot, bound in order and padded with Nulls (which match no row) so that one
+// prepared statement serves every lot.
+QVariantList valeursDuLot(const QStringList& cles) {
+    QVariantList valeurs;
+    valeurs.reserve(TailleLot);
+    for (const QString& c : cles)
+        valeurs.append(c);
+    while (valeurs.size() < TailleLot)
+        valeurs.append(QVariant(QMetaType::fromType<QString>()));
+    return valeurs;
 }
 
 } // namespace
@@ -28,59 +43,158 @@ QString MessageFactureAncienne() {
                           "et statistiques de chiffre d'affaires.");
 }
 
-LecteurFacture::LecteurFacture(Connexion& connexion, Interlocuteur& interlocuteur)
-    : interlocuteur_(&interlocuteur),
-      facture_(connexion, QStringLiteral("SELECT JOUR, NUMERO_DE_DOSSIER, type_piece, flag_divers, Corps "
-                                         "FROM FACTURES WHERE NUMERO_DE_FACTURE = ?")),
-      ligne_(connexion,
-             QStringLiteral("SELECT TAUX_REMISE, MONTANT_REMISE, CODE_REMISE, DESIGNATION_COMPLEMENT, "
-                            "REFERENCE_MATIERE_COMPLEMENT FROM FACTURES_LIGNE "
-                            "WHERE NUMERO_DE_FACTURE = ? AND NUMERO_DE_LIGNE = ?")) {}
+LecteurFacture::LecteurFacture(Connexion& connexion, Interlocuteur& interlocuteur, Parcours parcours,
+                               bool avecRemises)
+    : interlocuteur_(&interlocuteur), parcours_(parcours), avecRemises_(avecRemises),
+      facture_(connexion,
+               QStringLiteral("SELECT ") + ColonnesEntete + QStringLiteral(" FROM FACTURES WHERE NUMERO_DE_FACTURE = ?")) {
+    const QString liste = connexion.listeDeValeurs(TailleLot);
+    if (parcours_ == Parcours::Reference || liste.isEmpty()) {
+        parcours_ = Parcours::Reference;
+        if (avecRemises_)
+            ligne_.emplace(connexion, QStringLiteral("SELECT ") + ColonnesRemise +
+                                          QStringLiteral(" FROM FACTURES_LIGNE WHERE NUMERO_DE_FACTURE = ? "
+                                                         "AND NUMERO_DE_LIGNE = ?"));
+        return;
+    }
+    lotFactures_.emplace(connexion, QStringLiteral("SELECT v.n AS CC_NUMERO, ") + ColonnesEntete +
+                                        QStringLiteral(" FROM ") + liste +
+                                        QStringLiteral(" JOIN FACTURES ON NUMERO_DE_FACTURE = v.n") +
+                                        connexion.ordrePhysique(QStringLiteral("FACTURES")));
+    if (avecRemises_) {
+        lignes_.emplace(connexion, QStringLiteral("SELECT NUMERO_DE_LIGNE, ") + ColonnesRemise +
+                                       QStringLiteral(" FROM FACTURES_LIGNE WHERE NUMERO_DE_FACTURE = ?"));
+        lotLignes_.emplace(connexion, QStringLiteral("SELECT v.n AS CC_NUMERO, NUMERO_DE_LIGNE, ") + ColonnesRemise +
+                                          QStringLiteral(" FROM ") + liste +
+                                          QStringLiteral(" JOIN FACTURES_LIGNE ON NUMERO_DE_FACTURE = v.n") +
+                                          connexion.ordrePhysique(QStringLiteral("FACTURES_LIGNE")));
+    }
+}
+
+void LecteurFacture::prevoir(const std::vector<QString>& numeros) {
+    entetesLot_.clear();
+    remisesLot_.clear();
+    if (parcours_ == Parcours::Reference)
+        return;
+    // Each number once, as the reader asks for it; the database tells which rows answer which.
+    QStringList cles;
+    QSet<QString> vues;
+    for (const QString& n : numeros) {
+        const QString cle = SupprimerBlancs(n);
+        if (vues.contains(cle))
+            continue;
+        vues.insert(cle);
+        cles.append(cle);
+        if (cles.size() == TailleLot)
+            break;
+    }
+    if (cles.isEmpty())
+        return;
+    const QVariantList valeurs = valeursDuLot(cles);
+
+    for (const QString& c : cles)
+        entetesLot_.insert(c, std::nullopt);
+    lotFactures_->executer(valeurs);
+    while (lotFactures_->suivant()) {
+        auto& entete = entetesLot_[lotFactures_->valeur(0).toString()];
+        if (entete)
+            continue; // only the first row of a number counts
+        entete = Entete{lotFactures_->texte(QStringLiteral("JOUR")),
+                        lotFactures_->texte(QStringLiteral("NUMERO_DE_DOSSIER")),
+                        lotFactures_->texte(QStringLiteral("type_piece")),
+                        lotFactures_->texte(QStringLiteral("flag_divers")),
+                        lotFactures_->texte(QStringLiteral("Corps"))};
+    }
+    lotFactures_->terminer();
+
+    if (!avecRemises_)
+        return;
+    for (const QString& c : cles)
+        remisesLot_.insert(c, {});
+    lotLignes_->executer(valeurs);
+    while (lotLignes_->suivant()) {
+        const QVariant ligne = lotLignes_->valeur(1);
+        remisesLot_[lotLignes_->valeur(0).toString()].push_back(
+            {ligne.isNull() ? -1 : ligne.toInt(), lireRemise(*lotLignes_)});
+    }
+    lotLignes_->terminer();
+}
+
+std::optional<LecteurFacture::Entete> LecteurFacture::lireEntete(const QString& cle) {
+    if (const auto it = entetesLot_.constFind(cle); it != entetesLot_.cend())
+        return *it;
+    // The whole row is read before any other statement runs: an ODBC connection holds one result
+    // set at a time.
+    facture_.executer({cle});
+    if (!facture_.suivant()) {
+        facture_.terminer();
+        return std::nullopt;
+    }
+    Entete e{facture_.texte(QStringLiteral("JOUR")), facture_.texte(QStringLiteral("NUMERO_DE_DOSSIER")),
+             facture_.texte(QStringLiteral("type_piece")), facture_.texte(QStringLiteral("flag_divers")),
+             facture_.texte(QStringLiteral("Corps"))};
+    facture_.terminer();
+    return e;
+}
+
+const std::vector<LecteurFacture::Remise>& LecteurFacture::remisesDeLaFacture(const QString& cle) {
+    if (const auto it = remisesLot_.constFind(cle); it != remisesLot_.cend())
+        return *it;
+    remises_.clear();
+    lignes_->executer({cle});
+    while (lignes_->suivant()) {
+        const QVariant ligne = lignes_->valeur(0);
+        remises_.push_back({ligne.isNull() ? -1 : ligne.toInt(), lireRemise(*lignes_)});
+    }
+    lignes_->terminer();
+    return remises_;
+}
+
+std::optional<DonneesRemise> LecteurFacture::remiseReference(const QString& cle, int rangee) {
+    ligne_->executer({cle, rangee});
+    if (!ligne_->suivant()) {
+        ligne_->terminer();
+        return std::nullopt;
+    }
+    DonneesRemise r = lireRemise(*ligne_);
+    ligne_->terminer();
+    return r;
+}
 
 int LecteurFacture::LireFacture(const QString& numero, EnregistrementFacture& facture) {
     facture.viderLignes();
     const QString cle = SupprimerBlancs(numero);
 
-    // The whole FACTURES row is read before any FACTURES_LIGNE statement runs: an ODBC connection
-    // holds one result set at a time.
-    facture_.executer({cle});
-    if (!facture_.suivant()) {
-        facture_.terminer();
+    const std::optional<Entete> entete = lireEntete(cle);
+    if (!entete)
         return FactureAbsente;
-    }
-    const QString jour = facture_.texte(QStringLiteral("JOUR"));
-    const QString dossier = facture_.texte(QStringLiteral("NUMERO_DE_DOSSIER"));
-    const QString type = facture_.texte(QStringLiteral("type_piece"));
-    const QString flag = facture_.texte(QStringLiteral("flag_divers"));
-    const QString corps = facture_.texte(QStringLiteral("Corps"));
-    facture_.terminer();
+    facture.JourFacture = entete->jour;
+    facture.DossierFacture = entete->dossier;
+    facture.TypePiece = entete->type == u"A" ? QStringLiteral("A") : QStringLiteral("F");
 
-    facture.JourFacture = jour;
-    facture.DossierFacture = dossier;
-    facture.TypePiece = type == u"A" ? QStringLiteral("A") : QStringLiteral("F");
-
-    if (flag == u"7") {
+    if (entete->flag == u"7") {
         interlocuteur_->message(MessageFactureAncienne(), TitreLectureFacture(), Icone::Critique);
         return FactureAncienne;
     }
 
-    const auto chercher = [&](int rangee) -> std::optional<DonneesRemise> {
-        ligne_.executer({cle, rangee});
-        if (!ligne_.suivant()) {
-            ligne_.terminer();
+    ChercherRemise chercher;
+    if (!avecRemises_) {
+        chercher = [](int) -> std::optional<DonneesRemise> { return std::nullopt; };
+    } else if (parcours_ == Parcours::Reference) {
+        chercher = [this, &cle](int rangee) { return remiseReference(cle, rangee); };
+    } else {
+        // The line's row is asked for by its row number (twice the line number); the first row
+        // returned for it wins.
+        const std::vector<Remise>& remises = remisesDeLaFacture(cle);
+        chercher = [&remises](int rangee) -> std::optional<DonneesRemise> {
+            for (const Remise& r : remises)
+                if (r.rangee == rangee)
+                    return r.donnees;
             return std::nullopt;
-        }
-        // A Null discount value reads as empty (an amount of 0) rather than leave the line half read.
-        DonneesRemise r{texteBrut(ligne_.valeur(QStringLiteral("TAUX_REMISE"))),
-                        texteBrut(ligne_.valeur(QStringLiteral("MONTANT_REMISE"))),
-                        texteBrut(ligne_.valeur(QStringLiteral("CODE_REMISE"))),
-                        texteBrut(ligne_.valeur(QStringLiteral("DESIGNATION_COMPLEMENT"))),
-                        texteBrut(ligne_.valeur(QStringLiteral("REFERENCE_MATIERE_COMPLEMENT")))};
-        ligne_.terminer();
-        return r;
-    };
+        };
+    }
     try {
-        RemplirLignes(corps, facture, chercher);
+        RemplirLignes(entete->corps, facture, chercher);
     } catch (const Erreur& e) {
         // Name the invoice, so that the user can find the one that stopped the run.
         throw Erreur(e.numero(), e.description() + QStringLiteral(" (facture ") + cle + QStringLiteral(")"),

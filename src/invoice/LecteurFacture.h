@@ -3,8 +3,12 @@
 #include "data/AccesBase.h"
 #include "data/Interlocuteur.h"
 #include "invoice/EnregistrementFacture.h"
+#include "invoice/LignesCorps.h"
 
+#include <QHash>
 #include <QString>
+#include <optional>
+#include <vector>
 
 namespace cc {
 
@@ -19,10 +23,26 @@ inline QString TitreLectureFacture() {
     return QStringLiteral("Lecture d'une facture");
 }
 
-// Reads one invoice, header and lines, into the invoice record. Its two statements are prepared once.
+// How the rows of the records are fetched. The reference walk asks for one invoice at a time and
+// for each line's discount data apart; the walk by lots asks once for the rows of a few hundred
+// upcoming records. Both give the same records.
+enum class Parcours { Reference, ParLots };
+
+// How many records a lot holds.
+inline constexpr int TailleLot = 256;
+
+// Reads one invoice, header and lines, into the invoice record. Its statements are prepared once.
 class LecteurFacture {
 public:
-    LecteurFacture(Connexion& connexion, Interlocuteur& interlocuteur);
+    // avecRemises: whether the discount data of the lines is wanted (a check that only looks at the
+    // lines' dossiers does without it; the discount cells then read as for a line without any).
+    LecteurFacture(Connexion& connexion, Interlocuteur& interlocuteur, Parcours parcours = Parcours::ParLots,
+                   bool avecRemises = true);
+
+    // The numbers of the invoices that will be read next, as the callers hold them: their rows are
+    // fetched now, a statement per table for the whole lot. Ignored on the reference walk and where
+    // the database takes no list of values.
+    void prevoir(const std::vector<QString>& numeros);
 
     // Clears the lines of the record, then reads the invoice of that number (spaces around it
     // ignored). FactureAbsente: no such invoice, the header values are those of the previous one.
@@ -31,9 +51,33 @@ public:
     int LireFacture(const QString& numero, EnregistrementFacture& facture);
 
 private:
+    struct Entete {
+        QString jour;
+        QString dossier;
+        QString type;
+        QString flag;
+        QString corps;
+    };
+    struct Remise {
+        int rangee;
+        DonneesRemise donnees;
+    };
+
+    std::optional<Entete> lireEntete(const QString& cle);
+    const std::vector<Remise>& remisesDeLaFacture(const QString& cle);
+    std::optional<DonneesRemise> remiseReference(const QString& cle, int rangee);
+
     Interlocuteur* interlocuteur_;
+    Parcours parcours_;
+    bool avecRemises_;
     Requete facture_;
-    Requete ligne_;
+    std::optional<Requete> ligne_;        // one line's discount data (reference walk)
+    std::optional<Requete> lignes_;       // all the discount data of one invoice
+    std::optional<Requete> lotFactures_;  // the FACTURES rows of a lot
+    std::optional<Requete> lotLignes_;    // the FACTURES_LIGNE rows of a lot
+    QHash<QString, std::optional<Entete>> entetesLot_; // every number asked in the lot; none when no row
+    QHash<QString, std::vector<Remise>> remisesLot_;
+    std::vector<Remise> remises_;
 };
 
 } // namespace cc

@@ -31,8 +31,9 @@ QString montant(QStringView texte, int decimales) {
     return std::fabs(valeur) <= 0.001 ? QString() : FormatDecimales(valeur, decimales);
 }
 
-QString numeroLigne(int j) {
-    return QStringLiteral("%1").arg(j, 2, 10, QLatin1Char('0'));
+// Whether the two characters are line number j written with two digits ("01" to "99").
+bool estNumeroLigne(QStringView deux, int j) {
+    return deux.size() == 2 && deux[0] == QChar(u'0' + j / 10) && deux[1] == QChar(u'0' + j % 10);
 }
 
 } // namespace
@@ -53,7 +54,7 @@ int RemplirLignes(QStringView corps, EnregistrementFacture& facture, const Cherc
             debut < corps.size()
                 ? corps.sliced(debut, std::min<qsizetype>(LongueurTranche, corps.size() - debut))
                 : QStringView();
-        if (zone(tranche, 1, 2) != numeroLigne(j)) {
+        if (!estNumeroLigne(zone(tranche, 1, 2), j)) {
             m = j;
             r = k;
             continue;

@@ -108,16 +108,28 @@ void TestDifferentiel::aleatoire_data() {
     QTest::addColumn<bool>("aPartirDesFactures");
     QTest::addColumn<bool>("ajouter");
     QTest::addColumn<bool>("mettreAJour");
-    for (quint32 graine : {11u, 23u, 37u}) {
-        const auto nom = [&](const char* cas) {
-            return QStringLiteral("graine %1, %2").arg(graine).arg(QLatin1String(cas)).toUtf8();
-        };
-        QTest::newRow(nom("factcli").constData()) << graine << false << true << true;
-        QTest::newRow(nom("factures").constData()) << graine << true << false << false;
-        QTest::newRow(nom("factures, ajouter").constData()) << graine << true << true << false;
-        QTest::newRow(nom("factures, mettre à jour").constData()) << graine << true << false << true;
-        QTest::newRow(nom("factures, les deux").constData()) << graine << true << true << true;
+    QTest::addColumn<int>("factures");
+    QTest::addColumn<bool>("reference");
+    // The walk by lots and the reference walk, one invoice at a time, must both agree with the model.
+    for (const bool reference : {false, true}) {
+        for (quint32 graine : {11u, 23u, 37u}) {
+            const auto nom = [&](const char* cas) {
+                return QStringLiteral("graine %1, %2%3")
+                    .arg(graine)
+                    .arg(QLatin1String(cas), reference ? QStringLiteral(", référence") : QString())
+                    .toUtf8();
+            };
+            QTest::newRow(nom("factcli").constData()) << graine << false << true << true << 120 << reference;
+            QTest::newRow(nom("factures").constData()) << graine << true << false << false << 120 << reference;
+            QTest::newRow(nom("factures, ajouter").constData()) << graine << true << true << false << 120 << reference;
+            QTest::newRow(nom("factures, mettre à jour").constData())
+                << graine << true << false << true << 120 << reference;
+            QTest::newRow(nom("factures, les deux").constData()) << graine << true << true << true << 120 << reference;
+        }
     }
+    // Several lots, with writes in each: the FACTCLI rows of a lot are fetched again after a write.
+    QTest::newRow("graine 51, plusieurs lots, factcli") << 51u << false << false << false << 700 << false;
+    QTest::newRow("graine 51, plusieurs lots, les deux") << 51u << true << true << true << 700 << false;
 }
 
 void TestDifferentiel::aleatoire() {
@@ -125,11 +137,15 @@ void TestDifferentiel::aleatoire() {
     QFETCH(bool, aPartirDesFactures);
     QFETCH(bool, ajouter);
     QFETCH(bool, mettreAJour);
+    QFETCH(int, factures);
+    QFETCH(bool, reference);
 
     const QDate du(2024, 3, 1);
     const QDate au(2024, 3, 31);
-    const modele::Societe societe = modele::generer(graine, 120, du, au);
+    const modele::Societe societe = modele::generer(graine, factures, du, au);
     Lot lot;
+    if (reference)
+        lot.definirVariable(QStringLiteral("CC_PARCOURS"), QStringLiteral("reference"));
     societe.remplir(lot.base());
 
     const modele::Options options{du, au, aPartirDesFactures, ajouter, mettreAJour};

@@ -45,6 +45,11 @@ QStringList ResultatLot::lignesRapport() const {
 Lot::Lot(const QString& societe) : societe_(societe) {
     if (!dir_.isValid())
         qFatal("Lot: no temporary directory");
+    // CC_GARDER keeps the company and the program's copy for a look after a failure.
+    if (qEnvironmentVariableIsSet("CC_GARDER")) {
+        dir_.setAutoRemove(false);
+        qInfo("Lot: %s", qPrintable(dir_.path()));
+    }
     QDir racine(dir_.path());
     racine.mkpath(QStringLiteral("programme"));
     racine.mkpath(QStringLiteral("config/VB and VBA Program Settings"));
@@ -98,6 +103,9 @@ ResultatLot Lot::lancer(const QStringList& arguments, int delaiMs) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), repertoireConfiguration());
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.remove(QStringLiteral("CC_PARCOURS"));
+    for (auto it = variables_.cbegin(); it != variables_.cend(); ++it)
+        env.insert(it.key(), it.value());
     p.setProcessEnvironment(env);
     p.setWorkingDirectory(dir_.path());
 

@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
+#include <QHash>
 #include <QTemporaryDir>
 #include <QVariant>
 #include <memory>
@@ -59,12 +60,15 @@ public:
 
     // Runs the program's copy with the arguments; every earlier report is removed first so that the
     // run's own report is the one found afterwards.
+    // An environment variable for the runs to come (CC_PARCOURS=reference picks the reference walk).
+    void definirVariable(const QString& nom, const QString& valeur) { variables_.insert(nom, valeur); }
     ResultatLot lancer(const QStringList& arguments, int delaiMs = 120000);
     // Reads FACTCLI through the test's own connection.
     std::vector<RangeeFactCli> rangeesFactCli() const;
 
 private:
     QTemporaryDir dir_;
+    QHash<QString, QString> variables_;
     QString societe_;
     std::unique_ptr<BaseTest> base_;
 };

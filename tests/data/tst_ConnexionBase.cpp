@@ -19,11 +19,12 @@ void ecrire(const QString& chemin, const QByteArray& octets) {
     QCOMPARE(f.write(octets), octets.size());
 }
 
+// Any driver that the SQL Server kind takes, the PostgreSQL one included.
 bool piloteSqlServerInstalle() {
     const QStringList p = PilotesOdbcInstalles();
     return p.contains(QStringLiteral("ODBC Driver 18 for SQL Server")) ||
            p.contains(QStringLiteral("ODBC Driver 17 for SQL Server")) ||
-           p.contains(QStringLiteral("FreeTDS"));
+           p.contains(QStringLiteral("FreeTDS")) || p.contains(QStringLiteral("PostgreSQL Unicode"));
 }
 
 } // namespace
