@@ -125,8 +125,11 @@ int ExecuterLot(const QStringList& arguments, const QString& repertoireProgramme
     }
     ArgumentsLot lot = std::get<ArgumentsLot>(analyse);
     // The reference walk, one invoice at a time, for the benchmark and the differential tests.
+    // CC_PARCOURS=facture: one statement per table and invoice, as on a database without lists.
     if (qEnvironmentVariable("CC_PARCOURS") == u"reference")
         lot.options.parcours = Parcours::Reference;
+    else if (qEnvironmentVariable("CC_PARCOURS") == u"facture")
+        lot.options.parcours = Parcours::ParFacture;
     if (lot.aide) {
         sortie << TexteUsage() << Qt::flush;
         return SortieRapportVide;

@@ -3,6 +3,7 @@
 #include "report/Rapport.h"
 
 #include <QSet>
+#include <QVarLengthArray>
 #include <algorithm>
 #include <climits>
 
@@ -39,19 +40,61 @@ std::vector<QString> numerosDuLot(const ListeTextes& liste, std::size_t i) {
     return numeros;
 }
 
+// A number as SQLite's BINARY, NOCASE and RTRIM collations could all take it: two numbers that any
+// of them finds equal have the same form here.
+QString formeSQLite(QStringView numero) {
+    qsizetype fin = numero.size();
+    while (fin > 0 && numero[fin - 1] == u' ')
+        --fin;
+    QString forme = numero.first(fin).toString();
+    for (QChar& c : forme)
+        if (c.unicode() >= u'A' && c.unicode() <= u'Z')
+            c = QChar(c.unicode() + (u'a' - u'A'));
+    return forme;
+}
+
 } // namespace
 
 RechercheFactCli::RechercheFactCli(Connexion& connexion, Parcours parcours)
-    : unique_(connexion, QStringLiteral("SELECT NUM_DOSSIER, Montant FROM FACTCLI WHERE NUM_FACTURE = ?")) {
+    : unique_(connexion, QStringLiteral("SELECT NUM_DOSSIER, Montant FROM FACTCLI WHERE NUM_FACTURE = ?")),
+      comparaisonConnue_(connexion.dialecte() == Dialecte::SQLite) {
     const QString liste = connexion.listeDeValeurs(TailleLot);
+    parFacture_ = parcours != Parcours::Reference;
     if (parcours == Parcours::ParLots && !liste.isEmpty())
         lot_.emplace(connexion, QStringLiteral("SELECT v.n AS CC_NUMERO, NUM_DOSSIER, Montant FROM ") + liste +
                                     QStringLiteral(" JOIN FACTCLI ON NUM_FACTURE = v.n") +
                                     connexion.ordrePhysique(QStringLiteral("FACTCLI")));
 }
 
+void RechercheFactCli::ecriture(const QString& numero) {
+    if (!lot_)
+        return;
+    if (!comparaisonConnue_) {
+        perimee_ = true;
+        return;
+    }
+    // The row written carries the number trimmed; a row rewritten was found by the number as held.
+    ecrits_.insert(formeSQLite(numero));
+    ecrits_.insert(formeSQLite(SupprimerBlancs(numero)));
+}
+
+void RechercheFactCli::nouvelleFacture() {
+    lignesValides_ = false;
+    if (ecrits_.isEmpty())
+        return;
+    // The numbers that a write may answer are dropped from the lot and asked again one by one.
+    for (auto it = lignesLot_.begin(); it != lignesLot_.end();) {
+        if (ecrits_.contains(formeSQLite(it.key())))
+            it = lignesLot_.erase(it);
+        else
+            ++it;
+    }
+    ecrits_.clear();
+}
+
 void RechercheFactCli::prevoir(const std::vector<QString>& numeros) {
     lignesLot_.clear();
+    ecrits_.clear();
     perimee_ = false;
     if (!lot_)
         return;
@@ -79,11 +122,15 @@ void RechercheFactCli::prevoir(const std::vector<QString>& numeros) {
 const std::vector<LigneFactCli>& RechercheFactCli::lignes(const QString& numero) {
     if (const auto it = lignesLot_.constFind(numero); it != lignesLot_.cend())
         return *it;
+    if (parFacture_ && lignesValides_ && numeroLignes_ == numero)
+        return lignes_;
     lignes_.clear();
     unique_.executer({numero});
     while (unique_.suivant())
         lignes_.push_back({unique_.texte(QStringLiteral("NUM_DOSSIER")), unique_.valeur(QStringLiteral("Montant"))});
     unique_.terminer();
+    lignesValides_ = true;
+    numeroLignes_ = numero;
     return lignes_;
 }
 
@@ -109,7 +156,7 @@ ControleFactures::ControleFactures(const ContexteControle& contexte, const Optio
     : contexte_(contexte), options_(options), compteurs_(compteurs),
       lecteur_(contexte.connexion, contexte.interlocuteur, options.parcours),
       ecriture_(contexte.connexion, contexte.horloge), recherche_(contexte.connexion, options.parcours),
-      groupe_(contexte.connexion, options.parcours == Parcours::ParLots),
+      groupe_(contexte.connexion, options.parcours != Parcours::Reference),
       lister_(contexte.connexion,
               QStringLiteral("SELECT NUMERO_DE_FACTURE FROM FACTURES WHERE JOUR >= ? AND JOUR <= ?")),
       selectionMaj_(contexte.connexion, sqlSelectionMaj(contexte.connexion)),
@@ -142,6 +189,7 @@ void ControleFactures::ParcourirFactures() {
             finLotFactures = i + TailleLot;
             lecteur_.prevoir(numerosDuLot(TabFactures_, i));
         }
+        recherche_.nouvelleFacture();
         if (recherche_.parLots() && (i >= finLotFactCli || recherche_.perimee())) {
             finLotFactCli = i + TailleLot;
             recherche_.prevoir(numerosDuLot(TabFactures_, i));
@@ -159,13 +207,14 @@ void ControleFactures::ParcourirFactures() {
 
 void ControleFactures::ControlerFacture(const QString& numero) {
     // Each dossier is handled once, at the first row that names it; dossiers compare exactly.
-    QStringList vus;
-    for (int r = 1; r < NombreRangees; ++r) {
-        const QString d = SupprimerBlancs(facture_.cellule(r, NumeroDossier));
-        if (d.isEmpty() || vus.contains(d))
+    QVarLengthArray<QStringView, 16> vus;
+    for (int r = 1; r < std::min(NombreRangees, facture_.rangeesTouchees); ++r) {
+        const QStringView vue = VueSansBlancs(std::as_const(facture_).cellule(r, NumeroDossier));
+        if (vue.isEmpty() || std::find(vus.begin(), vus.end(), vue) != vus.end())
             continue;
-        vus.append(d);
-        const QString devis = SupprimerBlancs(facture_.cellule(r, NumeroDevis));
+        vus.append(vue);
+        const QString d = vue.toString();
+        const QString devis = SupprimerBlancs(std::as_const(facture_).cellule(r, NumeroDevis));
         switch (ChercherFactCli(numero, d)) {
         case EtatFactCli::Absent:
             ++compteurs_.manquants;
@@ -175,7 +224,7 @@ void ControleFactures::ControlerFacture(const QString& numero) {
             if (options_.ajouter) {
                 groupe_.avantEcriture();
                 ecriture_.EnregistrerFactCli(facture_, d, devis, numero);
-                recherche_.invalider();
+                recherche_.ecriture(numero);
                 ++compteurs_.ajoutes;
             }
             break;
@@ -226,7 +275,7 @@ void ControleFactures::MettreAJourMontant(const QString& numero, const QString& 
         majMontant_.executer({montant, numero, dossier});
     else
         majMontant_.executer({montant, ligne});
-    recherche_.invalider();
+    recherche_.ecriture(numero);
     ++compteurs_.reecrits;
 }
 
@@ -278,9 +327,9 @@ void ControleFactCli::ParcourirFactCli() {
 void ControleFactCli::ControlerLigneFactCli(const EntreeFactCli& entree) {
     // The row's dossier is not trimmed: a leading or trailing blank matches no line.
     const QString cherche = entree.NumDossier.toUpper();
-    for (int r = 1; r < NombreRangees; ++r) {
-        const QString d = SupprimerBlancs(facture_.cellule(r, NumeroDossier));
-        if (!d.isEmpty() && d.toUpper() == cherche)
+    for (int r = 1; r < std::min(NombreRangees, facture_.rangeesTouchees); ++r) {
+        const QStringView d = VueSansBlancs(std::as_const(facture_).cellule(r, NumeroDossier));
+        if (!d.isEmpty() && d.toString().toUpper() == cherche)
             return;
     }
     ++compteurs_.manquants;

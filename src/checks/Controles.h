@@ -12,6 +12,7 @@
 #include <QDate>
 #include <QElapsedTimer>
 #include <QHash>
+#include <QSet>
 #include <QString>
 #include <optional>
 #include <vector>
@@ -57,16 +58,21 @@ struct LigneFactCli {
 };
 
 // The FACTCLI rows of the invoices being checked. On the walk by lots, the rows of a whole lot come
-// with one statement, and the lot is fetched again at the next invoice after any write to FACTCLI.
+// with one statement. A write to FACTCLI can change what a later invoice of the lot finds: on SQLite,
+// whose ways of comparing texts are known, the numbers it may answer are asked again one by one; on
+// other databases the whole lot is fetched again at the next invoice.
 class RechercheFactCli {
 public:
     RechercheFactCli(Connexion& connexion, Parcours parcours);
     bool parLots() const { return lot_.has_value(); }
     // The invoice numbers, untouched, of the invoices to come.
     void prevoir(const std::vector<QString>& numeros);
-    // Whether a write happened since the lot was fetched.
+    // Whether the lot must be fetched again before the next invoice.
     bool perimee() const { return perimee_; }
-    void invalider() { perimee_ = true; }
+    // A row of FACTCLI was written for this invoice number (as the walk holds it).
+    void ecriture(const QString& numero);
+    // The walk moves to the next invoice: the writes of the last one take effect on the lot.
+    void nouvelleFacture();
     // Every FACTCLI row of the invoice number, in the order the database returns them.
     const std::vector<LigneFactCli>& lignes(const QString& numero);
 
@@ -75,7 +81,12 @@ private:
     std::optional<Requete> lot_;
     QHash<QString, std::vector<LigneFactCli>> lignesLot_;
     std::vector<LigneFactCli> lignes_;
+    bool parFacture_ = false;  // the rows of one invoice serve all its dossiers
+    bool lignesValides_ = false;
+    QString numeroLignes_;
     bool perimee_ = false;
+    bool comparaisonConnue_ = false;
+    QSet<QString> ecrits_; // the written numbers, as any of SQLite's collations might see them
 };
 
 // Writes are grouped in transactions, never splitting one invoice's writes, and committed every

@@ -3,6 +3,7 @@
 #include "data/TexteChamp.h"
 #include "invoice/Nombres.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace cc {
@@ -44,24 +45,26 @@ QString miseAJour(const Connexion& connexion) {
 } // namespace
 
 double MontantDossier(const EnregistrementFacture& facture, const QString& dossier) {
+    // Rows past the last one written are empty and add nothing.
+    const int derniere = std::min(DerniereRangee, facture.rangeesTouchees - 1);
     double total = 0;
     if (!facture.DossierFacture.isEmpty()) {
-        for (int r = PremiereRangee; r <= DerniereRangee; ++r)
+        for (int r = PremiereRangee; r <= derniere; ++r)
             ajouter(total, facture, r);
         return total;
     }
     int r = PremiereRangee;
-    while (r <= DerniereRangee) {
-        if (SupprimerBlancs(facture.cellule(r, NumeroDossier)) != dossier) {
+    while (r <= derniere) {
+        if (VueSansBlancs(facture.cellule(r, NumeroDossier)) != dossier) {
             ++r;
             continue;
         }
         ajouter(total, facture, r);
         // The run goes on over empty cells (missing lines) and stops at any other dossier, or at a
         // cell of blanks alone.
-        for (++r; r <= DerniereRangee; ++r) {
+        for (++r; r <= derniere; ++r) {
             const QString& cellule = facture.cellule(r, NumeroDossier);
-            if (!cellule.isEmpty() && SupprimerBlancs(cellule) != dossier)
+            if (!cellule.isEmpty() && VueSansBlancs(cellule) != dossier)
                 break;
             ajouter(total, facture, r);
         }

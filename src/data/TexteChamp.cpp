@@ -9,15 +9,17 @@
 
 namespace cc {
 
-QString SupprimerBlancs(QStringView texte) {
+QStringView VueSansBlancs(QStringView texte) {
     qsizetype debut = 0;
     qsizetype fin = texte.size();
     while (debut < fin && texte[debut] == u' ')
         ++debut;
     while (fin > debut && texte[fin - 1] == u' ')
         --fin;
-    return texte.mid(debut, fin - debut).toString();
+    return texte.mid(debut, fin - debut);
 }
+
+QString SupprimerBlancs(QStringView texte) { return VueSansBlancs(texte).toString(); }
 
 QString SupprimerBlancsFin(QStringView texte) {
     qsizetype fin = texte.size();

@@ -14,6 +14,8 @@ QString TexteValeur(const QVariant& valeur);
 
 // Only space characters count as blanks, at both ends.
 QString SupprimerBlancs(QStringView texte);
+// The same, as a view into the text (nothing allocated).
+QStringView VueSansBlancs(QStringView texte);
 // Only trailing space characters are removed.
 QString SupprimerBlancsFin(QStringView texte);
 // A double in the shortest plain decimal text that reads back to the same value, "." as the point.

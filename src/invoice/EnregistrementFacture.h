@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <algorithm>
 #include <array>
 
 namespace cc {
@@ -37,14 +38,23 @@ struct EnregistrementFacture {
     QString JourFacture;    // the invoice's day, as text
     QString DossierFacture; // the invoice's own dossier; emptied when a line names another one
 
+    // Rows from this one on are known empty: clearing the record does not walk them (an invoice has a
+    // handful of lines, the table two hundred rows). Whoever writes a row raises it.
+    int rangeesTouchees = NombreRangees;
+
     const QString& cellule(int rangee, Colonne colonne) const { return LignesFacture[rangee][colonne]; }
-    QString& cellule(int rangee, Colonne colonne) { return LignesFacture[rangee][colonne]; }
+    QString& cellule(int rangee, Colonne colonne) {
+        toucher(rangee);
+        return LignesFacture[rangee][colonne];
+    }
+    void toucher(int rangee) { rangeesTouchees = std::max(rangeesTouchees, rangee + 1); }
     // Empties every cell; the header values are kept.
     void viderLignes() {
-        for (auto& rangee : LignesFacture)
-            for (auto& c : rangee)
+        for (int r = 0; r < rangeesTouchees; ++r)
+            for (auto& c : LignesFacture[r])
                 if (!c.isEmpty())
                     c.clear();
+        rangeesTouchees = 0;
     }
 };
 

@@ -49,21 +49,25 @@ LecteurFacture::LecteurFacture(Connexion& connexion, Interlocuteur& interlocuteu
       facture_(connexion,
                QStringLiteral("SELECT ") + ColonnesEntete + QStringLiteral(" FROM FACTURES WHERE NUMERO_DE_FACTURE = ?")) {
     const QString liste = connexion.listeDeValeurs(TailleLot);
-    if (parcours_ == Parcours::Reference || liste.isEmpty()) {
-        parcours_ = Parcours::Reference;
+    if (parcours_ == Parcours::ParLots && liste.isEmpty())
+        parcours_ = Parcours::ParFacture;
+    if (parcours_ == Parcours::Reference) {
         if (avecRemises_)
             ligne_.emplace(connexion, QStringLiteral("SELECT ") + ColonnesRemise +
                                           QStringLiteral(" FROM FACTURES_LIGNE WHERE NUMERO_DE_FACTURE = ? "
                                                          "AND NUMERO_DE_LIGNE = ?"));
         return;
     }
+    if (avecRemises_)
+        lignes_.emplace(connexion, QStringLiteral("SELECT NUMERO_DE_LIGNE, ") + ColonnesRemise +
+                                       QStringLiteral(" FROM FACTURES_LIGNE WHERE NUMERO_DE_FACTURE = ?"));
+    if (parcours_ == Parcours::ParFacture)
+        return;
     lotFactures_.emplace(connexion, QStringLiteral("SELECT v.n AS CC_NUMERO, ") + ColonnesEntete +
                                         QStringLiteral(" FROM ") + liste +
                                         QStringLiteral(" JOIN FACTURES ON NUMERO_DE_FACTURE = v.n") +
                                         connexion.ordrePhysique(QStringLiteral("FACTURES")));
     if (avecRemises_) {
-        lignes_.emplace(connexion, QStringLiteral("SELECT NUMERO_DE_LIGNE, ") + ColonnesRemise +
-                                       QStringLiteral(" FROM FACTURES_LIGNE WHERE NUMERO_DE_FACTURE = ?"));
         lotLignes_.emplace(connexion, QStringLiteral("SELECT v.n AS CC_NUMERO, NUMERO_DE_LIGNE, ") + ColonnesRemise +
                                           QStringLiteral(" FROM ") + liste +
                                           QStringLiteral(" JOIN FACTURES_LIGNE ON NUMERO_DE_FACTURE = v.n") +
@@ -74,7 +78,7 @@ LecteurFacture::LecteurFacture(Connexion& connexion, Interlocuteur& interlocuteu
 void LecteurFacture::prevoir(const std::vector<QString>& numeros) {
     entetesLot_.clear();
     remisesLot_.clear();
-    if (parcours_ == Parcours::Reference)
+    if (parcours_ != Parcours::ParLots)
         return;
     // Each number once, as the reader asks for it; the database tells which rows answer which.
     QStringList cles;

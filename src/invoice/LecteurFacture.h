@@ -24,9 +24,10 @@ inline QString TitreLectureFacture() {
 }
 
 // How the rows of the records are fetched. The reference walk asks for one invoice at a time and
-// for each line's discount data apart; the walk by lots asks once for the rows of a few hundred
-// upcoming records. Both give the same records.
-enum class Parcours { Reference, ParLots };
+// for each line's discount data apart; the walk by invoice asks once per table for each invoice;
+// the walk by lots asks once per table for the rows of a few hundred upcoming records (where the
+// database takes no list of values, it walks by invoice). All give the same records.
+enum class Parcours { Reference, ParFacture, ParLots };
 
 // How many records a lot holds.
 inline constexpr int TailleLot = 256;

@@ -59,6 +59,7 @@ int RemplirLignes(QStringView corps, EnregistrementFacture& facture, const Cherc
             r = k;
             continue;
         }
+        facture.toucher(k);
         auto& rangee = facture.LignesFacture[k];
         rangee[Zone03] = SupprimerBlancs(zone(tranche, 3, 5));
         rangee[Zone08] = SupprimerBlancs(zone(tranche, 8, 4));
@@ -77,12 +78,13 @@ int RemplirLignes(QStringView corps, EnregistrementFacture& facture, const Cherc
         rangee[NumeroDossier] = dossier.toString();
 
         // A line naming another dossier than the invoice's own: the invoice bills several dossiers.
-        const QString dossierLigne = SupprimerBlancs(dossier);
+        const QStringView dossierLigne = VueSansBlancs(dossier);
         if (!dossierLigne.isEmpty() && dossierLigne != facture.DossierFacture)
             facture.DossierFacture.clear();
 
         // A single missing line between two lines of the same estimate and dossier belongs to them.
         if (p == j - 2 && m == j - 1 && devis == e && dossier == d) {
+            facture.toucher(r);
             facture.LignesFacture[r][NumeroDevis] = e;
             facture.LignesFacture[r][NumeroDossier] = d;
         }

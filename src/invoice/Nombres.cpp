@@ -218,6 +218,9 @@ bool versDouble(const std::string& s, double& valeur) {
 } // namespace
 
 double LireNombre(QStringView texte) {
+    // Most cells of a record are empty: no need to walk them.
+    if (texte.isEmpty())
+        return 0;
     const Ascii a = lireAscii(texte, true);
     if (!a.present)
         return 0;

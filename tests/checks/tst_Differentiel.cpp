@@ -109,27 +109,27 @@ void TestDifferentiel::aleatoire_data() {
     QTest::addColumn<bool>("ajouter");
     QTest::addColumn<bool>("mettreAJour");
     QTest::addColumn<int>("factures");
-    QTest::addColumn<bool>("reference");
-    // The walk by lots and the reference walk, one invoice at a time, must both agree with the model.
-    for (const bool reference : {false, true}) {
+    QTest::addColumn<QString>("parcours");
+    // The walk by lots, by invoice and the reference walk must all agree with the model.
+    for (const QString& parcours : {QString(), QStringLiteral("reference"), QStringLiteral("facture")}) {
         for (quint32 graine : {11u, 23u, 37u}) {
             const auto nom = [&](const char* cas) {
                 return QStringLiteral("graine %1, %2%3")
                     .arg(graine)
-                    .arg(QLatin1String(cas), reference ? QStringLiteral(", référence") : QString())
+                    .arg(QLatin1String(cas), parcours.isEmpty() ? QString() : QStringLiteral(", ") + parcours)
                     .toUtf8();
             };
-            QTest::newRow(nom("factcli").constData()) << graine << false << true << true << 120 << reference;
-            QTest::newRow(nom("factures").constData()) << graine << true << false << false << 120 << reference;
-            QTest::newRow(nom("factures, ajouter").constData()) << graine << true << true << false << 120 << reference;
+            QTest::newRow(nom("factcli").constData()) << graine << false << true << true << 120 << parcours;
+            QTest::newRow(nom("factures").constData()) << graine << true << false << false << 120 << parcours;
+            QTest::newRow(nom("factures, ajouter").constData()) << graine << true << true << false << 120 << parcours;
             QTest::newRow(nom("factures, mettre à jour").constData())
-                << graine << true << false << true << 120 << reference;
-            QTest::newRow(nom("factures, les deux").constData()) << graine << true << true << true << 120 << reference;
+                << graine << true << false << true << 120 << parcours;
+            QTest::newRow(nom("factures, les deux").constData()) << graine << true << true << true << 120 << parcours;
         }
     }
     // Several lots, with writes in each: the FACTCLI rows of a lot are fetched again after a write.
-    QTest::newRow("graine 51, plusieurs lots, factcli") << 51u << false << false << false << 700 << false;
-    QTest::newRow("graine 51, plusieurs lots, les deux") << 51u << true << true << true << 700 << false;
+    QTest::newRow("graine 51, plusieurs lots, factcli") << 51u << false << false << false << 700 << QString();
+    QTest::newRow("graine 51, plusieurs lots, les deux") << 51u << true << true << true << 700 << QString();
 }
 
 void TestDifferentiel::aleatoire() {
@@ -138,14 +138,14 @@ void TestDifferentiel::aleatoire() {
     QFETCH(bool, ajouter);
     QFETCH(bool, mettreAJour);
     QFETCH(int, factures);
-    QFETCH(bool, reference);
+    QFETCH(QString, parcours);
 
     const QDate du(2024, 3, 1);
     const QDate au(2024, 3, 31);
     const modele::Societe societe = modele::generer(graine, factures, du, au);
     Lot lot;
-    if (reference)
-        lot.definirVariable(QStringLiteral("CC_PARCOURS"), QStringLiteral("reference"));
+    if (!parcours.isEmpty())
+        lot.definirVariable(QStringLiteral("CC_PARCOURS"), parcours);
     societe.remplir(lot.base());
 
     const modele::Options options{du, au, aPartirDesFactures, ajouter, mettreAJour};

@@ -136,9 +136,13 @@ QByteArray EmpreinteFactCli(const QString& base) {
     const Lecture lecture(base);
     QSqlQuery q = lecture.executer(QStringLiteral("SELECT * FROM FACTCLI ORDER BY rowid"), {});
     const int colonnes = q.record().count();
+    // DATE_MAJ is the minute of the write: two runs a minute apart write different stamps.
+    const int dateMaj = q.record().indexOf(QStringLiteral("DATE_MAJ"));
     QCryptographicHash h(QCryptographicHash::Sha256);
     while (q.next()) {
         for (int c = 0; c < colonnes; ++c) {
+            if (c == dateMaj)
+                continue;
             const QVariant v = q.value(c);
             // The type and a Null are part of the row: 12 and "12" or Null and "" are not the same.
             h.addData(QByteArray::number(v.isNull() ? -1 : v.typeId()));
