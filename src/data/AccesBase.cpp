@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QSqlDriver>
 #include <QSqlError>
+#include <QSqlQuery>
 #include <QSqlRecord>
 #include <QSqlResult>
 
@@ -131,8 +132,15 @@ void Connexion::commencerTransaction() {
     if (enTransaction_)
         return;
     QSqlDatabase db = base();
-    if (!db.transaction())
+    if (dialecte_ == Dialecte::SQLite) {
+        // The write lock is taken now, while no read is open, so that another writer is waited for
+        // (busy time-out). A group begun as a read could not wait: its first write would fail at once.
+        QSqlQuery debut(db);
+        if (!debut.exec(QStringLiteral("BEGIN IMMEDIATE")))
+            leverErreurSql(debut.lastError(), QStringLiteral("début de transaction"));
+    } else if (!db.transaction()) {
         leverErreurSql(db.lastError(), QStringLiteral("début de transaction"));
+    }
     ++instructions_;
     enTransaction_ = true;
 }

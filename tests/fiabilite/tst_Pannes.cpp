@@ -1,0 +1,345 @@
+// Runs that meet a fault (killed, locked out, no room, no right to write, a damaged file) on a demo
+// company: no FACTCLI row is half-written, nothing crashes, the failure is told, and a new run finishes
+// the job as one run without fault would have.
+#include "SocieteDemo.h"
+
+#include <QElapsedTimer>
+#include <QRandomGenerator>
+#include <QTest>
+
+#include <csignal>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+using namespace cc::test;
+
+namespace {
+
+const QStringList Reparation{QStringLiteral("--du"),      QStringLiteral("2025-01-01"),
+                             QStringLiteral("--au"),      QStringLiteral("2025-12-31"),
+                             QStringLiteral("--sens"),    QStringLiteral("factures"),
+                             QStringLiteral("--ajouter"), QStringLiteral("--mettre-a-jour")};
+const QStringList Lecture{QStringLiteral("--du"),   QStringLiteral("2025-01-01"),
+                          QStringLiteral("--au"),   QStringLiteral("2025-12-31"),
+                          QStringLiteral("--sens"), QStringLiteral("factures")};
+const QStringList LectureFactCli{QStringLiteral("--du"),   QStringLiteral("2025-01-01"),
+                                 QStringLiteral("--au"),   QStringLiteral("2025-12-31"),
+                                 QStringLiteral("--sens"), QStringLiteral("factcli")};
+
+// As root, permission bits stop nobody: the child gives up the capabilities that override them, so
+// that a read-only file or directory is read-only to it as to a user.
+void sansPassePartout() {
+    if (::geteuid() != 0)
+        return;
+    for (const int cap : {1 /* DAC_OVERRIDE */, 2 /* DAC_READ_SEARCH */, 3 /* FOWNER */})
+        ::prctl(PR_CAPBSET_DROP, cap, 0, 0, 0);
+}
+
+QString integrite(const QString& base) {
+    QString erreur;
+    // Read-write, as the next run opens it: a journal left by a killed run is rolled back first.
+    const QStringList r = interroger(base, QStringLiteral("PRAGMA integrity_check"), &erreur, false);
+    return erreur.isEmpty() ? r.join(u';') : erreur;
+}
+
+// Empty when every row is whole: as it was before the run, or as the run without fault leaves it.
+QString rangeesEntieres(const QStringList& obtenu, const QStringList& avant, const QStringList& apres) {
+    if (obtenu.size() < avant.size() || obtenu.size() > apres.size())
+        return QStringLiteral("%1 rows, between %2 and %3 expected")
+            .arg(obtenu.size())
+            .arg(avant.size())
+            .arg(apres.size());
+    for (qsizetype i = 0; i < obtenu.size(); ++i)
+        if (obtenu[i] != apres[i] && (i >= avant.size() || obtenu[i] != avant[i]))
+            return QStringLiteral("row %1 is neither the old one nor the repaired one: %2")
+                .arg(i + 1)
+                .arg(obtenu[i]);
+    return {};
+}
+
+} // namespace
+
+class TestPannes : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void tueAuHasard();
+    void verrou_data();
+    void verrou();
+    void repertoireProgrammeProtege();
+    void disquePlein_data();
+    void disquePlein();
+    void baseEnLectureSeule();
+    void baseAbimee_data();
+    void baseAbimee();
+
+private:
+    std::unique_ptr<SocieteDemo> demo_;
+    QStringList factCliVierge_;
+    QStringList factCliRepare_;
+    QByteArray rapportReparation_;
+    QByteArray rapportLecture_;
+    QByteArray rapportApresReparation_; // the FACTCLI-driven check once repaired: what cannot be repaired
+    qint64 dureeReparationMs_ = 0;
+    qint64 dureeReferenceMs_ = 0;
+};
+
+void TestPannes::initTestCase() {
+    demo_ = std::make_unique<SocieteDemo>(QStringList{
+        QStringLiteral("--factures"), QStringLiteral("800"), QStringLiteral("--graine"), QStringLiteral("11"),
+        QStringLiteral("--taux-anomalies"), QStringLiteral("15"), QStringLiteral("--debut"),
+        QStringLiteral("2025-01-01"), QStringLiteral("--fin"), QStringLiteral("2025-12-31")});
+    demo_->vierge();
+    factCliVierge_ = factCliSansHorodatage(demo_->base());
+    const Sortie l = demo_->lancer(Lecture);
+    QCOMPARE(l.code, 1);
+    rapportLecture_ = l.rapport;
+
+    // The walk one statement at a time writes each row on its own: a kill then finds more states.
+    qputenv("CC_PARCOURS", "reference");
+    QElapsedTimer chrono;
+    chrono.start();
+    const Sortie ref = demo_->lancer(Reparation);
+    dureeReferenceMs_ = chrono.elapsed();
+    qunsetenv("CC_PARCOURS");
+    QCOMPARE(ref.code, 1);
+    const QStringList factCliReference = factCliSansHorodatage(demo_->base());
+
+    demo_->vierge();
+    chrono.start();
+    const Sortie r = demo_->lancer(Reparation);
+    dureeReparationMs_ = chrono.elapsed();
+    QCOMPARE(r.code, 1);
+    QCOMPARE(ref.rapport, r.rapport);
+    rapportReparation_ = r.rapport;
+    factCliRepare_ = factCliSansHorodatage(demo_->base());
+    QCOMPARE(factCliReference, factCliRepare_);
+    QVERIFY(factCliRepare_ != factCliVierge_);
+    const Sortie f = demo_->lancer(LectureFactCli);
+    QVERIFY(f.code == 0 || f.code == 1);
+    rapportApresReparation_ = f.rapport;
+    qInfo("repairing run: %lld ms (one statement at a time: %lld ms), %lld FACTCLI rows before, %lld after",
+          dureeReparationMs_, dureeReferenceMs_, qlonglong(factCliVierge_.size()),
+          qlonglong(factCliRepare_.size()));
+}
+
+// SIGKILL at random moments of a repairing run; each time the next run must finish the job.
+void TestPannes::tueAuHasard() {
+    const quint32 graine = qEnvironmentVariableIsSet("CC_GRAINE") ? qEnvironmentVariableIntValue("CC_GRAINE")
+                                                                  : QRandomGenerator::system()->generate();
+    QRandomGenerator alea(graine);
+    int interrompus = 0, enCoursDeReparation = 0, essais = 0;
+    while (interrompus < 20 && essais < 60) {
+        ++essais;
+        demo_->vierge();
+        // Every other run takes the walk one statement at a time.
+        const bool reference = essais % 2 == 0;
+        const qint64 duree = reference ? dureeReferenceMs_ : dureeReparationMs_;
+        if (reference)
+            qputenv("CC_PARCOURS", "reference");
+        QProcess p;
+        demo_->demarrer(p, Reparation);
+        qunsetenv("CC_PARCOURS");
+        const int delai = int(alea.bounded(quint32(duree + duree / 10 + 1)));
+        if (!p.waitForFinished(delai)) {
+            p.kill();
+            p.waitForFinished(5000);
+            ++interrompus;
+        }
+        const QString contexte =
+            QStringLiteral("seed %1, attempt %2, kill after %3 ms%4")
+                .arg(graine)
+                .arg(essais)
+                .arg(delai)
+                .arg(reference ? QStringLiteral(", one statement at a time") : QString());
+        QCOMPARE(integrite(demo_->base()), QStringLiteral("ok"));
+        const QStringList tue = factCliSansHorodatage(demo_->base());
+        const QString entier = rangeesEntieres(tue, factCliVierge_, factCliRepare_);
+        QVERIFY2(entier.isEmpty(), qPrintable(contexte + u'\n' + entier));
+        if (tue != factCliVierge_ && tue != factCliRepare_)
+            ++enCoursDeReparation;
+
+        const Sortie reprise = demo_->lancer(Reparation);
+        QVERIFY2(reprise.code == 0 || reprise.code == 1, qPrintable(contexte + u'\n' + reprise.erreurs));
+        QVERIFY2(factCliSansHorodatage(demo_->base()) == factCliRepare_, qPrintable(contexte));
+        const Sortie apres = demo_->lancer(LectureFactCli);
+        QVERIFY2(apres.rapport == rapportApresReparation_, qPrintable(contexte));
+    }
+    qInfo("seed %u: %d attempts, %d runs killed, %d of them in the middle of the repairs", graine, essais,
+          interrompus, enCoursDeReparation);
+    QVERIFY(interrompus >= 20);
+}
+
+// Another connection holds the write lock: for less than the busy time-out the run waits and completes;
+// for longer it fails, having changed nothing.
+void TestPannes::verrou_data() {
+    QTest::addColumn<int>("dureeMs");
+    QTest::addColumn<bool>("reussit");
+    QTest::newRow("court") << 2500 << true;
+    QTest::newRow("plus long que l'attente") << 14000 << false;
+}
+
+void TestPannes::verrou() {
+    QFETCH(int, dureeMs);
+    QFETCH(bool, reussit);
+    demo_->vierge();
+    const QString nom = QStringLiteral("verrou");
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), nom);
+        db.setDatabaseName(demo_->base());
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        QVERIFY(q.exec(QStringLiteral("BEGIN IMMEDIATE")));
+
+        QElapsedTimer chrono;
+        chrono.start();
+        QProcess p;
+        demo_->demarrer(p, Reparation);
+        const bool finiSousVerrou = p.waitForFinished(dureeMs);
+        QVERIFY(q.exec(QStringLiteral("ROLLBACK")));
+        const Sortie s = demo_->attendre(p);
+        const qint64 duree = chrono.elapsed();
+        db.close();
+        if (reussit) {
+            QVERIFY2(!finiSousVerrou, "the run ended while another held the lock");
+            QVERIFY2(s.code == 1, qPrintable(s.erreurs));
+            QCOMPARE(s.rapport, rapportReparation_);
+            QCOMPARE(factCliSansHorodatage(demo_->base()), factCliRepare_);
+        } else {
+            QVERIFY2(finiSousVerrou, "the run kept waiting");
+            QCOMPARE(s.code, 2);
+            QVERIFY2(duree >= 9000, "the run did not wait for the busy time-out");
+            QVERIFY2(s.erreurs.contains(QStringLiteral("Erreur ")) &&
+                         s.erreurs.contains(QStringLiteral("locked"), Qt::CaseInsensitive),
+                     qPrintable(s.erreurs));
+            QCOMPARE(factCliSansHorodatage(demo_->base()), factCliVierge_);
+            QVERIFY(rapportReparation_.startsWith(s.rapport));
+        }
+    }
+    QSqlDatabase::removeDatabase(nom);
+}
+
+// The report cannot be created: the run stops before it reads or writes a row.
+void TestPannes::repertoireProgrammeProtege() {
+    demo_->vierge();
+    demo_->effacerRapports();
+    QFile::setPermissions(demo_->repertoireProgramme(),
+                          QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther);
+    QStringList arguments = Reparation;
+    arguments << QStringLiteral("--statistiques");
+    const Sortie s = demo_->lancer(arguments, sansPassePartout);
+    QFile::setPermissions(demo_->repertoireProgramme(),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QCOMPARE(s.code, 2);
+    QCOMPARE(s.rapports, 0);
+    QVERIFY2(s.erreurs.contains(QStringLiteral("Impossible de créer le rapport")), qPrintable(s.erreurs));
+    QVERIFY2(s.erreurs.contains(QStringLiteral("lignes lues 0 ")), qPrintable(s.erreurs));
+    QCOMPARE(factCliSansHorodatage(demo_->base()), factCliVierge_);
+}
+
+// No more room for the file being written (a file-size limit, its signal ignored, as a full disk).
+void TestPannes::disquePlein_data() {
+    QTest::addColumn<bool>("reparer");
+    QTest::newRow("lecture") << false;
+    QTest::newRow("réparation") << true;
+}
+
+void TestPannes::disquePlein() {
+    QFETCH(bool, reparer);
+    demo_->vierge();
+    constexpr rlim_t limite = 1000;
+    const Sortie s = demo_->lancer(reparer ? Reparation : Lecture, [] {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit r{limite, limite};
+        ::setrlimit(RLIMIT_FSIZE, &r);
+    });
+    QCOMPARE(s.code, 2);
+    QVERIFY2(s.erreurs.contains(QStringLiteral("Erreur ")), qPrintable(s.erreurs));
+    const QByteArray& complet = reparer ? rapportReparation_ : rapportLecture_;
+    QVERIFY(complet.size() > qsizetype(limite));
+    QVERIFY2(complet.startsWith(s.rapport), s.rapport.constData());
+    QCOMPARE(integrite(demo_->base()), QStringLiteral("ok"));
+    const QStringList apres = factCliSansHorodatage(demo_->base());
+    QVERIFY2(rangeesEntieres(apres, factCliVierge_, factCliRepare_).isEmpty(),
+             qPrintable(rangeesEntieres(apres, factCliVierge_, factCliRepare_)));
+    if (!reparer) {
+        QCOMPARE(s.rapport.size(), qsizetype(limite));
+        QVERIFY2(s.erreurs.contains(QStringLiteral("Impossible d'écrire dans le rapport")),
+                 qPrintable(s.erreurs));
+        QCOMPARE(apres, factCliVierge_);
+    }
+    const Sortie reprise = demo_->lancer(Reparation);
+    QVERIFY(reprise.code == 0 || reprise.code == 1);
+    QCOMPARE(factCliSansHorodatage(demo_->base()), factCliRepare_);
+}
+
+// The repair boxes are ticked but the database file may only be read: the first write fails, clearly.
+void TestPannes::baseEnLectureSeule() {
+    demo_->vierge();
+    QFile::setPermissions(demo_->base(), QFile::ReadOwner | QFile::ReadOther);
+    const Sortie s = demo_->lancer(Reparation, sansPassePartout);
+    QFile::setPermissions(demo_->base(), QFile::ReadOwner | QFile::WriteOwner);
+    QCOMPARE(s.code, 2);
+    QVERIFY2(s.erreurs.contains(QStringLiteral("readonly"), Qt::CaseInsensitive), qPrintable(s.erreurs));
+    QCOMPARE(factCliSansHorodatage(demo_->base()), factCliVierge_);
+    // The report stops at the first finding that asked for a write.
+    QVERIFY(!s.rapport.isEmpty());
+    QVERIFY(rapportReparation_.startsWith(s.rapport));
+    QVERIFY(s.rapport.count("\r\n") <= 2);
+}
+
+void TestPannes::baseAbimee_data() {
+    QTest::addColumn<QString>("abimer");
+    QTest::addColumn<bool>("echec");
+    QTest::newRow("tronquée de moitié") << QStringLiteral("moitie") << true;
+    QTest::newRow("tronquée à l'en-tête") << QStringLiteral("entete") << true;
+    QTest::newRow("octets au hasard derrière l'en-tête") << QStringLiteral("hasard") << true;
+    // Random bytes inside a long text are only strange text: the run may then go to its end.
+    QTest::newRow("pages du milieu au hasard") << QStringLiteral("milieu") << false;
+    QTest::newRow("texte") << QStringLiteral("texte") << true;
+    QTest::newRow("vide") << QStringLiteral("vide") << true;
+}
+
+// A damaged file or one that is no database: a clear error, no crash.
+void TestPannes::baseAbimee() {
+    QFETCH(QString, abimer);
+    QFETCH(bool, echec);
+    demo_->vierge();
+    QFile f(demo_->base());
+    QVERIFY(f.open(QIODevice::ReadWrite));
+    const QByteArray octets = f.readAll();
+    QByteArray abime;
+    QRandomGenerator alea(42);
+    auto hasard = [&](qsizetype n) {
+        QByteArray b(n, Qt::Uninitialized);
+        for (char& c : b)
+            c = char(alea.bounded(256));
+        return b;
+    };
+    if (abimer == u"moitie")
+        abime = octets.left(octets.size() / 2);
+    else if (abimer == u"entete")
+        abime = octets.left(100);
+    else if (abimer == u"hasard")
+        abime = octets.left(100) + hasard(octets.size() - 100);
+    else if (abimer == u"milieu")
+        abime =
+            octets.left(octets.size() / 3) + hasard(octets.size() / 3) + octets.mid(2 * (octets.size() / 3));
+    else if (abimer == u"texte")
+        abime = "Ceci n'est pas une base.\r\n";
+    f.resize(0);
+    f.write(abime);
+    f.close();
+
+    const Sortie s = demo_->lancer(Reparation);
+    if (echec || s.code == 2) {
+        QCOMPARE(s.code, 2);
+        QVERIFY2(s.erreurs.contains(QStringLiteral("erreur"), Qt::CaseInsensitive), qPrintable(s.erreurs));
+    } else {
+        QVERIFY2(s.code == 0 || s.code == 1, qPrintable(s.erreurs));
+    }
+}
+
+QTEST_GUILESS_MAIN(TestPannes)
+#include "tst_Pannes.moc"

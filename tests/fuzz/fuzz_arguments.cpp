@@ -1,0 +1,52 @@
+// libFuzzer target: the batch entry's arguments, NUL-separated UTF-8. Parsing never fails other than
+// by a usage error, and a run it accepts always has a first and a last day that are real days, the
+// ones given last on the line.
+
+#include "app/Lot.h"
+
+#include <QDate>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+[[noreturn]] void faute(const QString& texte) {
+    std::fprintf(stderr, "%s\n", qPrintable(texte));
+    std::abort();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* donnees, std::size_t taille) {
+    const QByteArray octets(reinterpret_cast<const char*>(donnees), qsizetype(taille));
+    QStringList arguments;
+    for (const QByteArray& a : octets.split('\0'))
+        arguments << QString::fromUtf8(a);
+    const QDate aujourdhui(2025, 6, 15);
+    const auto resultat = cc::AnalyserArguments(arguments, aujourdhui);
+    if (const auto* e = std::get_if<cc::ErreurUsage>(&resultat)) {
+        if (e->message.isEmpty())
+            faute(QStringLiteral("a usage error without a message"));
+        return 0;
+    }
+    const cc::ArgumentsLot& lot = std::get<cc::ArgumentsLot>(resultat);
+    if (lot.aide || lot.version)
+        return 0;
+    if (!lot.options.debut.isValid() || !lot.options.fin.isValid())
+        faute(QStringLiteral("a run accepted without two real days"));
+    QDate du, au = aujourdhui;
+    for (qsizetype i = 0; i + 1 < arguments.size(); ++i) {
+        if (arguments[i] == u"--du")
+            du = QDate::fromString(arguments[++i], QStringLiteral("yyyy-MM-dd"));
+        else if (arguments[i] == u"--au")
+            au = QDate::fromString(arguments[++i], QStringLiteral("yyyy-MM-dd"));
+        else if (arguments[i] == u"--sens")
+            ++i;
+    }
+    if (du != lot.options.debut || au != lot.options.fin)
+        faute(QStringLiteral("days read %1 %2, given %3 %4")
+                  .arg(lot.options.debut.toString(Qt::ISODate), lot.options.fin.toString(Qt::ISODate),
+                       du.toString(Qt::ISODate), au.toString(Qt::ISODate)));
+    return 0;
+}

@@ -1,0 +1,100 @@
+// libFuzzer target: SQLSERVER.DAT of any bytes. Reading it never fails, yields at most the two values,
+// and the connection string built from them always holds exactly the attributes the program puts
+// there, the server among them unchanged: a file can never add an attribute of its own.
+
+#include "data/ConnexionBase.h"
+
+#include <QFile>
+#include <QMap>
+#include <QTemporaryDir>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+[[noreturn]] void faute(const QString& texte) {
+    std::fprintf(stderr, "%s\n", qPrintable(texte));
+    std::abort();
+}
+
+// Splits an ODBC connection string: name=value;... where a value in braces may hold anything, its
+// closing brace doubled.
+// A string cut short (at a NUL) may end inside braces: the value then runs to its end.
+QMap<QString, QString> attributs(const QString& chaine, bool coupee) {
+    QMap<QString, QString> a;
+    qsizetype i = 0;
+    while (i < chaine.size()) {
+        const qsizetype egal = chaine.indexOf(u'=', i);
+        if (egal < 0)
+            faute(QStringLiteral("attribute without a value: ") + chaine);
+        const QString nom = chaine.mid(i, egal - i).toUpper();
+        QString valeur;
+        i = egal + 1;
+        if (i < chaine.size() && chaine[i] == u'{') {
+            ++i;
+            for (;;) {
+                if (i >= chaine.size()) {
+                    if (!coupee)
+                        faute(QStringLiteral("unclosed brace: ") + chaine);
+                    break;
+                }
+                if (chaine[i] == u'}') {
+                    if (i + 1 < chaine.size() && chaine[i + 1] == u'}') {
+                        valeur += u'}';
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                valeur += chaine[i++];
+            }
+            if (i < chaine.size() && chaine[i] != u';')
+                faute(QStringLiteral("text after a closing brace: ") + chaine);
+        } else {
+            const qsizetype fin = chaine.indexOf(u';', i);
+            valeur = chaine.mid(i, (fin < 0 ? chaine.size() : fin) - i);
+            i = fin < 0 ? chaine.size() : fin;
+        }
+        if (a.contains(nom))
+            faute(QStringLiteral("attribute given twice: ") + nom + QStringLiteral(" in ") + chaine);
+        a.insert(nom, valeur);
+        if (i < chaine.size())
+            ++i; // the semicolon
+    }
+    return a;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* donnees, std::size_t taille) {
+    static QTemporaryDir dossier;
+    cc::Environnement env;
+    env.RepertoireBase = dossier.path();
+    env.RepertoireSociete = QStringLiteral("SOC1");
+    {
+        QFile f(dossier.filePath(QStringLiteral("SQLSERVER.DAT")));
+        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+            f.write(reinterpret_cast<const char*>(donnees), qint64(taille)) != qint64(taille))
+            faute(QStringLiteral("cannot write the file under test"));
+    }
+    if (cc::LireFichierSqlServer(env) != cc::TypeSource::SqlServer)
+        faute(QStringLiteral("the file is there: the kind must be SQL Server"));
+
+    const cc::ParametresOdbc p = cc::ParametresSqlServer(env, cc::CheminBaseSociete(env),
+                                                         {QStringLiteral("FreeTDS")}, cc::Systeme::Autre);
+    // A NUL ends the string for the driver manager: what follows is lost, but nothing is added.
+    const qsizetype nul = p.chaine.indexOf(QChar(0));
+    const QMap<QString, QString> a = attributs(nul < 0 ? p.chaine : p.chaine.left(nul), nul >= 0);
+    for (auto it = a.cbegin(); it != a.cend(); ++it)
+        if (it.key() != u"DRIVER" && it.key() != u"SERVER" && it.key() != u"DATABASE")
+            faute(QStringLiteral("unexpected attribute ") + it.key() + QStringLiteral(" in ") + p.chaine);
+    if (!p.chaine.contains(QChar(0)) && a.value(QStringLiteral("SERVER")) != env.ServeurSQL)
+        faute(QStringLiteral("server changed: ") + env.ServeurSQL + QStringLiteral(" -> ") +
+              a.value(QStringLiteral("SERVER")));
+    if (p.chaine.contains(QStringLiteral("MBRTQL"), Qt::CaseInsensitive) &&
+        !env.ServeurSQL.contains(QStringLiteral("MBRTQL"), Qt::CaseInsensitive))
+        faute(QStringLiteral("the password went into the connection string"));
+    return 0;
+}
