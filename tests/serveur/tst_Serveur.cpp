@@ -6,8 +6,15 @@
 
 #include "data/AccesBase.h"
 #include "data/ConnexionBase.h"
+#include "InterlocuteurTest.h"
+#include "app/FenetreControle.h"
+#include "invoice/LecteurFacture.h"
 
+#include <QCalendarWidget>
+#include <QCheckBox>
 #include <QElapsedTimer>
+#include <QPushButton>
+#include <QTimer>
 #include <QTest>
 #include <QThread>
 
@@ -59,6 +66,7 @@ private Q_SLOTS:
     void commeSurSQLite_data();
     void commeSurSQLite();
     void serveurArreteEnCours();
+    void fenetreServeurArrete();
     void cleanupTestCase() { bornes_.reset(); }
 
 private:
@@ -402,5 +410,68 @@ void TestServeur::serveurArreteEnCours() {
           qlonglong(lignesPartiel.size()), qlonglong(lignesEntier.size()));
 }
 
-QTEST_GUILESS_MAIN(TestServeur)
+// The same cut seen from the window: an error box, no end-of-run prompt, the window usable again.
+void TestServeur::fenetreServeurArrete() {
+    if (!serveur_)
+        QSKIP("No PostgreSQL server: run through CTest, whose fixture starts one (scripts/postgres)");
+    const QDate du(2024, 3, 1);
+    const QDate au(2024, 3, 31);
+    const QString nom = nomSociete("fenetre");
+    BasePostgres base(*serveur_, nom);
+    base.remplir(modele::generer(73, 1500, du, au));
+    Lot lot(nom);
+    versServeur(lot, *serveur_);
+
+    InterlocuteurTest utilisateur;
+    Session session;
+    session.environnement.RepertoireBase = QFileInfo(QFileInfo(lot.cheminBase()).absolutePath()).absolutePath();
+    session.environnement.RepertoireSociete = nom;
+    QCOMPARE(LireFichierSqlServer(session.environnement), TypeSource::SqlServer);
+    session.connexion = OuvrirConnexion(session.environnement, CheminBaseSociete(session.environnement),
+                                        TypeSource::SqlServer, false, utilisateur);
+    QVERIFY2(session.connexion, qPrintable(utilisateur.textes().join(u'\n')));
+    FenetreControle f(lot.repertoireProgramme(), horlogeSysteme(), &utilisateur);
+    f.Form_Load(std::move(session));
+    f.findChild<QCalendarWidget*>(QStringLiteral("dte_Date"))->setSelectedDate(du);
+    f.findChild<QCalendarWidget*>(QStringLiteral("dte_Date_Fin"))->setSelectedDate(au);
+    f.findChild<QCheckBox*>(QStringLiteral("chk_AjoutEnregistrement"))->setChecked(true);
+    f.findChild<QCheckBox*>(QStringLiteral("chk_MiseAJour"))->setChecked(true);
+
+    // The run lets the window's events through between records: the server is stopped from there.
+    bool coupe = false;
+    QElapsedTimer depuis;
+    QTimer minuterie;
+    minuterie.setInterval(20);
+    connect(&minuterie, &QTimer::timeout, this, [&] {
+        if (!coupe && depuis.elapsed() > 200) {
+            coupe = true;
+            serveur_->commande(QStringLiteral("couper"));
+        }
+    });
+    depuis.start();
+    minuterie.start();
+    QTest::mouseClick(f.findChild<QPushButton*>(QStringLiteral("cmd_Lancer")), Qt::LeftButton);
+    minuterie.stop();
+    QVERIFY(serveur_->commande(QStringLiteral("relancer")));
+    base.reconnecter();
+
+    QVERIFY2(coupe, "the run ended before the server could be stopped: make it longer");
+    // Old invoices of the company tell the user as they are read; besides them, one box.
+    QList<InterlocuteurTest::Boite> boites;
+    for (const auto& b : utilisateur.boites)
+        if (b.titre != TitreLectureFacture())
+            boites.append(b);
+    QCOMPARE(boites.size(), 1);
+    const auto& boite = boites.first();
+    QVERIFY(!boite.question);
+    QCOMPARE(boite.icone, Icone::Critique);
+    QVERIFY2(boite.texte.startsWith(QStringLiteral("Erreur ")), qPrintable(boite.texte));
+    QVERIFY(boite.texte.contains(QStringLiteral("Le traitement a été interrompu.")));
+    QVERIFY(!boite.texte.contains(QStringLiteral("MBRTQL"), Qt::CaseInsensitive));
+    QVERIFY(f.isEnabled());
+    QVERIFY(f.findChild<QPushButton*>(QStringLiteral("cmd_Lancer"))->isEnabled());
+    QVERIFY(QFile::exists(f.FichierRapport()));
+}
+
+QTEST_MAIN(TestServeur)
 #include "tst_Serveur.moc"
