@@ -47,7 +47,8 @@ QString MessageEchec(const Erreur& erreur, const QString& fichierRapport) {
 }
 
 QString MessageFin(const QString& fichierRapport) {
-    return QStringLiteral("Traitement terminé, le rapport à été généré.\r\n Désirez-vous ouvrir le fichier ? \r\n") +
+    return QStringLiteral(
+               "Traitement terminé, le rapport à été généré.\r\n Désirez-vous ouvrir le fichier ? \r\n") +
            fichierRapport;
 }
 

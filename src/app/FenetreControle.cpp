@@ -29,7 +29,9 @@ struct Place {
     int gauche, haut, largeur, hauteur; // twips
 };
 
-QString pourAffichage(QString texte) { return texte.replace(QStringLiteral("\r\n"), QStringLiteral("\n")); }
+QString pourAffichage(QString texte) {
+    return texte.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+}
 
 } // namespace
 
@@ -70,7 +72,8 @@ void FenetreControle::construire() {
     calendrier(dte_Date_, "dte_Date");
     dte_Date_->setSelectedDate(QDate(2011, 1, 1));
     calendrier(dte_Date_Fin_, "dte_Date_Fin");
-    caseACocher(chk_Facture_FactCli_, "chk_Facture_FactCli", QStringLiteral("Contrôle à partir des factures"), true);
+    caseACocher(chk_Facture_FactCli_, "chk_Facture_FactCli", QStringLiteral("Contrôle à partir des factures"),
+                true);
     label(Label2_, "Label2", QStringLiteral("Progression"));
     prg_Facture_ = new QProgressBar(this);
     prg_Facture_->setObjectName(QStringLiteral("prg_Facture"));
@@ -198,8 +201,8 @@ void FenetreControle::message(const QString& texte, const QString& titre, Icone 
 }
 
 bool FenetreControle::question(const QString& texte, const QString& titre) {
-    QMessageBox boite(QMessageBox::Information, titre, pourAffichage(texte), QMessageBox::Yes | QMessageBox::No,
-                      isVisible() ? this : nullptr);
+    QMessageBox boite(QMessageBox::Information, titre, pourAffichage(texte),
+                      QMessageBox::Yes | QMessageBox::No, isVisible() ? this : nullptr);
     boite.button(QMessageBox::Yes)->setText(QStringLiteral("&Oui"));
     boite.button(QMessageBox::No)->setText(QStringLiteral("&Non"));
     return boite.exec() == QMessageBox::Yes;
@@ -216,9 +219,13 @@ bool FenetreControle::ouvrirFichier(const QString& chemin) {
     return QDesktopServices::openUrl(QUrl::fromLocalFile(chemin));
 }
 
-void FenetreControle::definirMaximum(int maximum) { prg_Facture_->setMaximum(maximum); }
+void FenetreControle::definirMaximum(int maximum) {
+    prg_Facture_->setMaximum(maximum);
+}
 
-void FenetreControle::definirValeur(int valeur) { prg_Facture_->setValue(valeur); }
+void FenetreControle::definirValeur(int valeur) {
+    prg_Facture_->setValue(valeur);
+}
 
 void FenetreControle::traiterEvenements() {
     // Repainting after every record would cost more than the check itself on a fast database.

@@ -30,7 +30,9 @@ long memoireMaximaleKo() {
     return usage.ru_maxrss;
 }
 
-QString sansRetourChariot(QString texte) { return texte.replace(QStringLiteral("\r\n"), QStringLiteral("\n")); }
+QString sansRetourChariot(QString texte) {
+    return texte.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+}
 
 } // namespace
 
@@ -53,7 +55,8 @@ QString TexteUsage() {
         "Code de sortie : 0 rapport vide, 1 rapport non vide, 2 échec, 64 erreur d'usage.\n");
 }
 
-std::variant<ArgumentsLot, ErreurUsage> AnalyserArguments(const QStringList& arguments, const QDate& aujourdhui) {
+std::variant<ArgumentsLot, ErreurUsage> AnalyserArguments(const QStringList& arguments,
+                                                          const QDate& aujourdhui) {
     ArgumentsLot lot;
     lot.options.fin = aujourdhui;
     bool duDonne = false;
@@ -111,8 +114,8 @@ void InterlocuteurTerminal::message(const QString& texte, const QString& titre, 
 }
 
 bool InterlocuteurTerminal::question(const QString& texte, const QString& titre) {
-    erreurs_ << titre << QStringLiteral(" : ") << sansRetourChariot(texte) << QStringLiteral("\n(réponse : Non)")
-             << Qt::endl;
+    erreurs_ << titre << QStringLiteral(" : ") << sansRetourChariot(texte)
+             << QStringLiteral("\n(réponse : Non)") << Qt::endl;
     return false;
 }
 
@@ -152,23 +155,27 @@ int ExecuterLot(const QStringList& arguments, const QString& repertoireProgramme
     const ResultatExecution resultat = ExecuterControle(contexte, lot.options);
 
     const Compteurs& c = resultat.compteurs;
-    erreurs << QStringLiteral("Enregistrements parcourus : %1 ; lignes du rapport : %2 ; enregistrements manquants : %3 ; "
-                              "montants différents : %4 ; enregistrements ajoutés : %5 ; montants réécrits : %6")
-                   .arg(c.parcourus)
-                   .arg(resultat.lignesRapport)
-                   .arg(c.manquants)
-                   .arg(c.montantsDifferents)
-                   .arg(c.ajoutes)
-                   .arg(c.reecrits)
-            << Qt::endl;
+    erreurs
+        << QStringLiteral(
+               "Enregistrements parcourus : %1 ; lignes du rapport : %2 ; enregistrements manquants : %3 ; "
+               "montants différents : %4 ; enregistrements ajoutés : %5 ; montants réécrits : %6")
+               .arg(c.parcourus)
+               .arg(resultat.lignesRapport)
+               .arg(c.manquants)
+               .arg(c.montantsDifferents)
+               .arg(c.ajoutes)
+               .arg(c.reecrits)
+        << Qt::endl;
     if (lot.statistiques) {
         const Connexion& c = *session->connexion;
-        erreurs << QStringLiteral("Statistiques : instructions %1 ; lignes lues %2 ; mémoire maximale %3 Ko ; durée %4 ms")
-                       .arg(c.instructionsExecutees())
-                       .arg(c.lignesLues())
-                       .arg(memoireMaximaleKo())
-                       .arg(chrono.elapsed())
-                << Qt::endl;
+        erreurs
+            << QStringLiteral(
+                   "Statistiques : instructions %1 ; lignes lues %2 ; mémoire maximale %3 Ko ; durée %4 ms")
+                   .arg(c.instructionsExecutees())
+                   .arg(c.lignesLues())
+                   .arg(memoireMaximaleKo())
+                   .arg(chrono.elapsed())
+            << Qt::endl;
     }
     if (!resultat.reussi()) {
         interlocuteur.message(MessageEchec(*resultat.erreur, resultat.fichierRapport), titreApplication(),

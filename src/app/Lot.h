@@ -29,7 +29,8 @@ struct ErreurUsage {
 };
 
 // Parses the arguments that follow the program's name. The last day defaults to today.
-std::variant<ArgumentsLot, ErreurUsage> AnalyserArguments(const QStringList& arguments, const QDate& aujourdhui);
+std::variant<ArgumentsLot, ErreurUsage> AnalyserArguments(const QStringList& arguments,
+                                                          const QDate& aujourdhui);
 
 QString TexteUsage();
 

@@ -27,8 +27,8 @@ int main(int argc, char** argv) {
         QTextStream erreurs(stderr);
         QStringList arguments = QCoreApplication::arguments();
         arguments.removeFirst();
-        return cc::ExecuterLot(arguments, QCoreApplication::applicationDirPath(), cc::horlogeSysteme(), sortie,
-                               erreurs);
+        return cc::ExecuterLot(arguments, QCoreApplication::applicationDirPath(), cc::horlogeSysteme(),
+                               sortie, erreurs);
     }
     if (!affichageDisponible()) {
         std::fputs("Aucun affichage n'est disponible : la fenêtre ne peut pas s'ouvrir.\n"

@@ -29,7 +29,9 @@ QString sqlMajMontant(const Connexion& c) {
     return QStringLiteral("UPDATE FACTCLI SET Montant = ? WHERE ") + c.conditionLocalisateur();
 }
 
-int entier(std::size_t n) { return static_cast<int>(std::min<std::size_t>(n, INT_MAX)); }
+int entier(std::size_t n) {
+    return static_cast<int>(std::min<std::size_t>(n, INT_MAX));
+}
 
 // The non-Null numbers of the next lot of entries, from entry i.
 std::vector<QString> numerosDuLot(const ListeTextes& liste, std::size_t i) {
@@ -61,8 +63,8 @@ RechercheFactCli::RechercheFactCli(Connexion& connexion, Parcours parcours)
     const QString liste = connexion.listeDeValeurs(TailleLot);
     parFacture_ = parcours != Parcours::Reference;
     if (parcours == Parcours::ParLots && !liste.isEmpty())
-        lot_.emplace(connexion, QStringLiteral("SELECT v.n AS CC_NUMERO, NUM_DOSSIER, Montant FROM ") + liste +
-                                    QStringLiteral(" JOIN FACTCLI ON NUM_FACTURE = v.n") +
+        lot_.emplace(connexion, QStringLiteral("SELECT v.n AS CC_NUMERO, NUM_DOSSIER, Montant FROM ") +
+                                    liste + QStringLiteral(" JOIN FACTCLI ON NUM_FACTURE = v.n") +
                                     connexion.ordrePhysique(QStringLiteral("FACTCLI")));
 }
 
@@ -127,7 +129,8 @@ const std::vector<LigneFactCli>& RechercheFactCli::lignes(const QString& numero)
     lignes_.clear();
     unique_.executer({numero});
     while (unique_.suivant())
-        lignes_.push_back({unique_.texte(QStringLiteral("NUM_DOSSIER")), unique_.valeur(QStringLiteral("Montant"))});
+        lignes_.push_back(
+            {unique_.texte(QStringLiteral("NUM_DOSSIER")), unique_.valeur(QStringLiteral("Montant"))});
     unique_.terminer();
     lignesValides_ = true;
     numeroLignes_ = numero;
@@ -149,7 +152,9 @@ void GroupeEcritures::finFacture() {
         connexion_.validerTransaction();
 }
 
-void GroupeEcritures::terminer() { connexion_.validerTransaction(); }
+void GroupeEcritures::terminer() {
+    connexion_.validerTransaction();
+}
 
 ControleFactures::ControleFactures(const ContexteControle& contexte, const OptionsControle& options,
                                    Compteurs& compteurs)
@@ -249,7 +254,7 @@ EtatFactCli ControleFactures::ChercherFactCli(const QString& numero, const QStri
         if (ligne.montant.isNull())
             return EtatFactCli::Identique;
         return ligne.montant.toDouble() == MontantDossier(facture_, dossier) ? EtatFactCli::Identique
-                                                                              : EtatFactCli::MontantDifferent;
+                                                                             : EtatFactCli::MontantDifferent;
     }
     return EtatFactCli::Absent;
 }
@@ -338,7 +343,8 @@ void ControleFactCli::ControlerLigneFactCli(const EntreeFactCli& entree) {
     contexte_.rapport.EcrireRapport(QStringLiteral("L'enregistrement est manquant dans la facture"));
 }
 
-void ExecuterVerification(const ContexteControle& contexte, const OptionsControle& options, Compteurs& compteurs) {
+void ExecuterVerification(const ContexteControle& contexte, const OptionsControle& options,
+                          Compteurs& compteurs) {
     if (options.aPartirDesFactures) {
         ControleFactures controle(contexte, options, compteurs);
         controle.ListerFactures();

@@ -23,11 +23,11 @@ class Rapport;
 
 // The options of one run, as the window's controls or the batch arguments give them.
 struct OptionsControle {
-    QDate debut;                     // dte_Date
-    QDate fin;                       // dte_Date_Fin
-    bool aPartirDesFactures = true;  // chk_Facture_FactCli
-    bool ajouter = false;            // chk_AjoutEnregistrement
-    bool mettreAJour = false;        // chk_MiseAJour
+    QDate debut;                    // dte_Date
+    QDate fin;                      // dte_Date_Fin
+    bool aPartirDesFactures = true; // chk_Facture_FactCli
+    bool ajouter = false;           // chk_AjoutEnregistrement
+    bool mettreAJour = false;       // chk_MiseAJour
     Parcours parcours = Parcours::ParLots;
 };
 
@@ -81,7 +81,7 @@ private:
     std::optional<Requete> lot_;
     QHash<QString, std::vector<LigneFactCli>> lignesLot_;
     std::vector<LigneFactCli> lignes_;
-    bool parFacture_ = false;  // the rows of one invoice serve all its dossiers
+    bool parFacture_ = false; // the rows of one invoice serve all its dossiers
     bool lignesValides_ = false;
     QString numeroLignes_;
     bool perimee_ = false;
@@ -188,6 +188,7 @@ private:
 };
 
 // Runs the direction that the options pick, from the selection to the last record.
-void ExecuterVerification(const ContexteControle& contexte, const OptionsControle& options, Compteurs& compteurs);
+void ExecuterVerification(const ContexteControle& contexte, const OptionsControle& options,
+                          Compteurs& compteurs);
 
 } // namespace cc

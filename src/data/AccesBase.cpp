@@ -15,7 +15,9 @@ namespace cc {
 
 namespace {
 
-bool estOdbc(Dialecte d) { return d == Dialecte::SqlServer || d == Dialecte::Postgres || d == Dialecte::Jet || d == Dialecte::Autre; }
+bool estOdbc(Dialecte d) {
+    return d == Dialecte::SqlServer || d == Dialecte::Postgres || d == Dialecte::Jet || d == Dialecte::Autre;
+}
 
 int numeroErreur(const QSqlError& e) {
     bool ok = false;
@@ -48,7 +50,8 @@ int numeroErreur(const QSqlError& e) {
     throw Erreur(numeroErreur(erreur), description);
 }
 
-Connexion::Connexion(const QString& nomConnexion, Dialecte dialecte) : nom_(nomConnexion), dialecte_(dialecte) {}
+Connexion::Connexion(const QString& nomConnexion, Dialecte dialecte)
+    : nom_(nomConnexion), dialecte_(dialecte) {}
 
 Connexion::~Connexion() {
     {
@@ -67,7 +70,9 @@ QString Connexion::nouveauNom() {
     return QStringLiteral("cc-connexion-%1").arg(compteur.fetchAndAddRelaxed(1) + 1);
 }
 
-QSqlDatabase Connexion::base() const { return QSqlDatabase::database(nom_, false); }
+QSqlDatabase Connexion::base() const {
+    return QSqlDatabase::database(nom_, false);
+}
 
 std::unique_ptr<Connexion> Connexion::ouvrirSQLite(const QString& chemin, int delaiOccupeMs) {
     const QString nom = nouveauNom();
@@ -96,7 +101,8 @@ std::unique_ptr<Connexion> Connexion::ouvrirOdbc(const QString& chaine, const QS
     db.setDatabaseName(chaine);
     QString options = QStringLiteral("SQL_ATTR_ODBC_VERSION=SQL_OV_ODBC3");
     if (delaiConnexionS > 0)
-        options += QStringLiteral(";SQL_ATTR_LOGIN_TIMEOUT=%1;SQL_ATTR_CONNECTION_TIMEOUT=%1").arg(delaiConnexionS);
+        options +=
+            QStringLiteral(";SQL_ATTR_LOGIN_TIMEOUT=%1;SQL_ATTR_CONNECTION_TIMEOUT=%1").arg(delaiConnexionS);
     db.setConnectOptions(options);
     if (!db.open(utilisateur, motDePasse))
         leverErreurSql(db.lastError(), QString());
@@ -191,7 +197,8 @@ QString Connexion::conditionLocalisateur() const {
 
 QVariantList Connexion::bornesJour(const QDate& debut, const QDate& fin) const {
     if (dialecte_ == Dialecte::SQLite)
-        return {debut.toString(QStringLiteral("yyyy-MM-dd")), fin.toString(QStringLiteral("yyyy-MM-dd 00:00:00"))};
+        return {debut.toString(QStringLiteral("yyyy-MM-dd")),
+                fin.toString(QStringLiteral("yyyy-MM-dd 00:00:00"))};
     return {debut, fin};
 }
 
@@ -223,7 +230,9 @@ QString Connexion::ordrePhysique(const QString& table) const {
     }
 }
 
-void Connexion::echec(const QString& contexte) const { leverErreurSql(base().lastError(), contexte); }
+void Connexion::echec(const QString& contexte) const {
+    leverErreurSql(base().lastError(), contexte);
+}
 
 Requete::Requete(Connexion& connexion, const QString& sql)
     : connexion_(&connexion), requete_(connexion.base()), sql_(sql) {
@@ -238,7 +247,8 @@ Requete::Requete(Connexion& connexion, const QString& sql)
             SQLHANDLE stmt = *static_cast<SQLHANDLE const*>(h.data());
             if (stmt)
                 SQLSetStmtAttr(stmt, SQL_ATTR_QUERY_TIMEOUT,
-                               reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(connexion.delaiRequete())), 0);
+                               reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(connexion.delaiRequete())),
+                               0);
         }
     }
 }
@@ -276,12 +286,20 @@ int Requete::indexChamp(const QString& champ) const {
     return index;
 }
 
-QVariant Requete::valeur(const QString& champ) const { return requete_.value(indexChamp(champ)); }
+QVariant Requete::valeur(const QString& champ) const {
+    return requete_.value(indexChamp(champ));
+}
 
-QVariant Requete::valeur(int index) const { return requete_.value(index); }
+QVariant Requete::valeur(int index) const {
+    return requete_.value(index);
+}
 
-int Requete::lignesTouchees() const { return requete_.numRowsAffected(); }
+int Requete::lignesTouchees() const {
+    return requete_.numRowsAffected();
+}
 
-void Requete::terminer() { requete_.finish(); }
+void Requete::terminer() {
+    requete_.finish();
+}
 
 } // namespace cc

@@ -225,10 +225,11 @@ ParametresOdbc ParametresSqlServer(const Environnement& env, const QString& chem
     } else {
         pilote = premierInstalle({kPilote18, kPilote17, kPiloteFreeTds, kPilotePostgres}, pilotes);
         if (pilote.isEmpty())
-            throw Erreur(kPiloteIntrouvable,
-                         QStringLiteral("Aucun pilote ODBC pour SQL Server n'est installé (« %1 », « %2 », « %3 » "
-                                        "ou « %4 »).")
-                             .arg(kPilote18, kPilote17, kPiloteFreeTds, kPilotePostgres));
+            throw Erreur(
+                kPiloteIntrouvable,
+                QStringLiteral("Aucun pilote ODBC pour SQL Server n'est installé (« %1 », « %2 », « %3 » "
+                               "ou « %4 »).")
+                    .arg(kPilote18, kPilote17, kPiloteFreeTds, kPilotePostgres));
     }
 
     ParametresOdbc p;

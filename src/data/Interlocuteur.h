@@ -22,7 +22,9 @@ public:
 };
 
 // The title of every box that is given none of its own.
-inline QString titreApplication() { return QStringLiteral("Contrôle de cohérence"); }
+inline QString titreApplication() {
+    return QStringLiteral("Contrôle de cohérence");
+}
 
 // Shows the hourglass for its lifetime; liberer() puts the pointer back early (before a box).
 class Sablier {

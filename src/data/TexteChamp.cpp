@@ -19,7 +19,9 @@ QStringView VueSansBlancs(QStringView texte) {
     return texte.mid(debut, fin - debut);
 }
 
-QString SupprimerBlancs(QStringView texte) { return VueSansBlancs(texte).toString(); }
+QString SupprimerBlancs(QStringView texte) {
+    return VueSansBlancs(texte).toString();
+}
 
 QString SupprimerBlancsFin(QStringView texte) {
     qsizetype fin = texte.size();
@@ -30,11 +32,12 @@ QString SupprimerBlancsFin(QStringView texte) {
 
 QString TexteNombre(double valeur) {
     if (!std::isfinite(valeur))
-        return std::isnan(valeur) ? QStringLiteral("NaN") : (valeur > 0 ? QStringLiteral("Inf") : QStringLiteral("-Inf"));
+        return std::isnan(valeur) ? QStringLiteral("NaN")
+                                  : (valeur > 0 ? QStringLiteral("Inf") : QStringLiteral("-Inf"));
     // Plain fixed notation, never an exponent: the number reading of the checks takes it back whole.
     std::array<char, 400> tampon{};
-    const auto [fin, ec] = std::to_chars(tampon.data(), tampon.data() + tampon.size(), valeur,
-                                         std::chars_format::fixed);
+    const auto [fin, ec] =
+        std::to_chars(tampon.data(), tampon.data() + tampon.size(), valeur, std::chars_format::fixed);
     if (ec != std::errc())
         return QString::number(valeur, 'g', 17);
     return QString::fromLatin1(tampon.data(), fin - tampon.data());
@@ -47,7 +50,9 @@ static QString texteDateHeure(const QDateTime& dt) {
     return dt.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
 }
 
-QString TexteChamp(const QVariant& valeur) { return SupprimerBlancsFin(TexteValeur(valeur)); }
+QString TexteChamp(const QVariant& valeur) {
+    return SupprimerBlancsFin(TexteValeur(valeur));
+}
 
 QString TexteValeur(const QVariant& valeur) {
     if (!valeur.isValid() || valeur.isNull())

@@ -9,8 +9,9 @@ namespace cc {
 namespace {
 
 const QString ColonnesEntete = QStringLiteral("JOUR, NUMERO_DE_DOSSIER, type_piece, flag_divers, Corps");
-const QString ColonnesRemise = QStringLiteral("TAUX_REMISE, MONTANT_REMISE, CODE_REMISE, DESIGNATION_COMPLEMENT, "
-                                              "REFERENCE_MATIERE_COMPLEMENT");
+const QString ColonnesRemise =
+    QStringLiteral("TAUX_REMISE, MONTANT_REMISE, CODE_REMISE, DESIGNATION_COMPLEMENT, "
+                   "REFERENCE_MATIERE_COMPLEMENT");
 
 // A Null discount value reads as empty (an amount of 0) rather than leave the line half read. The
 // values keep their trailing blanks, unlike the FACTURES fields.
@@ -46,8 +47,8 @@ QString MessageFactureAncienne() {
 LecteurFacture::LecteurFacture(Connexion& connexion, Interlocuteur& interlocuteur, Parcours parcours,
                                bool avecRemises)
     : interlocuteur_(&interlocuteur), parcours_(parcours), avecRemises_(avecRemises),
-      facture_(connexion,
-               QStringLiteral("SELECT ") + ColonnesEntete + QStringLiteral(" FROM FACTURES WHERE NUMERO_DE_FACTURE = ?")) {
+      facture_(connexion, QStringLiteral("SELECT ") + ColonnesEntete +
+                              QStringLiteral(" FROM FACTURES WHERE NUMERO_DE_FACTURE = ?")) {
     const QString liste = connexion.listeDeValeurs(TailleLot);
     if (parcours_ == Parcours::ParLots && liste.isEmpty())
         parcours_ = Parcours::ParFacture;
@@ -68,8 +69,8 @@ LecteurFacture::LecteurFacture(Connexion& connexion, Interlocuteur& interlocuteu
                                         QStringLiteral(" JOIN FACTURES ON NUMERO_DE_FACTURE = v.n") +
                                         connexion.ordrePhysique(QStringLiteral("FACTURES")));
     if (avecRemises_) {
-        lotLignes_.emplace(connexion, QStringLiteral("SELECT v.n AS CC_NUMERO, NUMERO_DE_LIGNE, ") + ColonnesRemise +
-                                          QStringLiteral(" FROM ") + liste +
+        lotLignes_.emplace(connexion, QStringLiteral("SELECT v.n AS CC_NUMERO, NUMERO_DE_LIGNE, ") +
+                                          ColonnesRemise + QStringLiteral(" FROM ") + liste +
                                           QStringLiteral(" JOIN FACTURES_LIGNE ON NUMERO_DE_FACTURE = v.n") +
                                           connexion.ordrePhysique(QStringLiteral("FACTURES_LIGNE")));
     }

@@ -72,10 +72,10 @@ private:
     Parcours parcours_;
     bool avecRemises_;
     Requete facture_;
-    std::optional<Requete> ligne_;        // one line's discount data (reference walk)
-    std::optional<Requete> lignes_;       // all the discount data of one invoice
-    std::optional<Requete> lotFactures_;  // the FACTURES rows of a lot
-    std::optional<Requete> lotLignes_;    // the FACTURES_LIGNE rows of a lot
+    std::optional<Requete> ligne_;                     // one line's discount data (reference walk)
+    std::optional<Requete> lignes_;                    // all the discount data of one invoice
+    std::optional<Requete> lotFactures_;               // the FACTURES rows of a lot
+    std::optional<Requete> lotLignes_;                 // the FACTURES_LIGNE rows of a lot
     QHash<QString, std::optional<Entete>> entetesLot_; // every number asked in the lot; none when no row
     QHash<QString, std::vector<Remise>> remisesLot_;
     std::vector<Remise> remises_;

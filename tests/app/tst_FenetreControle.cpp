@@ -47,16 +47,24 @@ void TestFenetreControle::initTestCase() {
 void TestFenetreControle::controles_data() {
     QTest::addColumn<QString>("nom");
     QTest::addColumn<QString>("texte");
-    QTest::newRow("lblBase") << "lblBase" << "Base de donnée :";
-    QTest::newRow("lblFich") << "lblFich" << "Label3";
-    QTest::newRow("Label1") << "Label1" << "Date de début :";
-    QTest::newRow("lblFin") << "lblFin" << "Date de fin :";
-    QTest::newRow("Label2") << "Label2" << "Progression";
-    QTest::newRow("chk_Facture_FactCli") << "chk_Facture_FactCli" << "Contrôle à partir des factures";
+    QTest::newRow("lblBase") << "lblBase"
+                             << "Base de donnée :";
+    QTest::newRow("lblFich") << "lblFich"
+                             << "Label3";
+    QTest::newRow("Label1") << "Label1"
+                            << "Date de début :";
+    QTest::newRow("lblFin") << "lblFin"
+                            << "Date de fin :";
+    QTest::newRow("Label2") << "Label2"
+                            << "Progression";
+    QTest::newRow("chk_Facture_FactCli") << "chk_Facture_FactCli"
+                                         << "Contrôle à partir des factures";
     QTest::newRow("chk_AjoutEnregistrement") << "chk_AjoutEnregistrement"
                                              << "Ajouter les enregistrements manquants dans factCli";
-    QTest::newRow("chk_MiseAJour") << "chk_MiseAJour" << "Mettre les données à jour";
-    QTest::newRow("cmd_Lancer") << "cmd_Lancer" << "Lancer";
+    QTest::newRow("chk_MiseAJour") << "chk_MiseAJour"
+                                   << "Mettre les données à jour";
+    QTest::newRow("cmd_Lancer") << "cmd_Lancer"
+                                << "Lancer";
 }
 
 void TestFenetreControle::controles() {
@@ -107,8 +115,9 @@ void TestFenetreControle::disposition() {
 
 void TestFenetreControle::ordreDeTabulation() {
     FenetreControle f(QDir::tempPath(), horloge());
-    const QStringList attendu{"dte_Date", "cmd_Lancer", "chk_MiseAJour", "chk_Facture_FactCli",
-                              "chk_AjoutEnregistrement", "dte_Date_Fin"};
+    const QStringList attendu{
+        "dte_Date",    "cmd_Lancer", "chk_MiseAJour", "chk_Facture_FactCli", "chk_AjoutEnregistrement",
+        "dte_Date_Fin"};
     QStringList vu;
     QWidget* w = f.findChild<QWidget*>("dte_Date");
     for (int i = 0; i < 200 && vu.size() < attendu.size(); ++i) {
@@ -124,7 +133,8 @@ void TestFenetreControle::demarrageSansSociete() {
     FenetreControle f(QDir::tempPath(), horloge(), &utilisateur);
     QVERIFY(!f.Form_Load());
     QCOMPARE(utilisateur.textes(),
-             QStringList{QStringLiteral("Aucune société n'est actuellement active.\r\nVeuillez relancer VENDRAX.")});
+             QStringList{
+                 QStringLiteral("Aucune société n'est actuellement active.\r\nVeuillez relancer VENDRAX.")});
     QCOMPARE(utilisateur.boites.first().icone, Icone::Critique);
     QCOMPARE(utilisateur.boites.first().titre, titreApplication());
 }
@@ -135,14 +145,15 @@ void TestFenetreControle::demarrageEtLancement() {
     QVERIFY(QDir().mkpath(base + QStringLiteral("/SOC 1")));
     {
         BaseTest b(base + QStringLiteral("/SOC 1/vendrax.mdb"));
-        b.facture("F1", "2026-03-01", "", tranche(1, "100.00", "DV1", "D1") + tranche(2, "20.50", "DV1", "D1"));
+        b.facture("F1", "2026-03-01", "",
+                  tranche(1, "100.00", "DV1", "D1") + tranche(2, "20.50", "DV1", "D1"));
         b.facture("F2", "2026-03-02 08:30:00", "D2", tranche(1, "50", "DV2", "D2"));
         b.facture("F3", "2026-04-01", "", tranche(1, "5", "", "D3"));
         b.factCli("F2", "D2", "2026-03-02", "DV2", "01/03/2026 10:00", 50.0);
     }
     {
-        QSettings s(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("VB and VBA Program Settings"),
-                    QStringLiteral("VENDRAX9"));
+        QSettings s(QSettings::NativeFormat, QSettings::UserScope,
+                    QStringLiteral("VB and VBA Program Settings"), QStringLiteral("VENDRAX9"));
         s.setValue(QStringLiteral("Répertoire de base/Nom"), base);
         s.setValue(QStringLiteral("Société active/Répertoire"), QStringLiteral("SOC 1"));
     }
@@ -169,7 +180,8 @@ void TestFenetreControle::demarrageEtLancement() {
     QCOMPARE(utilisateur.boites.size(), 1);
     QVERIFY(utilisateur.boites.first().question);
     QCOMPARE(utilisateur.boites.first().texte,
-             QStringLiteral("Traitement terminé, le rapport à été généré.\r\n Désirez-vous ouvrir le fichier ? \r\n") +
+             QStringLiteral(
+                 "Traitement terminé, le rapport à été généré.\r\n Désirez-vous ouvrir le fichier ? \r\n") +
                  rapport);
     QCOMPARE(utilisateur.fichiersOuverts, QStringList{rapport});
     auto* prg = f.findChild<QProgressBar*>("prg_Facture");

@@ -27,14 +27,14 @@ void TestLot::arguments_data() {
     QTest::addColumn<bool>("maj");
     QTest::newRow("du seul") << QStringList{"--du", "2024-01-01"} << QDate(2024, 1, 1) << Aujourdhui << true
                              << false << false;
-    QTest::newRow("tout") << QStringList{"--du", "2024-01-01", "--au", "2024-12-31", "--sens", "factures",
-                                         "--ajouter", "--mettre-a-jour"}
+    QTest::newRow("tout") << QStringList{"--du",   "2024-01-01", "--au",      "2024-12-31",
+                                         "--sens", "factures",   "--ajouter", "--mettre-a-jour"}
                           << QDate(2024, 1, 1) << QDate(2024, 12, 31) << true << true << true;
     QTest::newRow("factcli") << QStringList{"--sens", "factcli", "--du", "2024-02-29"} << QDate(2024, 2, 29)
                              << Aujourdhui << false << false << false;
     QTest::newRow("premier jour après le dernier")
-        << QStringList{"--du", "2025-01-02", "--au", "2025-01-01"} << QDate(2025, 1, 2) << QDate(2025, 1, 1) << true
-        << false << false;
+        << QStringList{"--du", "2025-01-02", "--au", "2025-01-01"} << QDate(2025, 1, 2) << QDate(2025, 1, 1)
+        << true << false << false;
 }
 
 void TestLot::arguments() {

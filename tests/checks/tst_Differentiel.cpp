@@ -107,10 +107,12 @@ void TestDifferentiel::aleatoire_data() {
             };
             QTest::newRow(nom("factcli").constData()) << graine << false << true << true << 120 << parcours;
             QTest::newRow(nom("factures").constData()) << graine << true << false << false << 120 << parcours;
-            QTest::newRow(nom("factures, ajouter").constData()) << graine << true << true << false << 120 << parcours;
+            QTest::newRow(nom("factures, ajouter").constData())
+                << graine << true << true << false << 120 << parcours;
             QTest::newRow(nom("factures, mettre à jour").constData())
                 << graine << true << false << true << 120 << parcours;
-            QTest::newRow(nom("factures, les deux").constData()) << graine << true << true << true << 120 << parcours;
+            QTest::newRow(nom("factures, les deux").constData())
+                << graine << true << true << true << 120 << parcours;
         }
     }
     // Several lots, with writes in each: the FACTCLI rows of a lot are fetched again after a write.

@@ -23,13 +23,15 @@ BaseTest::BaseTest(const QString& chemin)
     db.setDatabaseName(chemin_);
     if (!db.open())
         echec(db.lastError(), chemin_);
-    executer(QStringLiteral("CREATE TABLE FACTURES (NUMERO_DE_FACTURE TEXT, JOUR TEXT, NUMERO_DE_DOSSIER TEXT, "
-                            "type_piece TEXT, flag_divers TEXT, Corps TEXT)"));
+    executer(
+        QStringLiteral("CREATE TABLE FACTURES (NUMERO_DE_FACTURE TEXT, JOUR TEXT, NUMERO_DE_DOSSIER TEXT, "
+                       "type_piece TEXT, flag_divers TEXT, Corps TEXT)"));
     executer(QStringLiteral("CREATE TABLE FACTURES_LIGNE (NUMERO_DE_FACTURE TEXT, NUMERO_DE_LIGNE INTEGER, "
                             "TAUX_REMISE REAL, MONTANT_REMISE REAL, CODE_REMISE TEXT, "
                             "DESIGNATION_COMPLEMENT TEXT, REFERENCE_MATIERE_COMPLEMENT TEXT)"));
-    executer(QStringLiteral("CREATE TABLE FACTCLI (NUM_FACTURE TEXT, NUM_DOSSIER TEXT, JOUR TEXT, NUM_DEVIS TEXT, "
-                            "DATE_MAJ TEXT, Montant REAL)"));
+    executer(
+        QStringLiteral("CREATE TABLE FACTCLI (NUM_FACTURE TEXT, NUM_DOSSIER TEXT, JOUR TEXT, NUM_DEVIS TEXT, "
+                       "DATE_MAJ TEXT, Montant REAL)"));
 }
 
 BaseTest::~BaseTest() {
@@ -40,7 +42,9 @@ BaseTest::~BaseTest() {
     QSqlDatabase::removeDatabase(nom_);
 }
 
-QSqlDatabase BaseTest::base() const { return QSqlDatabase::database(nom_, false); }
+QSqlDatabase BaseTest::base() const {
+    return QSqlDatabase::database(nom_, false);
+}
 
 void BaseTest::executer(const QString& sql, const QVariantList& valeurs) {
     QSqlQuery q(base());

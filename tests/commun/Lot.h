@@ -4,9 +4,9 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QHash>
 #include <QString>
 #include <QStringList>
-#include <QHash>
 #include <QTemporaryDir>
 #include <QVariant>
 #include <memory>

@@ -32,8 +32,8 @@ void TestTexteChamp::valeurs_data() {
     QTest::newRow("petit") << QVariant(0.00001) << QStringLiteral("0.00001");
     QTest::newRow("zéro") << QVariant(0.0) << QStringLiteral("0");
     QTest::newRow("date") << QVariant(QDate(2024, 1, 31)) << QStringLiteral("2024-01-31");
-    QTest::newRow("date-heure minuit") << QVariant(QDateTime(QDate(2024, 1, 31), QTime(0, 0)))
-                                       << QStringLiteral("2024-01-31");
+    QTest::newRow("date-heure minuit")
+        << QVariant(QDateTime(QDate(2024, 1, 31), QTime(0, 0))) << QStringLiteral("2024-01-31");
     QTest::newRow("date-heure") << QVariant(QDateTime(QDate(2024, 1, 31), QTime(10, 5, 7)))
                                 << QStringLiteral("2024-01-31 10:05:07");
 }
@@ -54,8 +54,10 @@ void TestTexteChamp::blancs_data() {
     QTest::addColumn<QString>("fin");
     QTest::newRow("vide") << QString() << QString() << QString();
     QTest::newRow("blancs seuls") << QStringLiteral("   ") << QString() << QString();
-    QTest::newRow("deux côtés") << QStringLiteral("  a b  ") << QStringLiteral("a b") << QStringLiteral("  a b");
-    QTest::newRow("tabulation") << QStringLiteral("\ta\t") << QStringLiteral("\ta\t") << QStringLiteral("\ta\t");
+    QTest::newRow("deux côtés") << QStringLiteral("  a b  ") << QStringLiteral("a b")
+                                << QStringLiteral("  a b");
+    QTest::newRow("tabulation") << QStringLiteral("\ta\t") << QStringLiteral("\ta\t")
+                                << QStringLiteral("\ta\t");
 }
 
 void TestTexteChamp::blancs() {

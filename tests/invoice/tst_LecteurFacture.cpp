@@ -518,13 +518,14 @@ void TestLecteurFacture::lotsCommeLaReference() {
     base->ligne(QStringLiteral("F1"), 4, 3, 3.25, QStringLiteral("PREMIER"), QStringLiteral(" +dés"));
     base->ligne(QStringLiteral("F1"), 2, 2, 2, QStringLiteral("L1"));
     base->ligne(QStringLiteral("F1"), 4, 9, 9, QStringLiteral("SECOND"));
-    base->executer(QStringLiteral("INSERT INTO FACTURES_LIGNE (NUMERO_DE_FACTURE, CODE_REMISE) VALUES (?, ?)"),
-                   {QStringLiteral("F1"), QStringLiteral("SANS LIGNE")});
+    base->executer(
+        QStringLiteral("INSERT INTO FACTURES_LIGNE (NUMERO_DE_FACTURE, CODE_REMISE) VALUES (?, ?)"),
+        {QStringLiteral("F1"), QStringLiteral("SANS LIGNE")});
     base->facture(QStringLiteral("f1"), QStringLiteral("2024-01-04"), QString(), corps2, QStringLiteral("A"));
     base->facture(QStringLiteral("F7"), QStringLiteral("2024-01-05"), QString(), corps1, QStringLiteral("F"),
                   QStringLiteral("7"));
-    const QStringList numeros{QStringLiteral("F1"), QStringLiteral(" F2 "), QStringLiteral("f1"),
-                              QStringLiteral("F404"), QStringLiteral("F7"), QStringLiteral("F1")};
+    const QStringList numeros{QStringLiteral("F1"),   QStringLiteral(" F2 "), QStringLiteral("f1"),
+                              QStringLiteral("F404"), QStringLiteral("F7"),   QStringLiteral("F1")};
 
     std::vector<QStringList> attendus;
     std::vector<int> resultats;

@@ -4,19 +4,19 @@
 // stops during a repairing run must leave nothing half-done, and the next run must finish the job.
 #include "ServeurTest.h"
 
-#include "data/AccesBase.h"
-#include "data/ConnexionBase.h"
 #include "InterlocuteurTest.h"
 #include "app/FenetreControle.h"
+#include "data/AccesBase.h"
+#include "data/ConnexionBase.h"
 #include "invoice/LecteurFacture.h"
 
 #include <QCalendarWidget>
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QPushButton>
-#include <QTimer>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
 
 using namespace cc;
 using namespace cc::test;
@@ -424,7 +424,8 @@ void TestServeur::fenetreServeurArrete() {
 
     InterlocuteurTest utilisateur;
     Session session;
-    session.environnement.RepertoireBase = QFileInfo(QFileInfo(lot.cheminBase()).absolutePath()).absolutePath();
+    session.environnement.RepertoireBase =
+        QFileInfo(QFileInfo(lot.cheminBase()).absolutePath()).absolutePath();
     session.environnement.RepertoireSociete = nom;
     QCOMPARE(LireFichierSqlServer(session.environnement), TypeSource::SqlServer);
     session.connexion = OuvrirConnexion(session.environnement, CheminBaseSociete(session.environnement),
