@@ -100,21 +100,16 @@ void RechercheFactCli::prevoir(const std::vector<QString>& numeros) {
     perimee_ = false;
     if (!lot_)
         return;
-    QVariantList valeurs;
-    valeurs.reserve(TailleLot);
-    QSet<QString> vus;
+    QStringList cles;
     for (const QString& n : numeros) {
-        if (vus.contains(n))
+        if (lignesLot_.contains(n))
             continue;
-        vus.insert(n);
         lignesLot_.insert(n, {});
-        valeurs.append(n);
+        cles.append(n);
     }
-    if (valeurs.isEmpty())
+    if (cles.isEmpty())
         return;
-    while (valeurs.size() < TailleLot)
-        valeurs.append(QVariant(QMetaType::fromType<QString>()));
-    lot_->executer(valeurs);
+    lot_->executer(ValeursDuLot(cles));
     while (lot_->suivant())
         lignesLot_[lot_->valeur(0).toString()].push_back(
             {lot_->texte(QStringLiteral("NUM_DOSSIER")), lot_->valeur(QStringLiteral("Montant"))});

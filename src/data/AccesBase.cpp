@@ -161,14 +161,6 @@ void Connexion::validerTransaction() {
         leverErreurSql(db.lastError(), QStringLiteral("validation de transaction"));
 }
 
-void Connexion::annulerTransaction() {
-    if (!enTransaction_)
-        return;
-    enTransaction_ = false;
-    ++instructions_;
-    base().rollback();
-}
-
 QString Connexion::localisateur() const {
     switch (dialecte_) {
     case Dialecte::SQLite:

@@ -50,7 +50,6 @@ public:
 
     void commencerTransaction();
     void validerTransaction();
-    void annulerTransaction();
     bool enTransaction() const { return enTransaction_; }
 
     // Row locator: an expression naming one physical row (SQLite rowid, PostgreSQL ctid, SQL Server

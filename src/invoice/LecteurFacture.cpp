@@ -23,9 +23,9 @@ DonneesRemise lireRemise(const Requete& r) {
             TexteValeur(r.valeur(QStringLiteral("REFERENCE_MATIERE_COMPLEMENT")))};
 }
 
-// The numbers of a lot, bound in order and padded with Nulls (which match no row) so that one
-// prepared statement serves every lot.
-QVariantList valeursDuLot(const QStringList& cles) {
+} // namespace
+
+QVariantList ValeursDuLot(const QStringList& cles) {
     QVariantList valeurs;
     valeurs.reserve(TailleLot);
     for (const QString& c : cles)
@@ -34,8 +34,6 @@ QVariantList valeursDuLot(const QStringList& cles) {
         valeurs.append(QVariant(QMetaType::fromType<QString>()));
     return valeurs;
 }
-
-} // namespace
 
 QString MessageFactureAncienne() {
     return QStringLiteral("Cette facture provient de votre ancienne version de Vendrax pour DOS.\n\n"
@@ -95,7 +93,7 @@ void LecteurFacture::prevoir(const std::vector<QString>& numeros) {
     }
     if (cles.isEmpty())
         return;
-    const QVariantList valeurs = valeursDuLot(cles);
+    const QVariantList valeurs = ValeursDuLot(cles);
 
     for (const QString& c : cles)
         entetesLot_.insert(c, std::nullopt);

@@ -32,6 +32,10 @@ enum class Parcours { Reference, ParFacture, ParLots };
 // How many records a lot holds.
 inline constexpr int TailleLot = 256;
 
+// The numbers of a lot, bound in order and padded with Nulls (which match no row) so that one
+// prepared statement serves every lot.
+QVariantList ValeursDuLot(const QStringList& cles);
+
 // Reads one invoice, header and lines, into the invoice record. Its statements are prepared once.
 class LecteurFacture {
 public:

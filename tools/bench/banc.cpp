@@ -7,6 +7,8 @@
 #include "Plancher.h"
 #include "Tableau.h"
 
+#include "Arguments.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
@@ -20,6 +22,7 @@
 #include <stdexcept>
 
 using namespace cc::banc;
+using cc::outils::entier;
 
 namespace {
 
@@ -236,14 +239,6 @@ struct Options {
     QString programme;
     QString generateur;
 };
-
-std::optional<qint64> entier(const QString& texte, qint64 min, qint64 max) {
-    bool ok = false;
-    const qint64 v = texte.toLongLong(&ok);
-    if (!ok || v < min || v > max)
-        return std::nullopt;
-    return v;
-}
 
 int usage(const QString& message) {
     dire(message);

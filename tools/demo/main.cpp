@@ -4,6 +4,8 @@
 
 #include "Generateur.h"
 
+#include "Arguments.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
@@ -14,6 +16,7 @@
 #include <optional>
 
 using namespace cc::demo;
+using cc::outils::entier;
 
 namespace {
 
@@ -29,14 +32,6 @@ int usage(const QString& message) {
     ecrire(QStringLiteral("generer-demo : %1").arg(message));
     ecrire(QStringLiteral("Essayez « generer-demo --aide »."));
     return sortieUsage;
-}
-
-std::optional<qint64> entier(const QString& texte, qint64 min, qint64 max) {
-    bool ok = false;
-    const qint64 v = texte.toLongLong(&ok);
-    if (!ok || v < min || v > max)
-        return std::nullopt;
-    return v;
 }
 
 std::optional<double> pourcentage(const QString& texte) {
