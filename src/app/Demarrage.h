@@ -2,7 +2,7 @@
 
 #include "data/AccesBase.h"
 #include "data/Environnement.h"
-#include "data/Interlocuteur.h"
+#include "commun/Interlocuteur.h"
 
 #include <memory>
 #include <optional>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "checks/Controles.h"
-#include "data/Erreur.h"
+#include "commun/Erreur.h"
 
 #include <optional>
 

@@ -3,9 +3,9 @@
 #include "app/Demarrage.h"
 #include "app/Execution.h"
 #include "checks/Controles.h"
-#include "checks/Progression.h"
-#include "data/Horloge.h"
-#include "data/Interlocuteur.h"
+#include "commun/Progression.h"
+#include "commun/Horloge.h"
+#include "commun/Interlocuteur.h"
 
 #include <QElapsedTimer>
 #include <QWidget>

@@ -167,12 +167,12 @@ int ExecuterLot(const QStringList& arguments, const QString& repertoireProgramme
                .arg(c.reecrits)
         << Qt::endl;
     if (lot.statistiques) {
-        const Connexion& c = *session->connexion;
+        const Connexion& connexion = *session->connexion;
         erreurs
             << QStringLiteral(
                    "Statistiques : instructions %1 ; lignes lues %2 ; mémoire maximale %3 Ko ; durée %4 ms")
-                   .arg(c.instructionsExecutees())
-                   .arg(c.lignesLues())
+                   .arg(connexion.instructionsExecutees())
+                   .arg(connexion.lignesLues())
                    .arg(memoireMaximaleKo())
                    .arg(chrono.elapsed())
             << Qt::endl;

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "checks/Controles.h"
-#include "data/Horloge.h"
-#include "data/Interlocuteur.h"
+#include "commun/Horloge.h"
+#include "commun/Interlocuteur.h"
 
 #include <QDate>
 #include <QStringList>

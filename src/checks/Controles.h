@@ -1,11 +1,11 @@
 #pragma once
 
 #include "checks/EcritureFactCli.h"
-#include "checks/Progression.h"
+#include "commun/Progression.h"
 #include "data/AccesBase.h"
-#include "data/Horloge.h"
-#include "data/Interlocuteur.h"
-#include "data/ListeTextes.h"
+#include "commun/Horloge.h"
+#include "commun/Interlocuteur.h"
+#include "commun/ListeTextes.h"
 #include "invoice/EnregistrementFacture.h"
 #include "invoice/LecteurFacture.h"
 

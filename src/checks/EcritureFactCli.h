@@ -1,7 +1,7 @@
 #pragma once
 
 #include "data/AccesBase.h"
-#include "data/Horloge.h"
+#include "commun/Horloge.h"
 #include "invoice/EnregistrementFacture.h"
 
 #include <QString>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "data/Erreur.h"
-#include "data/TexteChamp.h"
+#include "commun/Erreur.h"
+#include "commun/TexteChamp.h"
 
 #include <QDate>
 #include <QSqlDatabase>

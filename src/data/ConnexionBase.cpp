@@ -1,6 +1,6 @@
 #include "data/ConnexionBase.h"
 
-#include "report/Windows1252.h"
+#include "commun/Windows1252.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,8 +2,8 @@
 
 #include "data/AccesBase.h"
 #include "data/Environnement.h"
-#include "data/Erreur.h"
-#include "data/Interlocuteur.h"
+#include "commun/Erreur.h"
+#include "commun/Interlocuteur.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,6 +1,6 @@
 #include "invoice/LecteurFacture.h"
 
-#include "data/TexteChamp.h"
+#include "commun/TexteChamp.h"
 
 #include <QSet>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "data/AccesBase.h"
-#include "data/Interlocuteur.h"
+#include "commun/Interlocuteur.h"
 #include "invoice/EnregistrementFacture.h"
 #include "invoice/LignesCorps.h"
 

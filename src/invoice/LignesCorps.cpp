@@ -1,6 +1,6 @@
 #include "invoice/LignesCorps.h"
 
-#include "data/TexteChamp.h"
+#include "commun/TexteChamp.h"
 #include "invoice/Nombres.h"
 
 #include <cmath>

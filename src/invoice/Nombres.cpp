@@ -1,7 +1,7 @@
 #include "invoice/Nombres.h"
 
-#include "data/Erreur.h"
-#include "data/TexteChamp.h"
+#include "commun/Erreur.h"
+#include "commun/TexteChamp.h"
 
 #include <array>
 #include <charconv>

@@ -1,7 +1,7 @@
 #include "report/Rapport.h"
 
-#include "data/Erreur.h"
-#include "report/Windows1252.h"
+#include "commun/Erreur.h"
+#include "commun/Windows1252.h"
 
 #include <QDir>
 #include <QFileInfo>

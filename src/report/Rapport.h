@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/Horloge.h"
+#include "commun/Horloge.h"
 
 #include <QFile>
 #include <QString>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/Interlocuteur.h"
+#include "commun/Interlocuteur.h"
 
 #include <QList>
 #include <QString>

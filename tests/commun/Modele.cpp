@@ -422,8 +422,8 @@ Societe generer(quint32 graine, int nombreFactures, const QDate& debut, const QD
             t.numero = QStringLiteral("%1").arg(std::max(ecrit, 0), 2, 10, QLatin1Char('0'));
             t.montant = montantCorps(h);
             t.devis = devisDe[courant];
-            const int forme = h.entre(0, 99);
-            t.dossier = forme < 8 ? QString() : forme < 10 ? u' ' + siens[courant] : siens[courant];
+            const int placement = h.entre(0, 99);
+            t.dossier = placement < 8 ? QString() : placement < 10 ? u' ' + siens[courant] : siens[courant];
             t.zone141 = h.pourcent(80) ? QStringLiteral("1") : QString();
             t.designation = QStringLiteral("Désignation %1").arg(li);
             corps += t.texte();

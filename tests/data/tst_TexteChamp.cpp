@@ -1,4 +1,4 @@
-#include "data/TexteChamp.h"
+#include "commun/TexteChamp.h"
 
 #include <QDate>
 #include <QLocale>

@@ -3,7 +3,7 @@
 // product's database passwords appear nowhere.
 #include "Lot.h"
 #include "Modele.h"
-#include "report/Windows1252.h"
+#include "commun/Windows1252.h"
 
 #include <QDirIterator>
 #include <QRandomGenerator>

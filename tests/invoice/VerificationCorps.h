@@ -4,8 +4,8 @@
 // it. Shared by the bounded random test and the fuzz target.
 
 #include "checks/EcritureFactCli.h"
-#include "data/Erreur.h"
-#include "data/TexteChamp.h"
+#include "commun/Erreur.h"
+#include "commun/TexteChamp.h"
 #include "invoice/LignesCorps.h"
 #include "invoice/Nombres.h"
 

@@ -190,13 +190,13 @@ void TestLecteurFacture::tranches_data() {
     QTest::addColumn<QStringList>("attendu");
     // A code at 141 keeps the blanks of the dossier even on the last line.
     const auto t = [](int n, const char* devis, const char* dossier) {
-        Tranche t;
-        t.numero = QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0'));
-        t.montant = QString::number(n);
-        t.devis = QString::fromUtf8(devis);
-        t.dossier = QString::fromUtf8(dossier);
-        t.zone141 = QStringLiteral("Z");
-        return t.texte();
+        Tranche tr;
+        tr.numero = QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0'));
+        tr.montant = QString::number(n);
+        tr.devis = QString::fromUtf8(devis);
+        tr.dossier = QString::fromUtf8(dossier);
+        tr.zone141 = QStringLiteral("Z");
+        return tr.texte();
     };
     QTest::newRow("01 02 04, devis différents")
         << t(1, "DV1", "D1") + t(2, "DV1", "D1") + t(4, "DV2", "D1")

@@ -1,4 +1,4 @@
-#include "data/Erreur.h"
+#include "commun/Erreur.h"
 #include "invoice/Nombres.h"
 
 #include <QLocale>

@@ -1,6 +1,6 @@
-#include "data/Erreur.h"
+#include "commun/Erreur.h"
 #include "report/Rapport.h"
-#include "report/Windows1252.h"
+#include "commun/Windows1252.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "report/Windows1252.h"
+#include "commun/Windows1252.h"
 
 #include <QList>
 #include <array>
