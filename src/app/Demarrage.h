@@ -1,8 +1,9 @@
 #pragma once
 
-#include "data/AccesBase.h"
-#include "data/Environnement.h"
 #include "commun/Interlocuteur.h"
+#include "data/AccesBase.h"
+#include "data/ConnexionBase.h"
+#include "data/Environnement.h"
 
 #include <memory>
 #include <optional>
@@ -14,6 +15,19 @@ struct Session {
     Environnement environnement;
     std::unique_ptr<Connexion> connexion;
 };
+
+// Reads the settings and checks that the company's database can be reached. False after a
+// message box when it cannot.
+bool VerifierEnvironnement(Environnement& env, Interlocuteur& interlocuteur);
+
+// Opens a connection of the given kind, the hourglass shown meanwhile. nullptr on failure, after
+// the error box unless silent.
+std::unique_ptr<Connexion> OuvrirConnexion(const Environnement& env, const QString& chemin, TypeSource type,
+                                           bool silencieux, Interlocuteur& interlocuteur);
+
+// The start-up connection: SQLSERVER.DAT read again, then OuvrirConnexion, not silent. nullptr when
+// the program must end (the box has been shown).
+std::unique_ptr<Connexion> OuvrirBase(const Environnement& env, Interlocuteur& interlocuteur);
 
 // Reads the host product's settings, checks the company's database and opens the connection.
 // Nothing when the environment or the connection fails, after the message that says why.

@@ -15,20 +15,6 @@ namespace {
 constexpr int FacturesParGroupe = 500;
 constexpr qint64 DureeGroupeMs = 1000;
 
-// Selects the first FACTCLI row of an invoice and dossier with what finds it again alone; where the
-// database has no row locator, the pair itself serves (duplicates then change together).
-QString sqlSelectionMaj(const Connexion& c) {
-    const QString loc = c.localisateur().isEmpty() ? QStringLiteral("NULL") : c.localisateur();
-    return QStringLiteral("SELECT ") + loc +
-           QStringLiteral(" AS CC_LIGNE, NUM_DOSSIER FROM FACTCLI WHERE NUM_FACTURE = ? AND NUM_DOSSIER = ?");
-}
-
-QString sqlMajMontant(const Connexion& c) {
-    if (c.conditionLocalisateur().isEmpty())
-        return QStringLiteral("UPDATE FACTCLI SET Montant = ? WHERE NUM_FACTURE = ? AND NUM_DOSSIER = ?");
-    return QStringLiteral("UPDATE FACTCLI SET Montant = ? WHERE ") + c.conditionLocalisateur();
-}
-
 int entier(std::size_t n) {
     return static_cast<int>(std::min<std::size_t>(n, INT_MAX));
 }
@@ -42,95 +28,23 @@ std::vector<QString> numerosDuLot(const ListeTextes& liste, std::size_t i) {
     return numeros;
 }
 
-// A number as SQLite's BINARY, NOCASE and RTRIM collations could all take it: two numbers that any
-// of them finds equal have the same form here.
-QString formeSQLite(QStringView numero) {
-    qsizetype fin = numero.size();
-    while (fin > 0 && numero[fin - 1] == u' ')
-        --fin;
-    QString forme = numero.first(fin).toString();
-    for (QChar& c : forme)
-        if (c.unicode() >= u'A' && c.unicode() <= u'Z')
-            c = QChar(c.unicode() + (u'a' - u'A'));
-    return forme;
+// Reads an invoice into the record; an invoice of the old DOS version is told to the user, once
+// each time it is read. True when the invoice's lines are in the record.
+bool lire(LecteurFacture& lecteur, Interlocuteur& interlocuteur, const QString& numero,
+          EnregistrementFacture& facture) {
+    switch (lecteur.LireFacture(numero, facture)) {
+    case ResultatLecture::Lue:
+        return true;
+    case ResultatLecture::Ancienne:
+        interlocuteur.message(MessageFactureAncienne(), TitreLectureFacture(), Icone::Critique);
+        return true;
+    case ResultatLecture::Absente:
+        break;
+    }
+    return false;
 }
 
 } // namespace
-
-RechercheFactCli::RechercheFactCli(Connexion& connexion, Parcours parcours)
-    : unique_(connexion, QStringLiteral("SELECT NUM_DOSSIER, Montant FROM FACTCLI WHERE NUM_FACTURE = ?")),
-      comparaisonConnue_(connexion.dialecte() == Dialecte::SQLite) {
-    const QString liste = connexion.listeDeValeurs(TailleLot);
-    parFacture_ = parcours != Parcours::Reference;
-    if (parcours == Parcours::ParLots && !liste.isEmpty())
-        lot_.emplace(connexion, QStringLiteral("SELECT v.n AS CC_NUMERO, NUM_DOSSIER, Montant FROM ") +
-                                    liste + QStringLiteral(" JOIN FACTCLI ON NUM_FACTURE = v.n") +
-                                    connexion.ordrePhysique(QStringLiteral("FACTCLI")));
-}
-
-void RechercheFactCli::ecriture(const QString& numero) {
-    if (!lot_)
-        return;
-    if (!comparaisonConnue_) {
-        perimee_ = true;
-        return;
-    }
-    // The row written carries the number trimmed; a row rewritten was found by the number as held.
-    ecrits_.insert(formeSQLite(numero));
-    ecrits_.insert(formeSQLite(SupprimerBlancs(numero)));
-}
-
-void RechercheFactCli::nouvelleFacture() {
-    lignesValides_ = false;
-    if (ecrits_.isEmpty())
-        return;
-    // The numbers that a write may answer are dropped from the lot and asked again one by one.
-    for (auto it = lignesLot_.begin(); it != lignesLot_.end();) {
-        if (ecrits_.contains(formeSQLite(it.key())))
-            it = lignesLot_.erase(it);
-        else
-            ++it;
-    }
-    ecrits_.clear();
-}
-
-void RechercheFactCli::prevoir(const std::vector<QString>& numeros) {
-    lignesLot_.clear();
-    ecrits_.clear();
-    perimee_ = false;
-    if (!lot_)
-        return;
-    QStringList cles;
-    for (const QString& n : numeros) {
-        if (lignesLot_.contains(n))
-            continue;
-        lignesLot_.insert(n, {});
-        cles.append(n);
-    }
-    if (cles.isEmpty())
-        return;
-    lot_->executer(ValeursDuLot(cles));
-    while (lot_->suivant())
-        lignesLot_[lot_->valeur(0).toString()].push_back(
-            {lot_->texte(QStringLiteral("NUM_DOSSIER")), lot_->valeur(QStringLiteral("Montant"))});
-    lot_->terminer();
-}
-
-const std::vector<LigneFactCli>& RechercheFactCli::lignes(const QString& numero) {
-    if (const auto it = lignesLot_.constFind(numero); it != lignesLot_.cend())
-        return *it;
-    if (parFacture_ && lignesValides_ && numeroLignes_ == numero)
-        return lignes_;
-    lignes_.clear();
-    unique_.executer({numero});
-    while (unique_.suivant())
-        lignes_.push_back(
-            {unique_.texte(QStringLiteral("NUM_DOSSIER")), unique_.valeur(QStringLiteral("Montant"))});
-    unique_.terminer();
-    lignesValides_ = true;
-    numeroLignes_ = numero;
-    return lignes_;
-}
 
 void GroupeEcritures::avantEcriture() {
     if (!actif_ || connexion_.enTransaction())
@@ -154,25 +68,18 @@ void GroupeEcritures::terminer() {
 ControleFactures::ControleFactures(const ContexteControle& contexte, const OptionsControle& options,
                                    Compteurs& compteurs)
     : contexte_(contexte), options_(options), compteurs_(compteurs),
-      lecteur_(contexte.connexion, contexte.interlocuteur, options.parcours),
-      ecriture_(contexte.connexion, contexte.horloge), recherche_(contexte.connexion, options.parcours),
-      groupe_(contexte.connexion, options.parcours != Parcours::Reference),
-      lister_(contexte.connexion,
-              QStringLiteral("SELECT NUMERO_DE_FACTURE FROM FACTURES WHERE JOUR >= ? AND JOUR <= ?")),
-      selectionMaj_(contexte.connexion, sqlSelectionMaj(contexte.connexion)),
-      majMontant_(contexte.connexion, sqlMajMontant(contexte.connexion)) {}
+      lecteur_(contexte.connexion, options.parcours), ecriture_(contexte.connexion, contexte.horloge),
+      recherche_(contexte.connexion, options.parcours),
+      groupe_(contexte.connexion, options.parcours != Parcours::Reference) {}
 
 void ControleFactures::ListerFactures() {
     TabFactures_.vider();
-    lister_.executer(contexte_.connexion.bornesJour(options_.debut, options_.fin));
-    while (lister_.suivant()) {
-        const QVariant v = lister_.valeur(0);
+    ListerFacturesPeriode(contexte_.connexion, options_.debut, options_.fin, [this](const QVariant& v) {
         if (v.isNull())
             TabFactures_.ajouterNul();
         else
             TabFactures_.ajouter(TexteValeur(v));
-    }
-    lister_.terminer();
+    });
 }
 
 void ControleFactures::ParcourirFactures() {
@@ -196,7 +103,7 @@ void ControleFactures::ParcourirFactures() {
         }
         if (!TabFactures_.estNul(i)) {
             const QString numero = TabFactures_.texte(i);
-            if (lecteur_.LireFacture(numero, facture_) > 0)
+            if (lire(lecteur_, contexte_.interlocuteur, numero, facture_))
                 ControlerFacture(numero);
         }
         groupe_.finFacture();
@@ -256,25 +163,17 @@ EtatFactCli ControleFactures::ChercherFactCli(const QString& numero, const QStri
 
 void ControleFactures::MettreAJourMontant(const QString& numero, const QString& dossier) {
     // The database compares here with its own rules; only the first row returned is looked at.
-    selectionMaj_.executer({numero, dossier});
-    if (!selectionMaj_.suivant()) {
-        selectionMaj_.terminer();
+    const std::optional<LigneTrouvee> ligne = ecriture_.table().premiereLigne(numero, dossier);
+    if (!ligne) {
         contexte_.rapport.EcrireRapport(QStringLiteral("L'enregistrement pour la Facture :") + numero +
                                         QStringLiteral(" et le Dossier : ") + dossier +
                                         QStringLiteral(" n'existe pas dans FACTCLI"));
         return;
     }
-    const QVariant ligne = selectionMaj_.valeur(0);
-    const bool memeDossier = selectionMaj_.texte(QStringLiteral("NUM_DOSSIER")) == dossier;
-    selectionMaj_.terminer();
-    if (!memeDossier)
+    if (ligne->dossier != dossier)
         return;
-    const double montant = MontantDossier(facture_, dossier);
     groupe_.avantEcriture();
-    if (contexte_.connexion.conditionLocalisateur().isEmpty())
-        majMontant_.executer({montant, numero, dossier});
-    else
-        majMontant_.executer({montant, ligne});
+    ecriture_.table().reecrireMontant(*ligne, numero, dossier, MontantDossier(facture_, dossier));
     recherche_.ecriture(numero);
     ++compteurs_.reecrits;
 }
@@ -283,19 +182,15 @@ ControleFactCli::ControleFactCli(const ContexteControle& contexte, const Options
                                  Compteurs& compteurs)
     : contexte_(contexte), options_(options), compteurs_(compteurs),
       // Only the lines' dossiers are looked at here: the discount data is not read.
-      lecteur_(contexte.connexion, contexte.interlocuteur, options.parcours,
-               options.parcours == Parcours::Reference),
-      lister_(contexte.connexion,
-              QStringLiteral("SELECT NUM_FACTURE, NUM_DOSSIER FROM FACTCLI WHERE JOUR >= ? AND JOUR <= ?")) {}
+      lecteur_(contexte.connexion, options.parcours, options.parcours == Parcours::Reference) {}
 
 void ControleFactCli::ListerFactCli() {
     TabFactCli_.vider();
-    lister_.executer(contexte_.connexion.bornesJour(options_.debut, options_.fin));
-    while (lister_.suivant()) {
-        // A Null reads as the empty text, which the walk passes over.
-        TabFactCli_.ajouter(TexteValeur(lister_.valeur(0)), TexteValeur(lister_.valeur(1)));
-    }
-    lister_.terminer();
+    // A Null reads as the empty text, which the walk passes over.
+    ListerFactCliPeriode(contexte_.connexion, options_.debut, options_.fin,
+                         [this](const QString& numero, const QString& dossier) {
+                             TabFactCli_.ajouter(numero, dossier);
+                         });
 }
 
 void ControleFactCli::ParcourirFactCli() {
@@ -308,16 +203,13 @@ void ControleFactCli::ParcourirFactCli() {
         ++compteurs_.parcourus;
         if (i >= finLot) {
             finLot = i + TailleLot;
-            std::vector<QString> numeros;
-            for (std::size_t j = i; j < TabFactCli_.taille() && j < finLot; ++j)
-                numeros.push_back(TabFactCli_.at(j).NumFacture);
-            lecteur_.prevoir(numeros);
+            lecteur_.prevoir(numerosDuLot(TabFactCli_.factures(), i));
         }
         const EntreeFactCli e = TabFactCli_.at(i);
         if (!SupprimerBlancs(e.NumDossier).isEmpty() && !SupprimerBlancs(e.NumFacture).isEmpty()) {
             // No caching across entries: an invoice with several rows is read once for each of them
             // (from the lot's rows), and its old-invoice message comes each time.
-            if (lecteur_.LireFacture(e.NumFacture, facture_) > 0)
+            if (lire(lecteur_, contexte_.interlocuteur, e.NumFacture, facture_))
                 ControlerLigneFactCli(e);
         }
         contexte_.progression.traiterEvenements();

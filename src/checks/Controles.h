@@ -1,11 +1,12 @@
 #pragma once
 
 #include "checks/EcritureFactCli.h"
-#include "commun/Progression.h"
-#include "data/AccesBase.h"
 #include "commun/Horloge.h"
 #include "commun/Interlocuteur.h"
 #include "commun/ListeTextes.h"
+#include "commun/Progression.h"
+#include "data/AccesBase.h"
+#include "data/TablesFacturation.h"
 #include "invoice/EnregistrementFacture.h"
 #include "invoice/LecteurFacture.h"
 
@@ -51,44 +52,6 @@ struct ContexteControle {
 
 enum class EtatFactCli { Absent = 0, MontantDifferent = 1, Identique = 2 };
 
-// One FACTCLI row of an invoice, as the lookup reads it.
-struct LigneFactCli {
-    QString dossier; // NUM_DOSSIER through TexteChamp
-    QVariant montant;
-};
-
-// The FACTCLI rows of the invoices being checked. On the walk by lots, the rows of a whole lot come
-// with one statement. A write to FACTCLI can change what a later invoice of the lot finds: on SQLite,
-// whose ways of comparing texts are known, the numbers it may answer are asked again one by one; on
-// other databases the whole lot is fetched again at the next invoice.
-class RechercheFactCli {
-public:
-    RechercheFactCli(Connexion& connexion, Parcours parcours);
-    bool parLots() const { return lot_.has_value(); }
-    // The invoice numbers, untouched, of the invoices to come.
-    void prevoir(const std::vector<QString>& numeros);
-    // Whether the lot must be fetched again before the next invoice.
-    bool perimee() const { return perimee_; }
-    // A row of FACTCLI was written for this invoice number (as the walk holds it).
-    void ecriture(const QString& numero);
-    // The walk moves to the next invoice: the writes of the last one take effect on the lot.
-    void nouvelleFacture();
-    // Every FACTCLI row of the invoice number, in the order the database returns them.
-    const std::vector<LigneFactCli>& lignes(const QString& numero);
-
-private:
-    Requete unique_;
-    std::optional<Requete> lot_;
-    QHash<QString, std::vector<LigneFactCli>> lignesLot_;
-    std::vector<LigneFactCli> lignes_;
-    bool parFacture_ = false; // the rows of one invoice serve all its dossiers
-    bool lignesValides_ = false;
-    QString numeroLignes_;
-    bool perimee_ = false;
-    bool comparaisonConnue_ = false;
-    QSet<QString> ecrits_; // the written numbers, as any of SQLite's collations might see them
-};
-
 // Writes are grouped in transactions, never splitting one invoice's writes, and committed every
 // few hundred invoices or every second: a run that is killed loses at most its last group, which
 // the next run does again.
@@ -131,11 +94,8 @@ private:
     EnregistrementFacture facture_;
     LecteurFacture lecteur_;
     EcritureFactCli ecriture_;
-    RechercheFactCli recherche_;
+    LectureFactCli recherche_;
     GroupeEcritures groupe_;
-    Requete lister_;
-    Requete selectionMaj_;
-    Requete majMontant_;
     ListeTextes TabFactures_;
 };
 
@@ -159,6 +119,7 @@ public:
     std::size_t taille() const { return factures_.taille(); }
     bool vide() const { return factures_.vide(); }
     EntreeFactCli at(std::size_t i) const { return {factures_.texte(i), dossiers_.texte(i)}; }
+    const ListeTextes& factures() const { return factures_; }
 
 private:
     ListeTextes factures_;
@@ -183,7 +144,6 @@ private:
     Compteurs& compteurs_;
     EnregistrementFacture facture_;
     LecteurFacture lecteur_;
-    Requete lister_;
     ListeFactCli TabFactCli_;
 };
 

@@ -27,21 +27,6 @@ void ajouter(double& total, const EnregistrementFacture& facture, int r) {
         total += montant;
 }
 
-QString selection(const Connexion& connexion) {
-    const QString loc = connexion.localisateur();
-    return QStringLiteral("SELECT %1 FROM FACTCLI WHERE NUM_DOSSIER = ? AND NUM_FACTURE = ?")
-        .arg(loc.isEmpty() ? QStringLiteral("NUM_DOSSIER") : loc);
-}
-
-QString miseAJour(const Connexion& connexion) {
-    const QString condition = connexion.conditionLocalisateur();
-    // Without a row locator (Jet) the row can only be found again by its keys: every duplicate of the
-    // pair is then rewritten with the same values, not the first one alone.
-    return QStringLiteral("UPDATE FACTCLI SET NUM_DOSSIER = ?, NUM_FACTURE = ?, JOUR = ?, NUM_DEVIS = ?, "
-                          "DATE_MAJ = ?, Montant = ? WHERE %1")
-        .arg(condition.isEmpty() ? QStringLiteral("NUM_DOSSIER = ? AND NUM_FACTURE = ?") : condition);
-}
-
 } // namespace
 
 double MontantDossier(const EnregistrementFacture& facture, const QString& dossier) {
@@ -75,38 +60,25 @@ double MontantDossier(const EnregistrementFacture& facture, const QString& dossi
 }
 
 EcritureFactCli::EcritureFactCli(Connexion& connexion, Horloge horloge)
-    : horloge_(std::move(horloge)), parLocalisateur_(!connexion.localisateur().isEmpty()),
-      selection_(connexion, selection(connexion)),
-      ajout_(connexion,
-             QStringLiteral("INSERT INTO FACTCLI (NUM_DOSSIER, NUM_FACTURE, JOUR, NUM_DEVIS, DATE_MAJ, "
-                            "Montant) VALUES (?, ?, ?, ?, ?, ?)")),
-      miseAJour_(connexion, miseAJour(connexion)) {}
+    : horloge_(std::move(horloge)), table_(connexion) {}
 
 void EcritureFactCli::EnregistrerFactCli(const EnregistrementFacture& facture, const QString& dossier,
                                          const QString& devis, const QString& numeroFacture) {
     if (dossier.isEmpty())
         return;
     const QString numero = SupprimerBlancs(numeroFacture);
-
-    // Only the first row returned is rewritten; its locator is read and the result freed before the
-    // write (an ODBC connection holds one result set at a time).
-    selection_.executer({dossier, numero});
-    const bool existe = selection_.suivant();
-    const QVariant localisateur = existe && parLocalisateur_ ? selection_.valeur(0) : QVariant();
-    selection_.terminer();
-
-    const QString dateMaj = horloge_().toString(QStringLiteral("dd/MM/yyyy hh:mm"));
-    QVariantList valeurs{dossier, numero,  facture.JourFacture,
-                         devis,   dateMaj, QVariant(MontantDossier(facture, dossier))};
-    if (!existe) {
-        ajout_.executer(valeurs);
-        return;
-    }
-    if (parLocalisateur_)
-        valeurs.append(localisateur);
+    // Only the first row returned is rewritten.
+    const std::optional<LigneTrouvee> ligne = table_.premiereLigne(numero, dossier);
+    const ValeursFactCli valeurs{dossier,
+                                 numero,
+                                 facture.JourFacture,
+                                 devis,
+                                 horloge_().toString(QStringLiteral("dd/MM/yyyy hh:mm")),
+                                 MontantDossier(facture, dossier)};
+    if (ligne)
+        table_.reecrire(*ligne, valeurs);
     else
-        valeurs << dossier << numero;
-    miseAJour_.executer(valeurs);
+        table_.ajouter(valeurs);
 }
 
 } // namespace cc

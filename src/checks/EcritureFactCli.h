@@ -1,7 +1,7 @@
 #pragma once
 
-#include "data/AccesBase.h"
 #include "commun/Horloge.h"
+#include "data/TablesFacturation.h"
 #include "invoice/EnregistrementFacture.h"
 
 #include <QString>
@@ -26,12 +26,12 @@ public:
     void EnregistrerFactCli(const EnregistrementFacture& facture, const QString& dossier,
                             const QString& devis, const QString& numeroFacture);
 
+    // The statements on FACTCLI, shared with the amount rewrite of the check.
+    EcritureTableFactCli& table() { return table_; }
+
 private:
     Horloge horloge_;
-    bool parLocalisateur_;
-    Requete selection_;
-    Requete ajout_;
-    Requete miseAJour_;
+    EcritureTableFactCli table_;
 };
 
 } // namespace cc

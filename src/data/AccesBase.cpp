@@ -15,8 +15,43 @@ namespace cc {
 
 namespace {
 
-bool estOdbc(Dialecte d) {
-    return d == Dialecte::SqlServer || d == Dialecte::Postgres || d == Dialecte::Jet || d == Dialecte::Autre;
+PiecesDialecte piecesSQLite() {
+    PiecesDialecte p;
+    p.verrouAuDebut = true;
+    p.joursEnTexte = true;
+    p.comparaisonSQLite = true;
+    p.localisateur = QStringLiteral("rowid");
+    p.conditionLocalisateur = QStringLiteral("rowid = ?");
+    p.ordrePhysique = QStringLiteral("rowid");
+    // SQLite names the columns of a VALUES list itself (column1).
+    p.listeDeValeurs = QStringLiteral("(SELECT column1 AS n FROM (VALUES %1)) AS v");
+    return p;
+}
+
+PiecesDialecte piecesPostgres() {
+    PiecesDialecte p;
+    p.odbc = true;
+    p.localisateur = QStringLiteral("CAST(ctid AS varchar(40))");
+    p.conditionLocalisateur = QStringLiteral("ctid = CAST(? AS tid)");
+    p.ordrePhysique = QStringLiteral("ctid");
+    p.listeDeValeurs = QStringLiteral("(VALUES %1) AS v(n)");
+    return p;
+}
+
+PiecesDialecte piecesSqlServer() {
+    PiecesDialecte p;
+    p.odbc = true;
+    p.localisateur = QStringLiteral("%%physloc%%");
+    p.conditionLocalisateur = QStringLiteral("%%physloc%% = ?");
+    p.listeDeValeurs = QStringLiteral("(VALUES %1) AS v(n)");
+    return p;
+}
+
+// Jet and any other database reached through ODBC: no locator, no list, no known order.
+PiecesDialecte piecesOdbc() {
+    PiecesDialecte p;
+    p.odbc = true;
+    return p;
 }
 
 int numeroErreur(const QSqlError& e) {
@@ -50,8 +85,32 @@ int numeroErreur(const QSqlError& e) {
     throw Erreur(numeroErreur(erreur), description);
 }
 
+const PiecesDialecte& PiecesDe(Dialecte dialecte) {
+    static const PiecesDialecte sqlite = piecesSQLite();
+    static const PiecesDialecte postgres = piecesPostgres();
+    static const PiecesDialecte sqlServer = piecesSqlServer();
+    static const PiecesDialecte odbc = piecesOdbc();
+    switch (dialecte) {
+    case Dialecte::SQLite:
+        return sqlite;
+    case Dialecte::Postgres:
+        return postgres;
+    case Dialecte::SqlServer:
+        return sqlServer;
+    case Dialecte::Jet:
+    case Dialecte::Autre:
+        break;
+    }
+    return odbc;
+}
+
 Connexion::Connexion(const QString& nomConnexion, Dialecte dialecte)
-    : nom_(nomConnexion), dialecte_(dialecte) {}
+    : nom_(nomConnexion), dialecte_(dialecte), pieces_(&PiecesDe(dialecte)) {}
+
+void Connexion::definirDialecte(Dialecte dialecte) {
+    dialecte_ = dialecte;
+    pieces_ = &PiecesDe(dialecte);
+}
 
 Connexion::~Connexion() {
     {
@@ -106,7 +165,7 @@ std::unique_ptr<Connexion> Connexion::ouvrirOdbc(const QString& chaine, const QS
     db.setConnectOptions(options);
     if (!db.open(utilisateur, motDePasse))
         leverErreurSql(db.lastError(), QString());
-    connexion->dialecte_ = DialecteServeur(db, dialecte);
+    connexion->definirDialecte(DialecteServeur(db, dialecte));
     return connexion;
 }
 
@@ -138,7 +197,7 @@ void Connexion::commencerTransaction() {
     if (enTransaction_)
         return;
     QSqlDatabase db = base();
-    if (dialecte_ == Dialecte::SQLite) {
+    if (pieces_->verrouAuDebut) {
         // The write lock is taken now, while no read is open, so that another writer is waited for
         // (busy time-out). A group begun as a read could not wait: its first write would fail at once.
         QSqlQuery debut(db);
@@ -161,78 +220,13 @@ void Connexion::validerTransaction() {
         leverErreurSql(db.lastError(), QStringLiteral("validation de transaction"));
 }
 
-QString Connexion::localisateur() const {
-    switch (dialecte_) {
-    case Dialecte::SQLite:
-        return QStringLiteral("rowid");
-    case Dialecte::Postgres:
-        return QStringLiteral("CAST(ctid AS varchar(40))");
-    case Dialecte::SqlServer:
-        return QStringLiteral("%%physloc%%");
-    default:
-        return {};
-    }
-}
-
-QString Connexion::conditionLocalisateur() const {
-    switch (dialecte_) {
-    case Dialecte::SQLite:
-        return QStringLiteral("rowid = ?");
-    case Dialecte::Postgres:
-        return QStringLiteral("ctid = CAST(? AS tid)");
-    case Dialecte::SqlServer:
-        return QStringLiteral("%%physloc%% = ?");
-    default:
-        return {};
-    }
-}
-
-QVariantList Connexion::bornesJour(const QDate& debut, const QDate& fin) const {
-    if (dialecte_ == Dialecte::SQLite)
-        return {debut.toString(QStringLiteral("yyyy-MM-dd")),
-                fin.toString(QStringLiteral("yyyy-MM-dd 00:00:00"))};
-    return {debut, fin};
-}
-
-QString Connexion::listeDeValeurs(int nombre) const {
-    QString valeurs;
-    valeurs.reserve(nombre * 4);
-    for (int i = 0; i < nombre; ++i)
-        valeurs += i == 0 ? QStringLiteral("(?)") : QStringLiteral(",(?)");
-    switch (dialecte_) {
-    case Dialecte::SQLite:
-        // SQLite names the columns of a VALUES list itself (column1).
-        return QStringLiteral("(SELECT column1 AS n FROM (VALUES ") + valeurs + QStringLiteral(")) AS v");
-    case Dialecte::SqlServer:
-    case Dialecte::Postgres:
-        return QStringLiteral("(VALUES ") + valeurs + QStringLiteral(") AS v(n)");
-    default:
-        return {};
-    }
-}
-
-QString Connexion::ordrePhysique(const QString& table) const {
-    switch (dialecte_) {
-    case Dialecte::SQLite:
-        return QStringLiteral(" ORDER BY ") + table + QStringLiteral(".rowid");
-    case Dialecte::Postgres:
-        return QStringLiteral(" ORDER BY ") + table + QStringLiteral(".ctid");
-    default:
-        return {};
-    }
-}
-
-void Connexion::echec(const QString& contexte) const {
-    leverErreurSql(base().lastError(), contexte);
-}
-
 Requete::Requete(Connexion& connexion, const QString& sql)
     : connexion_(&connexion), requete_(connexion.base()), sql_(sql) {
     // Forward only: on ODBC a scrollable cursor costs a round trip per row.
     requete_.setForwardOnly(true);
     if (!requete_.prepare(sql_))
         leverErreurSql(requete_.lastError(), sql_);
-    if (estOdbc(connexion.dialecte()) && connexion.delaiRequete() > 0) {
+    if (connexion.pieces().odbc && connexion.delaiRequete() > 0) {
         // Qt has no option for the statement time-out: set it on the ODBC handle itself.
         const QVariant h = requete_.result()->handle();
         if (h.isValid() && h.metaType().sizeOf() == int(sizeof(SQLHANDLE))) {

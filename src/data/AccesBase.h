@@ -3,7 +3,6 @@
 #include "commun/Erreur.h"
 #include "commun/TexteChamp.h"
 
-#include <QDate>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
@@ -15,8 +14,32 @@
 
 namespace cc {
 
-// Which database a connection speaks to. Only the few dialect points below look at it.
+// Which database a connection speaks to.
 enum class Dialecte { SQLite, SqlServer, Postgres, Jet, Autre };
+
+// The pieces that differ from one database to another, one set per dialect, chosen when connecting.
+// Nothing else looks at the dialect: the table-access unit builds its statements from these.
+struct PiecesDialecte {
+    // Reached through ODBC: the statement time-out is set on each statement handle.
+    bool odbc = false;
+    // A write group begins with the write lock taken, so that another writer is waited for (SQLite).
+    bool verrouAuDebut = false;
+    // Days are kept as ISO text, where the last day of a period must also take "yyyy-MM-dd 00:00:00".
+    bool joursEnTexte = false;
+    // Texts compare by SQLite's BINARY, NOCASE and RTRIM rules, which the program can reproduce.
+    bool comparaisonSQLite = false;
+    // An expression naming one physical row, selected beside it, and the condition that finds that
+    // row again from the bound value. Empty where the database has none.
+    QString localisateur;
+    QString conditionLocalisateur;
+    // The column that orders a table's rows as a plain selection returns them; empty where none.
+    QString ordrePhysique;
+    // A FROM item named v with one column n of bound values, %1 standing for "(?),(?),…". Empty
+    // where the database takes no such list (Jet).
+    QString listeDeValeurs;
+};
+
+const PiecesDialecte& PiecesDe(Dialecte dialecte);
 
 // The one connection to the company's database. Owns a named QSqlDatabase and removes it on
 // destruction. Counts the statements it executes and the rows it fetches.
@@ -38,8 +61,8 @@ public:
     static QString nouveauNom();
 
     Dialecte dialecte() const { return dialecte_; }
+    const PiecesDialecte& pieces() const { return *pieces_; }
     QSqlDatabase base() const;
-    const QString& nom() const { return nom_; }
 
     // Time-out of each statement in seconds (ODBC only; 0 = none).
     void definirDelaiRequete(int secondes) { delaiRequeteS_ = secondes; }
@@ -52,32 +75,12 @@ public:
     void validerTransaction();
     bool enTransaction() const { return enTransaction_; }
 
-    // Row locator: an expression naming one physical row (SQLite rowid, PostgreSQL ctid, SQL Server
-    // %%physloc%%), selected beside a row, and the condition that finds that row again from the bound
-    // value. Empty where the database has none.
-    QString localisateur() const;
-    QString conditionLocalisateur() const;
-
-    // The two days of a period as values to bind against a JOUR column, both included. SQLite keeps
-    // days as ISO text, where the last day must also take "yyyy-MM-dd 00:00:00" and nothing later.
-    QVariantList bornesJour(const QDate& debut, const QDate& fin) const;
-
-    // A FROM item named v, with one column n holding the given number of bound values, so that one
-    // statement answers for a whole lot of numbers and tells which number each row answers. Empty
-    // where the database cannot take one (Jet): callers then keep one statement per number.
-    QString listeDeValeurs(int nombre) const;
-    // " ORDER BY" the rows of a table in the order a plain selection of one number returns them, so
-    // that the rows of a lot come per number as one statement per number would give them (the first
-    // row of a number is the one that counts). Empty where the database keeps no such order.
-    QString ordrePhysique(const QString& table) const;
-
-    // Raises the error that QtSql left on this connection.
-    [[noreturn]] void echec(const QString& contexte) const;
-
 private:
     friend class Requete;
+    void definirDialecte(Dialecte dialecte);
     QString nom_;
     Dialecte dialecte_;
+    const PiecesDialecte* pieces_;
     int delaiRequeteS_ = 0;
     qint64 instructions_ = 0;
     qint64 lignes_ = 0;
@@ -100,10 +103,10 @@ public:
     QVariant valeur(int index) const;
     // TexteChamp of a field.
     QString texte(const QString& champ) const { return TexteChamp(valeur(champ)); }
+    // The rows the last statement changed, as the database counts them.
     int lignesTouchees() const;
     // Frees the result set (the statement stays prepared).
     void terminer();
-    const QString& sql() const { return sql_; }
 
 private:
     int indexChamp(const QString& champ) const;

@@ -84,11 +84,6 @@ std::unique_ptr<Connexion> ouvrirJet(const QString& chemin) {
     return ouvrirOdbc(ParametresJet(chemin, PilotesOdbcInstalles()));
 }
 
-std::unique_ptr<Connexion> ouvrir(const Environnement& env, const QString& chemin, TypeSource type) {
-    if (type == TypeSource::SqlServer)
-        return ouvrirOdbc(ParametresSqlServer(env, chemin, PilotesOdbcInstalles()));
-    return ouvrirJet(chemin);
-}
 
 } // namespace
 
@@ -353,27 +348,10 @@ QString MessageErreurConnexion(const Erreur& erreur) {
     return texte;
 }
 
-std::unique_ptr<Connexion> OuvrirConnexion(const Environnement& env, const QString& chemin, TypeSource type,
-                                           bool silencieux, Interlocuteur& interlocuteur) {
-    Sablier sablier(interlocuteur);
-    Erreur echec(0, QString());
-    try {
-        return ouvrir(env, chemin, type);
-    } catch (const Erreur& e) {
-        echec = e;
-    } catch (const std::exception& e) {
-        echec = Erreur(Erreur::ConnexionImpossible, QString::fromLocal8Bit(e.what()));
-    }
-    sablier.liberer();
-    if (!silencieux)
-        interlocuteur.message(MessageErreurConnexion(echec), titreConnexion(), Icone::Critique);
-    return nullptr;
-}
-
-std::unique_ptr<Connexion> OuvrirBase(const Environnement& env, Interlocuteur& interlocuteur) {
-    Environnement courant = env;
-    const TypeSource type = LireFichierSqlServer(courant);
-    return OuvrirConnexion(courant, CheminBaseSociete(courant), type, false, interlocuteur);
+std::unique_ptr<Connexion> Connecter(const Environnement& env, const QString& chemin, TypeSource type) {
+    if (type == TypeSource::SqlServer)
+        return ouvrirOdbc(ParametresSqlServer(env, chemin, PilotesOdbcInstalles()));
+    return ouvrirJet(chemin);
 }
 
 } // namespace cc

@@ -3,7 +3,6 @@
 #include "data/AccesBase.h"
 #include "data/Environnement.h"
 #include "commun/Erreur.h"
-#include "commun/Interlocuteur.h"
 
 #include <QString>
 #include <QStringList>
@@ -21,14 +20,8 @@ TypeSource LireFichierSqlServer(Environnement& env);
 // The SQL Server database of a company: the name of the directory that holds the database file.
 QString NomBaseSql(const QString& chemin);
 
-// Opens a connection of the given kind, the hourglass shown meanwhile. nullptr on failure, after
-// the error box unless silent.
-std::unique_ptr<Connexion> OuvrirConnexion(const Environnement& env, const QString& chemin, TypeSource type,
-                                           bool silencieux, Interlocuteur& interlocuteur);
-
-// The start-up connection: SQLSERVER.DAT read again, then OuvrirConnexion, not silent. nullptr when
-// the program must end (the box has been shown).
-std::unique_ptr<Connexion> OuvrirBase(const Environnement& env, Interlocuteur& interlocuteur);
+// Opens a connection of the given kind to the company's database. Throws Erreur.
+std::unique_ptr<Connexion> Connecter(const Environnement& env, const QString& chemin, TypeSource type);
 
 // The pieces below are plain functions, so that each choice can be checked on its own.
 

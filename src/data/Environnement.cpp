@@ -15,8 +15,6 @@ namespace cc {
 
 namespace {
 
-const QString kFinMessage = QStringLiteral("\r\nVeuillez relancer VENDRAX.");
-
 QString lireParametre(const QSettings& parametres, const QString& cle) {
     const QVariant v = parametres.value(cle);
     // An unquoted comma makes the INI reader split the value; put it back as it most likely stood.
@@ -56,37 +54,22 @@ void LireParametresSociete(Environnement& env) {
     env.RepertoireSociete = lireParametre(parametres, QStringLiteral("Société active/Répertoire"));
 }
 
-bool VerifierEnvironnement(Environnement& env, Interlocuteur& interlocuteur) {
+std::optional<ProblemeEnvironnement> ExaminerEnvironnement(Environnement& env,
+                                                           const std::function<bool()>& essayerServeur) {
     LireParametresSociete(env);
-    if (env.RepertoireSociete.isEmpty()) {
-        interlocuteur.message(QStringLiteral("Aucune société n'est actuellement active.") + kFinMessage,
-                              titreApplication(), Icone::Critique);
-        return false;
-    }
-
+    if (env.RepertoireSociete.isEmpty())
+        return ProblemeEnvironnement::AucuneSociete;
+    // The file is only looked up here; opening it is the connection's business.
     if (LireFichierSqlServer(env) == TypeSource::Jet) {
-        // The file is only looked up here; opening it is the connection's business.
-        const QString chemin = CheminBaseSociete(env);
-        if (EstFichierNormal(chemin))
-            return true;
-        interlocuteur.message(QStringLiteral("Impossible d'accèder à ") + chemin + kFinMessage,
-                              titreApplication(), Icone::Critique);
-        return false;
+        if (EstFichierNormal(CheminBaseSociete(env)))
+            return std::nullopt;
+        return ProblemeEnvironnement::BaseInaccessible;
     }
-
-    const QString messageSqlServer = QStringLiteral("Impossible d'accèder à la base SQL Server ") +
-                                     env.RepertoireSociete.toUpper() + kFinMessage;
     // SQLSERVER.DAT gone since the first look: the program would end without a word, so say that the
     // server cannot be reached.
-    if (LireFichierSqlServer(env) != TypeSource::SqlServer) {
-        interlocuteur.message(messageSqlServer, titreApplication(), Icone::Critique);
-        return false;
-    }
-    // A test connection, silent, released at once: the working one is opened next by OuvrirBase.
-    if (OuvrirConnexion(env, CheminBaseSociete(env), TypeSource::SqlServer, true, interlocuteur))
-        return true;
-    interlocuteur.message(messageSqlServer, titreApplication(), Icone::Critique);
-    return false;
+    if (LireFichierSqlServer(env) != TypeSource::SqlServer || !essayerServeur())
+        return ProblemeEnvironnement::ServeurInaccessible;
+    return std::nullopt;
 }
 
 } // namespace cc

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "commun/Interlocuteur.h"
-
 #include <QString>
+#include <functional>
+#include <optional>
 
 namespace cc {
 
@@ -29,8 +29,16 @@ bool EstFichierNormal(const QString& chemin);
 // Reads the two settings of the host product (read only; a missing one reads as empty) into env.
 void LireParametresSociete(Environnement& env);
 
-// Reads the settings and checks that the company's database can be reached. False after a
-// message box when it cannot.
-bool VerifierEnvironnement(Environnement& env, Interlocuteur& interlocuteur);
+// What keeps the company's database from being reached at start-up.
+enum class ProblemeEnvironnement {
+    AucuneSociete,      // no active company in the settings
+    BaseInaccessible,   // the company's database file is not there as a normal file
+    ServeurInaccessible // the SQL Server named by SQLSERVER.DAT cannot be reached
+};
+
+// Reads the settings and looks whether the company's database can be reached; essayerServeur opens a
+// test connection to the SQL Server and tells whether it opened. Nothing when all is well.
+std::optional<ProblemeEnvironnement> ExaminerEnvironnement(Environnement& env,
+                                                           const std::function<bool()>& essayerServeur);
 
 } // namespace cc

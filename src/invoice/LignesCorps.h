@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/LignesFacturation.h"
 #include "invoice/EnregistrementFacture.h"
 
 #include <QString>
@@ -17,15 +18,6 @@ inline constexpr int LignesMax = 99;
 inline QString DevisAbsent() {
     return QStringLiteral("********");
 }
-
-// The discount data and complements of one line, as text.
-struct DonneesRemise {
-    QString taux;
-    QString montant;
-    QString code;
-    QString designation; // appended to the line's designation
-    QString reference;   // appended to the line's reference
-};
 
 // Looks up the discount data of the line stored in the given row (2 x line number); nothing when the
 // line has none.

@@ -157,7 +157,7 @@ void TestEcritureFactCli::sansLocalisateur() {
         QVERIFY(db.open());
     }
     Connexion jet(nom, Dialecte::Jet);
-    QVERIFY(jet.localisateur().isEmpty());
+    QVERIFY(jet.pieces().localisateur.isEmpty());
     EcritureFactCli e(jet, moment);
     e.EnregistrerFactCli(deuxDossiers(), QStringLiteral("D1"), QStringLiteral("DV"), QStringLiteral("F100"));
     e.EnregistrerFactCli(deuxDossiers(), QStringLiteral("D4"), QStringLiteral("DV"), QStringLiteral("F100"));
@@ -219,10 +219,9 @@ void TestEcritureFactCli::lectureEtEcritureCentimes() {
                       tranche(2, QStringLiteral("12.25"), QStringLiteral("DV1"), QStringLiteral("D1")),
                   type);
     base->ligne(QStringLiteral("F7"), 4, 2, 0.25, QStringLiteral("R"));
-    test::InterlocuteurTest interlocuteur;
-    LecteurFacture lecteur(*connexion, interlocuteur);
+    LecteurFacture lecteur(*connexion);
     EnregistrementFacture f;
-    QCOMPARE(lecteur.LireFacture(QStringLiteral("F7"), f), FactureLue);
+    QCOMPARE(lecteur.LireFacture(QStringLiteral("F7"), f), ResultatLecture::Lue);
     QCOMPARE(f.cellule(2, MontantLigne), QStringLiteral("12.50"));
     QCOMPARE(f.cellule(4, MontantRemise), QStringLiteral("0.25"));
     auto e = ecriture();

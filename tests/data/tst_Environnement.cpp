@@ -1,3 +1,4 @@
+#include "app/Demarrage.h"
 #include "InterlocuteurTest.h"
 #include "data/Environnement.h"
 

@@ -2,6 +2,8 @@
 // PostgreSQL ODBC driver, the way a company on SQL Server is reached. Both checks must give the same
 // report and the same FACTCLI there as on SQLite; a statement that hangs must fail; a server that
 // stops during a repairing run must leave nothing half-done, and the next run must finish the job.
+#include "app/Demarrage.h"
+#include "data/TablesFacturation.h"
 #include "ServeurTest.h"
 
 #include "InterlocuteurTest.h"
@@ -168,7 +170,7 @@ void TestServeur::bornesDuJour() {
                                        {jour}));
     auto c = ouvrirProgramme(base->nom());
     Requete r(*c, QStringLiteral("SELECT N FROM JOURS WHERE JOUR >= ? AND JOUR <= ?"));
-    r.executer(c->bornesJour(QDate(2024, 3, 1), QDate(2024, 3, 31)));
+    r.executer(BornesPeriode(*c, QDate(2024, 3, 1), QDate(2024, 3, 31)));
     QCOMPARE(r.suivant(), dedans);
 }
 

@@ -1,0 +1,337 @@
+#include "data/TablesFacturation.h"
+
+#include "commun/TexteChamp.h"
+
+namespace cc {
+
+namespace {
+
+const QString ColonnesEntete = QStringLiteral("JOUR, NUMERO_DE_DOSSIER, type_piece, flag_divers, Corps");
+const QString ColonnesRemise =
+    QStringLiteral("TAUX_REMISE, MONTANT_REMISE, CODE_REMISE, DESIGNATION_COMPLEMENT, "
+                   "REFERENCE_MATIERE_COMPLEMENT");
+
+// A FROM item named v, with one column n holding the given number of bound values, so that one
+// statement answers for a whole lot of numbers and tells which number each row answers. Empty where
+// the database cannot take one: callers then keep one statement per number.
+QString listeDeValeurs(const Connexion& connexion, int nombre) {
+    const QString& modele = connexion.pieces().listeDeValeurs;
+    if (modele.isEmpty())
+        return {};
+    QString valeurs;
+    valeurs.reserve(nombre * 4);
+    for (int i = 0; i < nombre; ++i)
+        valeurs += i == 0 ? QStringLiteral("(?)") : QStringLiteral(",(?)");
+    return modele.arg(valeurs);
+}
+
+// " ORDER BY" the rows of a table in the order a plain selection of one number returns them, so that
+// the rows of a lot come per number as one statement per number would give them (the first row of a
+// number is the one that counts). Empty where the database keeps no such order.
+QString ordrePhysique(const Connexion& connexion, const QString& table) {
+    const QString& colonne = connexion.pieces().ordrePhysique;
+    return colonne.isEmpty() ? QString() : QStringLiteral(" ORDER BY ") + table + u'.' + colonne;
+}
+
+// The statement that reads the given columns of a table for a whole lot of numbers, each row
+// beside the number it answers (column 0).
+QString sqlLot(const Connexion& connexion, const QString& colonnes, const QString& table,
+               const QString& colonneNumero) {
+    return QStringLiteral("SELECT v.n AS CC_NUMERO, ") + colonnes + QStringLiteral(" FROM ") +
+           listeDeValeurs(connexion, TailleLot) + QStringLiteral(" JOIN ") + table + QStringLiteral(" ON ") +
+           colonneNumero + QStringLiteral(" = v.n") + ordrePhysique(connexion, table);
+}
+
+// A number as SQLite's BINARY, NOCASE and RTRIM collations could all take it: two numbers that any
+// of them finds equal have the same form here.
+QString formeSQLite(QStringView numero) {
+    qsizetype fin = numero.size();
+    while (fin > 0 && numero[fin - 1] == u' ')
+        --fin;
+    QString forme = numero.first(fin).toString();
+    for (QChar& c : forme)
+        if (c.unicode() >= u'A' && c.unicode() <= u'Z')
+            c = QChar(c.unicode() + (u'a' - u'A'));
+    return forme;
+}
+
+// A Null discount value reads as empty (an amount of 0) rather than leave the line half read. The
+// values keep their trailing blanks, unlike the FACTURES fields.
+DonneesRemise lireRemise(const Requete& r) {
+    return {TexteValeur(r.valeur(QStringLiteral("TAUX_REMISE"))),
+            TexteValeur(r.valeur(QStringLiteral("MONTANT_REMISE"))),
+            TexteValeur(r.valeur(QStringLiteral("CODE_REMISE"))),
+            TexteValeur(r.valeur(QStringLiteral("DESIGNATION_COMPLEMENT"))),
+            TexteValeur(r.valeur(QStringLiteral("REFERENCE_MATIERE_COMPLEMENT")))};
+}
+
+RemiseLigne lireRemiseLigne(const Requete& r) {
+    const QVariant ligne = r.valeur(QStringLiteral("NUMERO_DE_LIGNE"));
+    return {ligne.isNull() ? -1 : ligne.toInt(), lireRemise(r)};
+}
+
+EnteteFacture lireEntete(const Requete& r) {
+    return {r.texte(QStringLiteral("JOUR")), r.texte(QStringLiteral("NUMERO_DE_DOSSIER")),
+            r.texte(QStringLiteral("type_piece")), r.texte(QStringLiteral("flag_divers")),
+            r.texte(QStringLiteral("Corps"))};
+}
+
+LigneFactCli lireLigneFactCli(const Requete& r) {
+    return {r.texte(QStringLiteral("NUM_DOSSIER")), r.valeur(QStringLiteral("Montant"))};
+}
+
+} // namespace
+
+QVariantList BornesPeriode(const Connexion& connexion, const QDate& debut, const QDate& fin) {
+    if (connexion.pieces().joursEnTexte)
+        return {debut.toString(QStringLiteral("yyyy-MM-dd")),
+                fin.toString(QStringLiteral("yyyy-MM-dd 00:00:00"))};
+    return {debut, fin};
+}
+
+QVariantList ValeursDuLot(const QStringList& cles) {
+    QVariantList valeurs;
+    valeurs.reserve(TailleLot);
+    for (const QString& c : cles)
+        valeurs.append(c);
+    while (valeurs.size() < TailleLot)
+        valeurs.append(QVariant(QMetaType::fromType<QString>()));
+    return valeurs;
+}
+
+void ListerFacturesPeriode(Connexion& connexion, const QDate& debut, const QDate& fin,
+                           const std::function<void(const QVariant& numero)>& recevoir) {
+    Requete lister(connexion,
+                   QStringLiteral("SELECT NUMERO_DE_FACTURE FROM FACTURES WHERE JOUR >= ? AND JOUR <= ?"));
+    lister.executer(BornesPeriode(connexion, debut, fin));
+    while (lister.suivant())
+        recevoir(lister.valeur(0));
+    lister.terminer();
+}
+
+void ListerFactCliPeriode(Connexion& connexion, const QDate& debut, const QDate& fin,
+                          const std::function<void(const QString& numero, const QString& dossier)>& recevoir) {
+    Requete lister(connexion,
+                   QStringLiteral("SELECT NUM_FACTURE, NUM_DOSSIER FROM FACTCLI WHERE JOUR >= ? AND JOUR <= ?"));
+    lister.executer(BornesPeriode(connexion, debut, fin));
+    while (lister.suivant())
+        recevoir(TexteValeur(lister.valeur(0)), TexteValeur(lister.valeur(1)));
+    lister.terminer();
+}
+
+LectureFactures::LectureFactures(Connexion& connexion, Parcours parcours, bool avecRemises)
+    : parcours_(parcours), avecRemises_(avecRemises),
+      facture_(connexion, QStringLiteral("SELECT ") + ColonnesEntete +
+                              QStringLiteral(" FROM FACTURES WHERE NUMERO_DE_FACTURE = ?")) {
+    if (parcours_ == Parcours::ParLots && connexion.pieces().listeDeValeurs.isEmpty())
+        parcours_ = Parcours::ParFacture;
+    if (parcours_ == Parcours::Reference) {
+        if (avecRemises_)
+            ligne_.emplace(connexion, QStringLiteral("SELECT ") + ColonnesRemise +
+                                          QStringLiteral(" FROM FACTURES_LIGNE WHERE NUMERO_DE_FACTURE = ? "
+                                                         "AND NUMERO_DE_LIGNE = ?"));
+        return;
+    }
+    if (avecRemises_)
+        lignes_.emplace(connexion, QStringLiteral("SELECT NUMERO_DE_LIGNE, ") + ColonnesRemise +
+                                       QStringLiteral(" FROM FACTURES_LIGNE WHERE NUMERO_DE_FACTURE = ?"));
+    if (parcours_ == Parcours::ParFacture)
+        return;
+    lotFactures_.emplace(connexion,
+                         sqlLot(connexion, ColonnesEntete, QStringLiteral("FACTURES"),
+                                QStringLiteral("NUMERO_DE_FACTURE")));
+    if (avecRemises_)
+        lotLignes_.emplace(connexion, sqlLot(connexion, QStringLiteral("NUMERO_DE_LIGNE, ") + ColonnesRemise,
+                                             QStringLiteral("FACTURES_LIGNE"),
+                                             QStringLiteral("NUMERO_DE_FACTURE")));
+}
+
+void LectureFactures::prevoir(const QStringList& cles) {
+    entetesLot_.clear();
+    remisesLot_.clear();
+    if (parcours_ != Parcours::ParLots || cles.isEmpty())
+        return;
+    const QVariantList valeurs = ValeursDuLot(cles);
+
+    for (const QString& c : cles)
+        entetesLot_.insert(c, std::nullopt);
+    lotFactures_->executer(valeurs);
+    while (lotFactures_->suivant()) {
+        auto& entete = entetesLot_[lotFactures_->valeur(0).toString()];
+        if (!entete) // only the first row of a number counts
+            entete = lireEntete(*lotFactures_);
+    }
+    lotFactures_->terminer();
+
+    if (!avecRemises_)
+        return;
+    for (const QString& c : cles)
+        remisesLot_.insert(c, {});
+    lotLignes_->executer(valeurs);
+    while (lotLignes_->suivant())
+        remisesLot_[lotLignes_->valeur(0).toString()].push_back(lireRemiseLigne(*lotLignes_));
+    lotLignes_->terminer();
+}
+
+std::optional<EnteteFacture> LectureFactures::entete(const QString& cle) {
+    if (const auto it = entetesLot_.constFind(cle); it != entetesLot_.cend())
+        return *it;
+    // The whole row is read before any other statement runs: an ODBC connection holds one result
+    // set at a time.
+    facture_.executer({cle});
+    std::optional<EnteteFacture> e;
+    if (facture_.suivant())
+        e = lireEntete(facture_);
+    facture_.terminer();
+    return e;
+}
+
+const std::vector<RemiseLigne>& LectureFactures::remises(const QString& cle) {
+    if (const auto it = remisesLot_.constFind(cle); it != remisesLot_.cend())
+        return *it;
+    remises_.clear();
+    lignes_->executer({cle});
+    while (lignes_->suivant())
+        remises_.push_back(lireRemiseLigne(*lignes_));
+    lignes_->terminer();
+    return remises_;
+}
+
+std::optional<DonneesRemise> LectureFactures::remiseDeLaRangee(const QString& cle, int rangee) {
+    ligne_->executer({cle, rangee});
+    std::optional<DonneesRemise> r;
+    if (ligne_->suivant())
+        r = lireRemise(*ligne_);
+    ligne_->terminer();
+    return r;
+}
+
+LectureFactCli::LectureFactCli(Connexion& connexion, Parcours parcours)
+    : unique_(connexion, QStringLiteral("SELECT NUM_DOSSIER, Montant FROM FACTCLI WHERE NUM_FACTURE = ?")),
+      comparaisonConnue_(connexion.pieces().comparaisonSQLite) {
+    parFacture_ = parcours != Parcours::Reference;
+    if (parcours == Parcours::ParLots && !connexion.pieces().listeDeValeurs.isEmpty())
+        lot_.emplace(connexion, sqlLot(connexion, QStringLiteral("NUM_DOSSIER, Montant"),
+                                       QStringLiteral("FACTCLI"), QStringLiteral("NUM_FACTURE")));
+}
+
+void LectureFactCli::ecriture(const QString& numero) {
+    if (!lot_)
+        return;
+    if (!comparaisonConnue_) {
+        perimee_ = true;
+        return;
+    }
+    // The row written carries the number trimmed; a row rewritten was found by the number as held.
+    ecrits_.insert(formeSQLite(numero));
+    ecrits_.insert(formeSQLite(SupprimerBlancs(numero)));
+}
+
+void LectureFactCli::nouvelleFacture() {
+    lignesValides_ = false;
+    if (ecrits_.isEmpty())
+        return;
+    // The numbers that a write may answer are dropped from the lot and asked again one by one.
+    for (auto it = lignesLot_.begin(); it != lignesLot_.end();) {
+        if (ecrits_.contains(formeSQLite(it.key())))
+            it = lignesLot_.erase(it);
+        else
+            ++it;
+    }
+    ecrits_.clear();
+}
+
+void LectureFactCli::prevoir(const std::vector<QString>& numeros) {
+    lignesLot_.clear();
+    ecrits_.clear();
+    perimee_ = false;
+    if (!lot_)
+        return;
+    QStringList cles;
+    for (const QString& n : numeros) {
+        if (lignesLot_.contains(n))
+            continue;
+        lignesLot_.insert(n, {});
+        cles.append(n);
+    }
+    if (cles.isEmpty())
+        return;
+    lot_->executer(ValeursDuLot(cles));
+    while (lot_->suivant())
+        lignesLot_[lot_->valeur(0).toString()].push_back(lireLigneFactCli(*lot_));
+    lot_->terminer();
+}
+
+const std::vector<LigneFactCli>& LectureFactCli::lignes(const QString& numero) {
+    if (const auto it = lignesLot_.constFind(numero); it != lignesLot_.cend())
+        return *it;
+    if (parFacture_ && lignesValides_ && numeroLignes_ == numero)
+        return lignes_;
+    lignes_.clear();
+    unique_.executer({numero});
+    while (unique_.suivant())
+        lignes_.push_back(lireLigneFactCli(unique_));
+    unique_.terminer();
+    lignesValides_ = true;
+    numeroLignes_ = numero;
+    return lignes_;
+}
+
+namespace {
+
+// Where the database has no row locator (Jet) the row can only be found again by its keys: every
+// duplicate of the pair is then rewritten with the same values, not the first one alone.
+QString conditionLigne(const Connexion& connexion) {
+    const QString& condition = connexion.pieces().conditionLocalisateur;
+    return condition.isEmpty() ? QStringLiteral("NUM_FACTURE = ? AND NUM_DOSSIER = ?") : condition;
+}
+
+} // namespace
+
+EcritureTableFactCli::EcritureTableFactCli(Connexion& connexion)
+    : parLocalisateur_(!connexion.pieces().localisateur.isEmpty()),
+      selection_(connexion,
+                 QStringLiteral("SELECT ") +
+                     (parLocalisateur_ ? connexion.pieces().localisateur : QStringLiteral("NULL")) +
+                     QStringLiteral(" AS CC_LIGNE, NUM_DOSSIER FROM FACTCLI WHERE NUM_FACTURE = ? AND "
+                                    "NUM_DOSSIER = ?")),
+      ajout_(connexion,
+             QStringLiteral("INSERT INTO FACTCLI (NUM_DOSSIER, NUM_FACTURE, JOUR, NUM_DEVIS, DATE_MAJ, "
+                            "Montant) VALUES (?, ?, ?, ?, ?, ?)")),
+      reecriture_(connexion, QStringLiteral("UPDATE FACTCLI SET NUM_DOSSIER = ?, NUM_FACTURE = ?, JOUR = ?, "
+                                            "NUM_DEVIS = ?, DATE_MAJ = ?, Montant = ? WHERE ") +
+                                 conditionLigne(connexion)),
+      reecritureMontant_(connexion,
+                         QStringLiteral("UPDATE FACTCLI SET Montant = ? WHERE ") + conditionLigne(connexion)) {}
+
+std::optional<LigneTrouvee> EcritureTableFactCli::premiereLigne(const QString& numero, const QString& dossier) {
+    selection_.executer({numero, dossier});
+    std::optional<LigneTrouvee> ligne;
+    if (selection_.suivant())
+        ligne = LigneTrouvee{selection_.valeur(0), selection_.texte(QStringLiteral("NUM_DOSSIER"))};
+    selection_.terminer();
+    return ligne;
+}
+
+void EcritureTableFactCli::ajouter(const ValeursFactCli& v) {
+    ajout_.executer({v.dossier, v.numero, v.jour, v.devis, v.dateMaj, v.montant});
+}
+
+void EcritureTableFactCli::reecrire(const LigneTrouvee& ligne, const ValeursFactCli& v) {
+    QVariantList valeurs{v.dossier, v.numero, v.jour, v.devis, v.dateMaj, v.montant};
+    if (parLocalisateur_)
+        valeurs.append(ligne.localisateur);
+    else
+        valeurs << v.numero << v.dossier;
+    reecriture_.executer(valeurs);
+}
+
+void EcritureTableFactCli::reecrireMontant(const LigneTrouvee& ligne, const QString& numero,
+                                           const QString& dossier, double montant) {
+    if (parLocalisateur_)
+        reecritureMontant_.executer({montant, ligne.localisateur});
+    else
+        reecritureMontant_.executer({montant, numero, dossier});
+}
+
+} // namespace cc

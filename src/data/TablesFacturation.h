@@ -1,0 +1,154 @@
+#pragma once
+
+// Every statement on FACTURES, FACTURES_LIGNE and FACTCLI, and every choice that depends on the
+// database about them: the row locator (or the key pair where there is none), the list of values of
+// a lot, the physical order of the rows, the bounds of a period, the way SQLite compares texts. The
+// checks above see rows and values, never SQL.
+
+#include "data/AccesBase.h"
+#include "data/LignesFacturation.h"
+
+#include <QDate>
+#include <QHash>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <functional>
+#include <optional>
+#include <vector>
+
+namespace cc {
+
+// How the rows of the records are fetched. The reference walk asks for one invoice at a time and
+// for each line's discount data apart; the walk by invoice asks once per table for each invoice;
+// the walk by lots asks once per table for the rows of a few hundred upcoming records (where the
+// database takes no list of values, it walks by invoice). All give the same records.
+enum class Parcours { Reference, ParFacture, ParLots };
+
+// How many records a lot holds.
+inline constexpr int TailleLot = 256;
+
+// The numbers of a lot, bound in order and padded with Nulls (which match no row) so that one
+// prepared statement serves every lot.
+QVariantList ValeursDuLot(const QStringList& cles);
+
+// The two days of a period as values to bind against a JOUR column, both included. Where days are
+// ISO text, the last day must also take "yyyy-MM-dd 00:00:00" and nothing later.
+QVariantList BornesPeriode(const Connexion& connexion, const QDate& debut, const QDate& fin);
+
+// The invoice numbers of a period (FACTURES), every blank kept, in the order the database returns
+// them; a Null number comes as a Null.
+void ListerFacturesPeriode(Connexion& connexion, const QDate& debut, const QDate& fin,
+                           const std::function<void(const QVariant& numero)>& recevoir);
+
+// The FACTCLI rows of a period: invoice number and dossier, every blank kept, a Null read as the
+// empty text.
+void ListerFactCliPeriode(Connexion& connexion, const QDate& debut, const QDate& fin,
+                          const std::function<void(const QString& numero, const QString& dossier)>& recevoir);
+
+// Reads FACTURES and FACTURES_LIGNE for the invoice reader. Its statements are prepared once.
+class LectureFactures {
+public:
+    // avecRemises: whether the discount data of the lines is wanted at all.
+    LectureFactures(Connexion& connexion, Parcours parcours, bool avecRemises);
+
+    // The walk it follows: by lots falls back to by invoice where the database takes no list.
+    Parcours parcours() const { return parcours_; }
+
+    // Fetches the rows of these numbers (trimmed, each once) now, one statement per table. Ignored
+    // unless walking by lots.
+    void prevoir(const QStringList& cles);
+    // The first FACTURES row of the number; nothing when there is none.
+    std::optional<EnteteFacture> entete(const QString& cle);
+    // Every FACTURES_LIGNE row of the number, in the order the database returns them.
+    const std::vector<RemiseLigne>& remises(const QString& cle);
+    // The first FACTURES_LIGNE row of the number and row (reference walk).
+    std::optional<DonneesRemise> remiseDeLaRangee(const QString& cle, int rangee);
+
+private:
+    Parcours parcours_;
+    bool avecRemises_;
+    Requete facture_;
+    std::optional<Requete> ligne_;                        // one line's discount data (reference walk)
+    std::optional<Requete> lignes_;                       // all the discount data of one invoice
+    std::optional<Requete> lotFactures_;                  // the FACTURES rows of a lot
+    std::optional<Requete> lotLignes_;                    // the FACTURES_LIGNE rows of a lot
+    QHash<QString, std::optional<EnteteFacture>> entetesLot_; // every number asked; none when no row
+    QHash<QString, std::vector<RemiseLigne>> remisesLot_;
+    std::vector<RemiseLigne> remises_;
+};
+
+// The FACTCLI rows of the invoices being checked. On the walk by lots, the rows of a whole lot come
+// with one statement. A write to FACTCLI can change what a later invoice of the lot finds: on SQLite,
+// whose ways of comparing texts are known, the numbers it may answer are asked again one by one; on
+// other databases the whole lot is fetched again at the next invoice.
+class LectureFactCli {
+public:
+    LectureFactCli(Connexion& connexion, Parcours parcours);
+    bool parLots() const { return lot_.has_value(); }
+    // The invoice numbers, untouched, of the invoices to come.
+    void prevoir(const std::vector<QString>& numeros);
+    // Whether the lot must be fetched again before the next invoice.
+    bool perimee() const { return perimee_; }
+    // A row of FACTCLI was written for this invoice number (as the walk holds it).
+    void ecriture(const QString& numero);
+    // The walk moves to the next invoice: the writes of the last one take effect on the lot.
+    void nouvelleFacture();
+    // Every FACTCLI row of the invoice number, in the order the database returns them.
+    const std::vector<LigneFactCli>& lignes(const QString& numero);
+
+private:
+    Requete unique_;
+    std::optional<Requete> lot_;
+    QHash<QString, std::vector<LigneFactCli>> lignesLot_;
+    std::vector<LigneFactCli> lignes_;
+    bool parFacture_ = false; // the rows of one invoice serve all its dossiers
+    bool lignesValides_ = false;
+    QString numeroLignes_;
+    bool perimee_ = false;
+    bool comparaisonConnue_ = false;
+    QSet<QString> ecrits_; // the written numbers, as any of SQLite's collations might see them
+};
+
+// The values of a FACTCLI row that the program writes.
+struct ValeursFactCli {
+    QString dossier;
+    QString numero;
+    QString jour;
+    QString devis;
+    QString dateMaj;
+    double montant = 0;
+};
+
+// The first FACTCLI row of an invoice and a dossier, as the database compares them: what finds it
+// again (its locator, Null where the database has none) and its dossier as stored.
+struct LigneTrouvee {
+    QVariant localisateur;
+    QString dossier;
+};
+
+// Writes FACTCLI. A row is found again by its locator; where the database has none (Jet) by the
+// key pair, so that every duplicate of the pair then changes together. Statements are prepared once.
+class EcritureTableFactCli {
+public:
+    explicit EcritureTableFactCli(Connexion& connexion);
+    // The first row returned for the pair; nothing when there is none. The result is freed before
+    // returning (an ODBC connection holds one result set at a time).
+    std::optional<LigneTrouvee> premiereLigne(const QString& numero, const QString& dossier);
+    void ajouter(const ValeursFactCli& valeurs);
+    // Rewrites every column the program writes, the others kept.
+    void reecrire(const LigneTrouvee& ligne, const ValeursFactCli& valeurs);
+    // Rewrites the amount alone.
+    void reecrireMontant(const LigneTrouvee& ligne, const QString& numero, const QString& dossier,
+                         double montant);
+
+private:
+    bool parLocalisateur_;
+    Requete selection_;
+    Requete ajout_;
+    Requete reecriture_;
+    Requete reecritureMontant_;
+};
+
+} // namespace cc
