@@ -17,7 +17,8 @@ QString messageEnvironnement(ProblemeEnvironnement probleme, const Environnement
     case ProblemeEnvironnement::ServeurInaccessible:
         break;
     }
-    return QStringLiteral("Impossible d'accèder à la base SQL Server ") + env.RepertoireSociete.toUpper() + fin;
+    return QStringLiteral("Impossible d'accèder à la base SQL Server ") + env.RepertoireSociete.toUpper() +
+           fin;
 }
 
 } // namespace
@@ -31,7 +32,7 @@ bool VerifierEnvironnement(Environnement& env, Interlocuteur& interlocuteur) {
     const std::optional<ProblemeEnvironnement> probleme = ExaminerEnvironnement(env, essayerServeur);
     if (!probleme)
         return true;
-    interlocuteur.message(messageEnvironnement(*probleme, env), titreApplication(), Icone::Critique);
+    interlocuteur.message(messageEnvironnement(*probleme, env), TitreApplication(), Icone::Critique);
     return false;
 }
 
@@ -48,7 +49,7 @@ std::unique_ptr<Connexion> OuvrirConnexion(const Environnement& env, const QStri
     }
     sablier.liberer();
     if (!silencieux)
-        interlocuteur.message(MessageErreurConnexion(echec), titreConnexion(), Icone::Critique);
+        interlocuteur.message(MessageErreurConnexion(echec), TitreConnexion(), Icone::Critique);
     return nullptr;
 }
 

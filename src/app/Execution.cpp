@@ -17,9 +17,9 @@ ResultatExecution ExecuterControle(const ContexteControle& contexte, const Optio
     } catch (const Erreur& e) {
         resultat.erreur = e;
     } catch (const std::bad_alloc&) {
-        resultat.erreur = Erreur(7, QStringLiteral("Mémoire insuffisante"));
+        resultat.erreur = Erreur(Erreur::MemoireInsuffisante, QStringLiteral("Mémoire insuffisante"));
     } catch (const std::exception& e) {
-        resultat.erreur = Erreur(51, QString::fromLocal8Bit(e.what()));
+        resultat.erreur = Erreur(Erreur::ErreurInterne, QString::fromLocal8Bit(e.what()));
     }
     if (resultat.erreur) {
         // Rows already saved stay saved: an open group of writes is committed, not lost.
@@ -47,6 +47,7 @@ QString MessageEchec(const Erreur& erreur, const QString& fichierRapport) {
 }
 
 QString MessageFin(const QString& fichierRapport) {
+    // Kept word for word as the host product's users know it ("à été", the blanks around the lines).
     return QStringLiteral(
                "Traitement terminé, le rapport à été généré.\r\n Désirez-vous ouvrir le fichier ? \r\n") +
            fichierRapport;

@@ -1,5 +1,7 @@
 #include "app/FenetreControle.h"
 
+#include "commun/TexteChamp.h"
+
 #include "app/Execution.h"
 #include "report/Rapport.h"
 
@@ -28,10 +30,6 @@ struct Place {
     QWidget* widget;
     int gauche, haut, largeur, hauteur; // twips
 };
-
-QString pourAffichage(QString texte) {
-    return texte.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-}
 
 } // namespace
 
@@ -181,27 +179,27 @@ void FenetreControle::cmd_Lancer_Click() {
     const ResultatExecution resultat = ExecuterControle();
     if (!resultat.reussi()) {
         // A failed run is never told as a success: no end-of-run prompt.
-        interlocuteur().message(MessageEchec(*resultat.erreur, resultat.fichierRapport), titreApplication(),
+        interlocuteur().message(MessageEchec(*resultat.erreur, resultat.fichierRapport), TitreApplication(),
                                 Icone::Critique);
         return;
     }
-    if (interlocuteur().question(MessageFin(fichierRapport_), titreApplication())) {
+    if (interlocuteur().question(MessageFin(fichierRapport_), TitreApplication())) {
         if (!interlocuteur().ouvrirFichier(fichierRapport_)) {
             const Erreur e(Erreur::FichierIntrouvable,
                            QStringLiteral("Impossible de démarrer la visionneuse pour ce fichier"));
-            interlocuteur().message(MessageEchec(e, fichierRapport_), titreApplication(), Icone::Critique);
+            interlocuteur().message(MessageEchec(e, fichierRapport_), TitreApplication(), Icone::Critique);
         }
     }
 }
 
 void FenetreControle::message(const QString& texte, const QString& titre, Icone icone) {
     QMessageBox boite(icone == Icone::Critique ? QMessageBox::Critical : QMessageBox::Information, titre,
-                      pourAffichage(texte), QMessageBox::Ok, isVisible() ? this : nullptr);
+                      FinsDeLigneSimples(texte), QMessageBox::Ok, isVisible() ? this : nullptr);
     boite.exec();
 }
 
 bool FenetreControle::question(const QString& texte, const QString& titre) {
-    QMessageBox boite(QMessageBox::Information, titre, pourAffichage(texte),
+    QMessageBox boite(QMessageBox::Information, titre, FinsDeLigneSimples(texte),
                       QMessageBox::Yes | QMessageBox::No, isVisible() ? this : nullptr);
     boite.button(QMessageBox::Yes)->setText(QStringLiteral("&Oui"));
     boite.button(QMessageBox::No)->setText(QStringLiteral("&Non"));

@@ -3,9 +3,9 @@
 #include "app/Demarrage.h"
 #include "app/Execution.h"
 #include "checks/Controles.h"
-#include "commun/Progression.h"
 #include "commun/Horloge.h"
 #include "commun/Interlocuteur.h"
+#include "commun/Progression.h"
 
 #include <QElapsedTimer>
 #include <QWidget>
@@ -24,7 +24,7 @@ class FenetreControle : public QWidget, public Interlocuteur, public Progression
     Q_OBJECT
 public:
     // interlocuteur: who answers the boxes; the window itself when none is given.
-    explicit FenetreControle(QString repertoireProgramme, Horloge horloge = horlogeSysteme(),
+    explicit FenetreControle(QString repertoireProgramme, Horloge horloge = HorlogeSysteme(),
                              Interlocuteur* interlocuteur = nullptr);
     ~FenetreControle() override;
 

@@ -1,5 +1,7 @@
 #include "app/Lot.h"
 
+#include "commun/TexteChamp.h"
+
 #include "app/Demarrage.h"
 #include "app/Execution.h"
 #include "report/Rapport.h"
@@ -28,10 +30,6 @@ long memoireMaximaleKo() {
     if (getrusage(RUSAGE_SELF, &usage) != 0)
         return -1;
     return usage.ru_maxrss;
-}
-
-QString sansRetourChariot(QString texte) {
-    return texte.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
 }
 
 } // namespace
@@ -110,11 +108,11 @@ std::variant<ArgumentsLot, ErreurUsage> AnalyserArguments(const QStringList& arg
 }
 
 void InterlocuteurTerminal::message(const QString& texte, const QString& titre, Icone) {
-    erreurs_ << titre << QStringLiteral(" : ") << sansRetourChariot(texte) << Qt::endl;
+    erreurs_ << titre << QStringLiteral(" : ") << FinsDeLigneSimples(texte) << Qt::endl;
 }
 
 bool InterlocuteurTerminal::question(const QString& texte, const QString& titre) {
-    erreurs_ << titre << QStringLiteral(" : ") << sansRetourChariot(texte)
+    erreurs_ << titre << QStringLiteral(" : ") << FinsDeLigneSimples(texte)
              << QStringLiteral("\n(réponse : Non)") << Qt::endl;
     return false;
 }
@@ -178,13 +176,13 @@ int ExecuterLot(const QStringList& arguments, const QString& repertoireProgramme
             << Qt::endl;
     }
     if (!resultat.reussi()) {
-        interlocuteur.message(MessageEchec(*resultat.erreur, resultat.fichierRapport), titreApplication(),
+        interlocuteur.message(MessageEchec(*resultat.erreur, resultat.fichierRapport), TitreApplication(),
                               Icone::Critique);
         if (!resultat.fichierRapport.isEmpty() && QFileInfo::exists(resultat.fichierRapport))
             sortie << resultat.fichierRapport << Qt::endl;
         return SortieEchec;
     }
-    interlocuteur.question(MessageFin(resultat.fichierRapport), titreApplication());
+    interlocuteur.question(MessageFin(resultat.fichierRapport), TitreApplication());
     sortie << resultat.fichierRapport << Qt::endl;
     return resultat.lignesRapport > 0 ? SortieRapportNonVide : SortieRapportVide;
 }

@@ -27,7 +27,7 @@ int main(int argc, char** argv) {
         QTextStream erreurs(stderr);
         QStringList arguments = QCoreApplication::arguments();
         arguments.removeFirst();
-        return cc::ExecuterLot(arguments, QCoreApplication::applicationDirPath(), cc::horlogeSysteme(),
+        return cc::ExecuterLot(arguments, QCoreApplication::applicationDirPath(), cc::HorlogeSysteme(),
                                sortie, erreurs);
     }
     if (!affichageDisponible()) {

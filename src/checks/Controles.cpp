@@ -165,6 +165,7 @@ void ControleFactures::MettreAJourMontant(const QString& numero, const QString& 
     // The database compares here with its own rules; only the first row returned is looked at.
     const std::optional<LigneTrouvee> ligne = ecriture_.table().premiereLigne(numero, dossier);
     if (!ligne) {
+        // The report's lines are kept word for word as the host writes them ("Facture :" unspaced).
         contexte_.rapport.EcrireRapport(QStringLiteral("L'enregistrement pour la Facture :") + numero +
                                         QStringLiteral(" et le Dossier : ") + dossier +
                                         QStringLiteral(" n'existe pas dans FACTCLI"));
@@ -187,10 +188,9 @@ ControleFactCli::ControleFactCli(const ContexteControle& contexte, const Options
 void ControleFactCli::ListerFactCli() {
     TabFactCli_.vider();
     // A Null reads as the empty text, which the walk passes over.
-    ListerFactCliPeriode(contexte_.connexion, options_.debut, options_.fin,
-                         [this](const QString& numero, const QString& dossier) {
-                             TabFactCli_.ajouter(numero, dossier);
-                         });
+    ListerFactCliPeriode(
+        contexte_.connexion, options_.debut, options_.fin,
+        [this](const QString& numero, const QString& dossier) { TabFactCli_.ajouter(numero, dossier); });
 }
 
 void ControleFactCli::ParcourirFactCli() {

@@ -8,15 +8,20 @@ namespace cc {
 // A failure of a run: a number and a description, shown to the user as they are.
 class Erreur : public std::exception {
 public:
-    // Numbers of the failures that the program raises itself (database errors carry the driver's).
+    // Numbers of the failures that the program raises itself; database errors carry the driver's own
+    // number when it gives one. They are the numbers the host product's users know for these failures.
     enum Numero : int {
-        FichierIntrouvable = 53,
+        Depassement = 6, // an amount beyond what a double holds
+        MemoireInsuffisante = 7,
+        ErreurInterne = 51,      // anything unforeseen, caught at the end of a run
+        FichierIntrouvable = 53, // also a report viewer that cannot be started
         DisquePlein = 61,
         AccesFichier = 75,
-        ChampIntrouvable = 3265,
         RequeteRefusee = 3001,
+        TransactionRefusee = 3246,
+        ChampIntrouvable = 3265,
+        PiloteIntrouvable = 3706, // no driver, or no suitable one, for the database
         ConnexionImpossible = 3709,
-        VisionneuseIntrouvable = 432,
     };
 
     Erreur(int numero, QString description, QString source = {})

@@ -8,7 +8,7 @@ namespace cc {
 // The local date and time; injected so that tests can fix the moment.
 using Horloge = std::function<QDateTime()>;
 
-inline Horloge horlogeSysteme() {
+inline Horloge HorlogeSysteme() {
     return [] { return QDateTime::currentDateTime(); };
 }
 

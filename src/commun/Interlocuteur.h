@@ -22,7 +22,7 @@ public:
 };
 
 // The title of every box that is given none of its own.
-inline QString titreApplication() {
+inline QString TitreApplication() {
     return QStringLiteral("Contrôle de cohérence");
 }
 

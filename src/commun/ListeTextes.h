@@ -15,7 +15,6 @@ public:
         caracteres_.clear();
         fins_.clear();
     }
-    void reserver(std::size_t nombre) { fins_.reserve(nombre); }
     void ajouter(QStringView texte) {
         caracteres_.insert(caracteres_.end(), texte.utf16(), texte.utf16() + texte.size());
         fins_.push_back(caracteres_.size());

@@ -18,6 +18,11 @@ QString SupprimerBlancs(QStringView texte);
 QStringView VueSansBlancs(QStringView texte);
 // Only trailing space characters are removed.
 QString SupprimerBlancsFin(QStringView texte);
+// A message's Windows line ends (CR LF, as the host writes its texts) as line feeds alone, for a box or
+// a terminal.
+inline QString FinsDeLigneSimples(QString texte) {
+    return texte.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+}
 // A double in the shortest plain decimal text that reads back to the same value, "." as the point.
 QString TexteNombre(double valeur);
 

@@ -15,45 +15,6 @@ namespace cc {
 
 namespace {
 
-PiecesDialecte piecesSQLite() {
-    PiecesDialecte p;
-    p.verrouAuDebut = true;
-    p.joursEnTexte = true;
-    p.comparaisonSQLite = true;
-    p.localisateur = QStringLiteral("rowid");
-    p.conditionLocalisateur = QStringLiteral("rowid = ?");
-    p.ordrePhysique = QStringLiteral("rowid");
-    // SQLite names the columns of a VALUES list itself (column1).
-    p.listeDeValeurs = QStringLiteral("(SELECT column1 AS n FROM (VALUES %1)) AS v");
-    return p;
-}
-
-PiecesDialecte piecesPostgres() {
-    PiecesDialecte p;
-    p.odbc = true;
-    p.localisateur = QStringLiteral("CAST(ctid AS varchar(40))");
-    p.conditionLocalisateur = QStringLiteral("ctid = CAST(? AS tid)");
-    p.ordrePhysique = QStringLiteral("ctid");
-    p.listeDeValeurs = QStringLiteral("(VALUES %1) AS v(n)");
-    return p;
-}
-
-PiecesDialecte piecesSqlServer() {
-    PiecesDialecte p;
-    p.odbc = true;
-    p.localisateur = QStringLiteral("%%physloc%%");
-    p.conditionLocalisateur = QStringLiteral("%%physloc%% = ?");
-    p.listeDeValeurs = QStringLiteral("(VALUES %1) AS v(n)");
-    return p;
-}
-
-// Jet and any other database reached through ODBC: no locator, no list, no known order.
-PiecesDialecte piecesOdbc() {
-    PiecesDialecte p;
-    p.odbc = true;
-    return p;
-}
-
 int numeroErreur(const QSqlError& e) {
     bool ok = false;
     const int natif = e.nativeErrorCode().toInt(&ok);
@@ -63,7 +24,7 @@ int numeroErreur(const QSqlError& e) {
     case QSqlError::ConnectionError:
         return Erreur::ConnexionImpossible;
     case QSqlError::TransactionError:
-        return 3246;
+        return Erreur::TransactionRefusee;
     default:
         return Erreur::RequeteRefusee;
     }
@@ -71,7 +32,7 @@ int numeroErreur(const QSqlError& e) {
 
 } // namespace
 
-[[noreturn]] void leverErreurSql(const QSqlError& erreur, const QString& contexte) {
+[[noreturn]] void LeverErreurSql(const QSqlError& erreur, const QString& contexte) {
     QString description = erreur.databaseText().trimmed();
     const QString pilote = erreur.driverText().trimmed();
     if (description.isEmpty())
@@ -86,10 +47,31 @@ int numeroErreur(const QSqlError& e) {
 }
 
 const PiecesDialecte& PiecesDe(Dialecte dialecte) {
-    static const PiecesDialecte sqlite = piecesSQLite();
-    static const PiecesDialecte postgres = piecesPostgres();
-    static const PiecesDialecte sqlServer = piecesSqlServer();
-    static const PiecesDialecte odbc = piecesOdbc();
+    static const PiecesDialecte sqlite{
+        .verrouAuDebut = true,
+        .joursEnTexte = true,
+        .comparaisonSQLite = true,
+        .localisateur = QStringLiteral("rowid"),
+        .conditionLocalisateur = QStringLiteral("rowid = ?"),
+        .ordrePhysique = QStringLiteral("rowid"),
+        // SQLite names the columns of a VALUES list itself (column1).
+        .listeDeValeurs = QStringLiteral("(SELECT column1 AS n FROM (VALUES %1)) AS v"),
+    };
+    static const PiecesDialecte postgres{
+        .odbc = true,
+        .localisateur = QStringLiteral("CAST(ctid AS varchar(40))"),
+        .conditionLocalisateur = QStringLiteral("ctid = CAST(? AS tid)"),
+        .ordrePhysique = QStringLiteral("ctid"),
+        .listeDeValeurs = QStringLiteral("(VALUES %1) AS v(n)"),
+    };
+    static const PiecesDialecte sqlServer{
+        .odbc = true,
+        .localisateur = QStringLiteral("%%physloc%%"),
+        .conditionLocalisateur = QStringLiteral("%%physloc%% = ?"),
+        .listeDeValeurs = QStringLiteral("(VALUES %1) AS v(n)"),
+    };
+    // Jet and any other database reached through ODBC: no locator, no list, no known order.
+    static const PiecesDialecte odbc{.odbc = true};
     switch (dialecte) {
     case Dialecte::SQLite:
         return sqlite;
@@ -143,11 +125,11 @@ std::unique_ptr<Connexion> Connexion::ouvrirSQLite(const QString& chemin, int de
     db.setDatabaseName(url.toString(QUrl::FullyEncoded));
     db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(delaiOccupeMs));
     if (!db.open())
-        leverErreurSql(db.lastError(), chemin);
+        LeverErreurSql(db.lastError(), chemin);
     // Opening is lazy in SQLite: read the schema now so that a file that is no database fails here.
     QSqlQuery essai(db);
     if (!essai.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")))
-        leverErreurSql(essai.lastError(), chemin);
+        LeverErreurSql(essai.lastError(), chemin);
     return connexion;
 }
 
@@ -164,7 +146,7 @@ std::unique_ptr<Connexion> Connexion::ouvrirOdbc(const QString& chaine, const QS
             QStringLiteral(";SQL_ATTR_LOGIN_TIMEOUT=%1;SQL_ATTR_CONNECTION_TIMEOUT=%1").arg(delaiConnexionS);
     db.setConnectOptions(options);
     if (!db.open(utilisateur, motDePasse))
-        leverErreurSql(db.lastError(), QString());
+        LeverErreurSql(db.lastError(), QString());
     connexion->definirDialecte(DialecteServeur(db, dialecte));
     return connexion;
 }
@@ -202,9 +184,9 @@ void Connexion::commencerTransaction() {
         // (busy time-out). A group begun as a read could not wait: its first write would fail at once.
         QSqlQuery debut(db);
         if (!debut.exec(QStringLiteral("BEGIN IMMEDIATE")))
-            leverErreurSql(debut.lastError(), QStringLiteral("début de transaction"));
+            LeverErreurSql(debut.lastError(), QStringLiteral("début de transaction"));
     } else if (!db.transaction()) {
-        leverErreurSql(db.lastError(), QStringLiteral("début de transaction"));
+        LeverErreurSql(db.lastError(), QStringLiteral("début de transaction"));
     }
     ++instructions_;
     enTransaction_ = true;
@@ -217,7 +199,7 @@ void Connexion::validerTransaction() {
     enTransaction_ = false;
     ++instructions_;
     if (!db.commit())
-        leverErreurSql(db.lastError(), QStringLiteral("validation de transaction"));
+        LeverErreurSql(db.lastError(), QStringLiteral("validation de transaction"));
 }
 
 Requete::Requete(Connexion& connexion, const QString& sql)
@@ -225,7 +207,7 @@ Requete::Requete(Connexion& connexion, const QString& sql)
     // Forward only: on ODBC a scrollable cursor costs a round trip per row.
     requete_.setForwardOnly(true);
     if (!requete_.prepare(sql_))
-        leverErreurSql(requete_.lastError(), sql_);
+        LeverErreurSql(requete_.lastError(), sql_);
     if (connexion.pieces().odbc && connexion.delaiRequete() > 0) {
         // Qt has no option for the statement time-out: set it on the ODBC handle itself.
         const QVariant h = requete_.result()->handle();
@@ -244,7 +226,7 @@ Requete& Requete::executer(const QVariantList& valeurs) {
         requete_.bindValue(i, valeurs.at(i));
     ++connexion_->instructions_;
     if (!requete_.exec())
-        leverErreurSql(requete_.lastError(), sql_);
+        LeverErreurSql(requete_.lastError(), sql_);
     return *this;
 }
 
@@ -256,7 +238,7 @@ bool Requete::suivant() {
         return true;
     }
     if (requete_.lastError().isValid())
-        leverErreurSql(requete_.lastError(), sql_);
+        LeverErreurSql(requete_.lastError(), sql_);
     return false;
 }
 

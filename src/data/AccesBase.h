@@ -30,13 +30,13 @@ struct PiecesDialecte {
     bool comparaisonSQLite = false;
     // An expression naming one physical row, selected beside it, and the condition that finds that
     // row again from the bound value. Empty where the database has none.
-    QString localisateur;
-    QString conditionLocalisateur;
+    QString localisateur = {};
+    QString conditionLocalisateur = {};
     // The column that orders a table's rows as a plain selection returns them; empty where none.
-    QString ordrePhysique;
+    QString ordrePhysique = {};
     // A FROM item named v with one column n of bound values, %1 standing for "(?),(?),…". Empty
     // where the database takes no such list (Jet).
-    QString listeDeValeurs;
+    QString listeDeValeurs = {};
 };
 
 const PiecesDialecte& PiecesDe(Dialecte dialecte);
@@ -123,6 +123,6 @@ Dialecte DialecteServeur(const QSqlDatabase& db, Dialecte parDefaut);
 Dialecte DialecteDuSgbd(const QString& nomSgbd, Dialecte parDefaut);
 
 // Raises an Erreur from a QSqlError.
-[[noreturn]] void leverErreurSql(const class QSqlError& erreur, const QString& contexte);
+[[noreturn]] void LeverErreurSql(const class QSqlError& erreur, const QString& contexte);
 
 } // namespace cc

@@ -17,29 +17,26 @@ namespace cc {
 
 namespace {
 
-// The number that a missing provider had: the box then says the drivers may be badly installed.
-constexpr int kPiloteIntrouvable = 3706;
-
 // The SQL Server login, given apart from the connection string, and the Jet database password.
-const QString kUtilisateurSql = QStringLiteral("VENDRAX");
-const QString kMotDePasseSql = QStringLiteral("MBRTQL");
-const QString kMotDePasseJet = QStringLiteral("mbrtql");
+const QString UtilisateurSql = QStringLiteral("VENDRAX");
+const QString MotDePasseSql = QStringLiteral("MBRTQL");
+const QString MotDePasseJet = QStringLiteral("mbrtql");
 
 // Time-outs of the older SQL Server driver; the newer one keeps those the original left by default.
-constexpr int kDelaiConnexionAncien = 10;
-constexpr int kDelaiRequeteAncien = 120;
-constexpr int kDelaiConnexionDefaut = 15;
-constexpr int kDelaiRequeteDefaut = 30;
+constexpr int DelaiConnexionAncien = 10;
+constexpr int DelaiRequeteAncien = 120;
+constexpr int DelaiConnexionDefaut = 15;
+constexpr int DelaiRequeteDefaut = 30;
 
 // Busy time-out of an SQLite file, so that the host product writing at the same moment makes us wait.
-constexpr int kDelaiOccupeSQLiteMs = 10000;
+constexpr int DelaiOccupeSQLiteMs = 10000;
 
-const QString kPilote18 = QStringLiteral("ODBC Driver 18 for SQL Server");
-const QString kPilote17 = QStringLiteral("ODBC Driver 17 for SQL Server");
-const QString kPiloteFreeTds = QStringLiteral("FreeTDS");
-const QString kPiloteMdbTools = QStringLiteral("MDBTools");
+const QString Pilote18 = QStringLiteral("ODBC Driver 18 for SQL Server");
+const QString Pilote17 = QStringLiteral("ODBC Driver 17 for SQL Server");
+const QString PiloteFreeTds = QStringLiteral("FreeTDS");
+const QString PiloteMdbTools = QStringLiteral("MDBTools");
 // Last resort off Windows: a company database served by PostgreSQL.
-const QString kPilotePostgres = QStringLiteral("PostgreSQL Unicode");
+const QString PilotePostgres = QStringLiteral("PostgreSQL Unicode");
 
 QString premierInstalle(const QStringList& voulus, const QStringList& pilotes) {
     for (const QString& p : voulus) {
@@ -55,7 +52,8 @@ QString attribut(const QString& nom, const QString& valeur) {
 
 std::unique_ptr<Connexion> ouvrirOdbc(const ParametresOdbc& p) {
     if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QODBC")))
-        throw Erreur(kPiloteIntrouvable, QStringLiteral("Le module ODBC de Qt (QODBC) n'est pas installé."));
+        throw Erreur(Erreur::PiloteIntrouvable,
+                     QStringLiteral("Le module ODBC de Qt (QODBC) n'est pas installé."));
     std::unique_ptr<Connexion> connexion;
     try {
         connexion =
@@ -73,17 +71,16 @@ std::unique_ptr<Connexion> ouvrirJet(const QString& chemin) {
                      QStringLiteral("Fichier introuvable : %1").arg(QDir::toNativeSeparators(chemin)));
     if (EstBaseSQLite(chemin)) {
         if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QSQLITE")))
-            throw Erreur(kPiloteIntrouvable,
+            throw Erreur(Erreur::PiloteIntrouvable,
                          QStringLiteral("Le module SQLite de Qt (QSQLITE) n'est pas installé."));
         try {
-            return Connexion::ouvrirSQLite(chemin, kDelaiOccupeSQLiteMs);
+            return Connexion::ouvrirSQLite(chemin, DelaiOccupeSQLiteMs);
         } catch (const Erreur& e) {
             throw ErreurPilote(e, QStringLiteral("SQLite"));
         }
     }
     return ouvrirOdbc(ParametresJet(chemin, PilotesOdbcInstalles()));
 }
-
 
 } // namespace
 
@@ -218,21 +215,21 @@ ParametresOdbc ParametresSqlServer(const Environnement& env, const QString& chem
     if (systeme == Systeme::Windows) {
         pilote = recent ? QStringLiteral("SQL Server Native Client 10.0") : QStringLiteral("SQL Server");
     } else {
-        pilote = premierInstalle({kPilote18, kPilote17, kPiloteFreeTds, kPilotePostgres}, pilotes);
+        pilote = premierInstalle({Pilote18, Pilote17, PiloteFreeTds, PilotePostgres}, pilotes);
         if (pilote.isEmpty())
             throw Erreur(
-                kPiloteIntrouvable,
+                Erreur::PiloteIntrouvable,
                 QStringLiteral("Aucun pilote ODBC pour SQL Server n'est installé (« %1 », « %2 », « %3 » "
                                "ou « %4 »).")
-                    .arg(kPilote18, kPilote17, kPiloteFreeTds, kPilotePostgres));
+                    .arg(Pilote18, Pilote17, PiloteFreeTds, PilotePostgres));
     }
 
     ParametresOdbc p;
-    p.dialecte = pilote == kPilotePostgres ? Dialecte::Postgres : Dialecte::SqlServer;
-    p.utilisateur = kUtilisateurSql;
-    p.motDePasse = kMotDePasseSql;
+    p.dialecte = pilote == PilotePostgres ? Dialecte::Postgres : Dialecte::SqlServer;
+    p.utilisateur = UtilisateurSql;
+    p.motDePasse = MotDePasseSql;
     QStringList attributs{QStringLiteral("DRIVER={") + pilote + u'}'};
-    if (pilote == kPilotePostgres) {
+    if (pilote == PilotePostgres) {
         // "host,port" as SQL Server writes it; the PostgreSQL driver takes them apart.
         const auto [hote, port] = ServeurEtPort(env.ServeurSQL);
         attributs.append(attribut(QStringLiteral("SERVER"), hote));
@@ -244,17 +241,17 @@ ParametresOdbc ParametresSqlServer(const Environnement& env, const QString& chem
     attributs.append(attribut(QStringLiteral("DATABASE"), NomBaseSql(chemin)));
     // The original never asked for encryption; Driver 18 would demand it, and refuse an office server
     // whose certificate it cannot verify.
-    if (pilote == kPilote18)
+    if (pilote == Pilote18)
         attributs.append(QStringLiteral("Encrypt=no"));
-    const bool pilotMicrosoft = pilote == kPilote18 || pilote == kPilote17 || systeme == Systeme::Windows;
+    const bool pilotMicrosoft = pilote == Pilote18 || pilote == Pilote17 || systeme == Systeme::Windows;
     if (recent) {
         if (pilotMicrosoft)
             attributs.append(QStringLiteral("MARS_Connection=yes"));
-        p.delaiConnexionS = kDelaiConnexionDefaut;
-        p.delaiRequeteS = kDelaiRequeteDefaut;
+        p.delaiConnexionS = DelaiConnexionDefaut;
+        p.delaiRequeteS = DelaiRequeteDefaut;
     } else {
-        p.delaiConnexionS = kDelaiConnexionAncien;
-        p.delaiRequeteS = kDelaiRequeteAncien;
+        p.delaiConnexionS = DelaiConnexionAncien;
+        p.delaiRequeteS = DelaiRequeteAncien;
     }
     p.chaine = attributs.join(u';');
     return p;
@@ -287,16 +284,16 @@ ParametresOdbc ParametresJet(const QString& chemin, const QStringList& pilotes, 
         // The database password goes only in the connection string.
         p.chaine = QStringLiteral("DRIVER={") + pilote + QStringLiteral("};") +
                    attribut(QStringLiteral("DBQ"), fichier) + u';' +
-                   attribut(QStringLiteral("PWD"), kMotDePasseJet);
+                   attribut(QStringLiteral("PWD"), MotDePasseJet);
         return p;
     }
-    if (!pilotes.contains(kPiloteMdbTools, Qt::CaseInsensitive))
+    if (!pilotes.contains(PiloteMdbTools, Qt::CaseInsensitive))
         throw Erreur(
-            kPiloteIntrouvable,
+            Erreur::PiloteIntrouvable,
             QStringLiteral("%1 n'est pas une base SQLite et aucun pilote ODBC « %2 » n'est installé pour "
                            "lire un fichier Jet.")
-                .arg(fichier, kPiloteMdbTools));
-    p.chaine = QStringLiteral("DRIVER={") + kPiloteMdbTools + QStringLiteral("};") +
+                .arg(fichier, PiloteMdbTools));
+    p.chaine = QStringLiteral("DRIVER={") + PiloteMdbTools + QStringLiteral("};") +
                attribut(QStringLiteral("DBQ"), fichier);
     return p;
 }
@@ -344,7 +341,7 @@ QString MessageErreurConnexion(const Erreur& erreur) {
                 erreur.description() + ligne + ligne;
     }
     // No driver should echo a password, but none ever reaches the screen.
-    texte.replace(kMotDePasseSql, QStringLiteral("******"), Qt::CaseInsensitive);
+    texte.replace(MotDePasseSql, QStringLiteral("******"), Qt::CaseInsensitive);
     return texte;
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "commun/Erreur.h"
 #include "data/AccesBase.h"
 #include "data/Environnement.h"
-#include "commun/Erreur.h"
 
 #include <QString>
 #include <QStringList>
@@ -27,9 +27,9 @@ std::unique_ptr<Connexion> Connecter(const Environnement& env, const QString& ch
 
 enum class Systeme { Windows, Autre };
 #ifdef Q_OS_WIN
-inline constexpr Systeme kSystemeCourant = Systeme::Windows;
+inline constexpr Systeme SystemeCourant = Systeme::Windows;
 #else
-inline constexpr Systeme kSystemeCourant = Systeme::Autre;
+inline constexpr Systeme SystemeCourant = Systeme::Autre;
 #endif
 
 // Delimited values: line ends and commas separate them, double quotes enclose a value (which may then
@@ -59,13 +59,13 @@ struct ParametresOdbc {
 // The SQL Server connection for a company, given the registered drivers. Throws Erreur when no
 // suitable driver is registered.
 ParametresOdbc ParametresSqlServer(const Environnement& env, const QString& chemin,
-                                   const QStringList& pilotes, Systeme systeme = kSystemeCourant);
+                                   const QStringList& pilotes, Systeme systeme = SystemeCourant);
 // A server written "host,port" as SQL Server takes it, split into the host and the port (empty when
 // the value names no valid port).
 std::pair<QString, QString> ServeurEtPort(const QString& serveur);
 // A Jet database file through ODBC, given the registered drivers. Throws Erreur when none fits.
 ParametresOdbc ParametresJet(const QString& chemin, const QStringList& pilotes,
-                             Systeme systeme = kSystemeCourant);
+                             Systeme systeme = SystemeCourant);
 
 // The text of the connection error box. An error that carries a source came from the database
 // driver; one without comes from the program (no driver installed, for instance).
@@ -74,7 +74,7 @@ QString MessageErreurConnexion(const Erreur& erreur);
 // its description; the default source when there is none.
 Erreur ErreurPilote(const Erreur& erreur, const QString& sourceParDefaut);
 
-inline QString titreConnexion() {
+inline QString TitreConnexion() {
     return QStringLiteral("VENDRAX - Connexion à une source de données");
 }
 

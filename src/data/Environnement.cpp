@@ -1,4 +1,5 @@
 #include "data/Environnement.h"
+#include "data/ReglagesHote.h"
 
 #include "data/ConnexionBase.h"
 
@@ -48,10 +49,10 @@ bool EstFichierNormal(const QString& chemin) {
 }
 
 void LireParametresSociete(Environnement& env) {
-    const QSettings parametres(QSettings::NativeFormat, QSettings::UserScope,
-                               QStringLiteral("VB and VBA Program Settings"), QStringLiteral("VENDRAX9"));
-    env.RepertoireBase = lireParametre(parametres, QStringLiteral("Répertoire de base/Nom"));
-    env.RepertoireSociete = lireParametre(parametres, QStringLiteral("Société active/Répertoire"));
+    const QSettings parametres(QSettings::NativeFormat, QSettings::UserScope, OrganisationReglages(),
+                               ApplicationReglages());
+    env.RepertoireBase = lireParametre(parametres, CleRepertoireBase());
+    env.RepertoireSociete = lireParametre(parametres, CleSocieteActive());
 }
 
 std::optional<ProblemeEnvironnement> ExaminerEnvironnement(Environnement& env,

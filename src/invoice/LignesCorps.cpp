@@ -40,27 +40,27 @@ bool estNumeroLigne(QStringView deux, int j) {
 
 int RemplirLignes(QStringView corps, EnregistrementFacture& facture, const ChercherRemise& chercher) {
     int lues = 0;
-    qsizetype i = 0; // slices taken so far
-    int p = 0;       // last line read
-    int m = 0;       // last line missed
-    int r = 0;       // its row
-    QString e;       // estimate characters of the last line read, blanks kept
-    QString d;       // dossier characters of the last line read
+    qsizetype tranchesPrises = 0;
+    int derniereLue = 0;      // number of the last line read
+    int derniereManquee = 0;  // number of the last line missed
+    int rangeeManquee = 0;    // its row
+    QString devisPrecedent;   // estimate characters of the last line read, blanks kept
+    QString dossierPrecedent; // dossier characters of the last line read
     for (int j = 1; j <= LignesMax; ++j) {
-        const int k = 2 * j;
+        const int rangeeLigne = 2 * j;
         // The slice ends where the text does; past the end it is empty and matches no line number.
-        const qsizetype debut = i * LongueurTranche;
+        const qsizetype debut = tranchesPrises * LongueurTranche;
         const QStringView tranche =
             debut < corps.size()
                 ? corps.sliced(debut, std::min<qsizetype>(LongueurTranche, corps.size() - debut))
                 : QStringView();
         if (!estNumeroLigne(zone(tranche, 1, 2), j)) {
-            m = j;
-            r = k;
+            derniereManquee = j;
+            rangeeManquee = rangeeLigne;
             continue;
         }
-        facture.toucher(k);
-        auto& rangee = facture.LignesFacture[k];
+        facture.toucher(rangeeLigne);
+        auto& rangee = facture.LignesFacture[rangeeLigne];
         rangee[Zone03] = SupprimerBlancs(zone(tranche, 3, 5));
         rangee[Zone08] = SupprimerBlancs(zone(tranche, 8, 4));
         rangee[Reference] = SupprimerBlancsFin(zone(tranche, 12, 19));
@@ -83,18 +83,19 @@ int RemplirLignes(QStringView corps, EnregistrementFacture& facture, const Cherc
             facture.DossierFacture.clear();
 
         // A single missing line between two lines of the same estimate and dossier belongs to them.
-        if (p == j - 2 && m == j - 1 && devis == e && dossier == d) {
-            facture.toucher(r);
-            facture.LignesFacture[r][NumeroDevis] = e;
-            facture.LignesFacture[r][NumeroDossier] = d;
+        if (derniereLue == j - 2 && derniereManquee == j - 1 && devis == devisPrecedent &&
+            dossier == dossierPrecedent) {
+            facture.toucher(rangeeManquee);
+            facture.LignesFacture[rangeeManquee][NumeroDevis] = devisPrecedent;
+            facture.LignesFacture[rangeeManquee][NumeroDossier] = dossierPrecedent;
         }
-        e = devis.toString();
-        d = dossier.toString();
-        p = j;
+        devisPrecedent = devis.toString();
+        dossierPrecedent = dossier.toString();
+        derniereLue = j;
 
         rangee[Zone141] = zone(tranche, 141, 1).toString();
 
-        if (const auto remise = chercher(k)) {
+        if (const auto remise = chercher(rangeeLigne)) {
             rangee[TauxRemise] = remise->taux;
             rangee[MontantRemise] = remise->montant;
             rangee[CodeRemise] = remise->code;
@@ -105,7 +106,7 @@ int RemplirLignes(QStringView corps, EnregistrementFacture& facture, const Cherc
             rangee[MontantRemise] = QStringLiteral("0");
             rangee[CodeRemise].clear();
         }
-        ++i;
+        ++tranchesPrises;
         ++lues;
     }
     return lues;

@@ -13,7 +13,6 @@ namespace cc {
 
 namespace {
 
-constexpr int Depassement = 6;
 constexpr long long ExposantMax = 1'000'000'000; // far beyond any double; keeps the sums in range
 
 bool chiffre(QChar c) {
@@ -21,7 +20,7 @@ bool chiffre(QChar c) {
 }
 
 [[noreturn]] void depassement() {
-    throw Erreur(Depassement, QStringLiteral("Dépassement de capacité"));
+    throw Erreur(Erreur::Depassement, QStringLiteral("Dépassement de capacité"));
 }
 
 // A number in plain ASCII, "[-]digits[.digits][e[-]digits]", built from the text that was read.

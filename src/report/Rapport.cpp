@@ -39,7 +39,7 @@ Rapport::~Rapport() {
         flux_->close();
 }
 
-QString Rapport::NomSocietePourFichier(const QString& societe) {
+QString Rapport::nomSocietePourFichier(const QString& societe) {
     QString nom = societe;
     for (QChar& c : nom) {
         // The characters that Windows refuses are refused everywhere, so that names stay portable.
@@ -57,7 +57,7 @@ void Rapport::OuvrirRapport() {
     }
     // One reading of the clock names both the report and its backup.
     const QDateTime moment = horloge_();
-    const QString debut = QStringLiteral("ResultatControl.") + NomSocietePourFichier(societe_) + u'.';
+    const QString debut = QStringLiteral("ResultatControl.") + nomSocietePourFichier(societe_) + u'.';
     const QString nom = joindre(repertoire_, debut + moment.toString(QStringLiteral("yyyy-MM-dd-hh-mm-ss")) +
                                                  QStringLiteral(".txt"));
     const QString sauvegarde =

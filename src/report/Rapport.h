@@ -35,7 +35,7 @@ public:
 
     // The company name as it may stand in a file name: separators and characters that no file
     // name may hold become "_".
-    static QString NomSocietePourFichier(const QString& societe);
+    static QString nomSocietePourFichier(const QString& societe);
 
 private:
     QString repertoire_;

@@ -2,6 +2,7 @@
 #include "InterlocuteurTest.h"
 #include "app/FenetreControle.h"
 #include "data/Environnement.h"
+#include "data/ReglagesHote.h"
 
 #include <QCalendarWidget>
 #include <QCheckBox>
@@ -13,6 +14,8 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+
+using namespace Qt::StringLiterals;
 
 using namespace cc;
 using namespace cc::test;
@@ -71,8 +74,8 @@ void TestFenetreControle::controles() {
     QFETCH(QString, nom);
     QFETCH(QString, texte);
     FenetreControle f(QDir::tempPath(), horloge());
-    QCOMPARE(f.objectName(), QStringLiteral("frm_Controle"));
-    QCOMPARE(f.windowTitle(), QStringLiteral("Controle de cohérence dossier - facture"));
+    QCOMPARE(f.objectName(), u"frm_Controle"_s);
+    QCOMPARE(f.windowTitle(), u"Controle de cohérence dossier - facture"_s);
     QWidget* w = f.findChild<QWidget*>(nom);
     QVERIFY(w);
     if (auto* l = qobject_cast<QLabel*>(w))
@@ -107,7 +110,7 @@ void TestFenetreControle::disposition() {
         for (QWidget* autre : enfants)
             if (autre != w)
                 QVERIFY2(!w->geometry().intersects(autre->geometry()),
-                         qPrintable(w->objectName() + QStringLiteral(" / ") + autre->objectName()));
+                         qPrintable(w->objectName() + u" / "_s + autre->objectName()));
     }
     // The stored proportions are kept: the button's left edge stays at 5640 of 7425 twips.
     QCOMPARE(qRound(f.findChild<QWidget*>("cmd_Lancer")->x() * 7425.0 / f.width() / 15), qRound(5640 / 15.0));
@@ -133,18 +136,17 @@ void TestFenetreControle::demarrageSansSociete() {
     FenetreControle f(QDir::tempPath(), horloge(), &utilisateur);
     QVERIFY(!f.Form_Load());
     QCOMPARE(utilisateur.textes(),
-             QStringList{
-                 QStringLiteral("Aucune société n'est actuellement active.\r\nVeuillez relancer VENDRAX.")});
+             QStringList{u"Aucune société n'est actuellement active.\r\nVeuillez relancer VENDRAX."_s});
     QCOMPARE(utilisateur.boites.first().icone, Icone::Critique);
-    QCOMPARE(utilisateur.boites.first().titre, titreApplication());
+    QCOMPARE(utilisateur.boites.first().titre, TitreApplication());
 }
 
 void TestFenetreControle::demarrageEtLancement() {
     QTemporaryDir dossier;
-    const QString base = dossier.filePath(QStringLiteral("base"));
-    QVERIFY(QDir().mkpath(base + QStringLiteral("/SOC 1")));
+    const QString base = dossier.filePath(u"base"_s);
+    QVERIFY(QDir().mkpath(base + u"/SOC 1"_s));
     {
-        BaseTest b(base + QStringLiteral("/SOC 1/vendrax.mdb"));
+        BaseTest b(base + u"/SOC 1/vendrax.mdb"_s);
         b.facture("F1", "2026-03-01", "",
                   tranche(1, "100.00", "DV1", "D1") + tranche(2, "20.50", "DV1", "D1"));
         b.facture("F2", "2026-03-02 08:30:00", "D2", tranche(1, "50", "DV2", "D2"));
@@ -152,12 +154,12 @@ void TestFenetreControle::demarrageEtLancement() {
         b.factCli("F2", "D2", "2026-03-02", "DV2", "01/03/2026 10:00", 50.0);
     }
     {
-        QSettings s(QSettings::NativeFormat, QSettings::UserScope,
-                    QStringLiteral("VB and VBA Program Settings"), QStringLiteral("VENDRAX9"));
-        s.setValue(QStringLiteral("Répertoire de base/Nom"), base);
-        s.setValue(QStringLiteral("Société active/Répertoire"), QStringLiteral("SOC 1"));
+        QSettings s(QSettings::NativeFormat, QSettings::UserScope, OrganisationReglages(),
+                    ApplicationReglages());
+        s.setValue(CleRepertoireBase(), base);
+        s.setValue(CleSocieteActive(), u"SOC 1"_s);
     }
-    const QString programme = dossier.filePath(QStringLiteral("programme avec blanc"));
+    const QString programme = dossier.filePath(u"programme avec blanc"_s);
     QVERIFY(QDir().mkpath(programme));
 
     InterlocuteurTest utilisateur;
@@ -165,7 +167,7 @@ void TestFenetreControle::demarrageEtLancement() {
     FenetreControle f(programme, horloge(), &utilisateur);
     QVERIFY(f.Form_Load());
     QVERIFY(utilisateur.boites.isEmpty());
-    QCOMPARE(f.findChild<QLabel*>("lblFich")->text(), QStringLiteral("SOC 1"));
+    QCOMPARE(f.findChild<QLabel*>("lblFich")->text(), u"SOC 1"_s);
     QCOMPARE(f.findChild<QCalendarWidget*>("dte_Date_Fin")->selectedDate(), QDate(2026, 12, 8));
     f.show();
     QVERIFY(QTest::qWaitForWindowExposed(&f));
@@ -175,13 +177,12 @@ void TestFenetreControle::demarrageEtLancement() {
     f.findChild<QCheckBox*>("chk_AjoutEnregistrement")->setChecked(true);
     QTest::mouseClick(f.findChild<QPushButton*>("cmd_Lancer"), Qt::LeftButton);
 
-    const QString rapport = programme + QStringLiteral("/ResultatControl.SOC 1.2026-12-08-10-15-30.txt");
+    const QString rapport = programme + u"/ResultatControl.SOC 1.2026-12-08-10-15-30.txt"_s;
     QCOMPARE(f.FichierRapport(), rapport);
     QCOMPARE(utilisateur.boites.size(), 1);
     QVERIFY(utilisateur.boites.first().question);
     QCOMPARE(utilisateur.boites.first().texte,
-             QStringLiteral(
-                 "Traitement terminé, le rapport à été généré.\r\n Désirez-vous ouvrir le fichier ? \r\n") +
+             u"Traitement terminé, le rapport à été généré.\r\n Désirez-vous ouvrir le fichier ? \r\n"_s +
                  rapport);
     QCOMPARE(utilisateur.fichiersOuverts, QStringList{rapport});
     auto* prg = f.findChild<QProgressBar*>("prg_Facture");
@@ -196,13 +197,13 @@ void TestFenetreControle::demarrageEtLancement() {
                                            "L'enregistrement est manquant\r\n"));
     BaseTest* rien = nullptr;
     Q_UNUSED(rien);
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("verif"));
+    QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"verif"_s);
     {
-        db.setDatabaseName(base + QStringLiteral("/SOC 1/vendrax.mdb"));
+        db.setDatabaseName(base + u"/SOC 1/vendrax.mdb"_s);
         QVERIFY(db.open());
         QSqlQuery q(db);
-        QVERIFY(q.exec(QStringLiteral("SELECT NUM_FACTURE, NUM_DOSSIER, JOUR, NUM_DEVIS, DATE_MAJ, Montant "
-                                      "FROM FACTCLI ORDER BY rowid")));
+        QVERIFY(q.exec(u"SELECT NUM_FACTURE, NUM_DOSSIER, JOUR, NUM_DEVIS, DATE_MAJ, Montant "
+                       "FROM FACTCLI ORDER BY rowid"_s));
         QStringList lignes;
         while (q.next()) {
             QStringList c;
@@ -215,21 +216,21 @@ void TestFenetreControle::demarrageEtLancement() {
         db.close();
     }
     db = QSqlDatabase();
-    QSqlDatabase::removeDatabase(QStringLiteral("verif"));
+    QSqlDatabase::removeDatabase(u"verif"_s);
 }
 
 void TestFenetreControle::echecDuTraitement() {
     QTemporaryDir dossier;
-    const QString chemin = dossier.filePath(QStringLiteral("vendrax.mdb"));
+    const QString chemin = dossier.filePath(u"vendrax.mdb"_s);
     {
         BaseTest b(chemin);
         b.facture("F1", "2026-03-01", "", tranche(1, "100.00", "DV1", "D1"));
         b.facture("F2", "2026-03-02", "", tranche(1, "100.00", "DV1", "D2"));
         // A database that lacks the table makes the first lookup fail half-way through the run.
-        b.executer(QStringLiteral("DROP TABLE FACTCLI"));
+        b.executer(u"DROP TABLE FACTCLI"_s);
     }
     Session session;
-    session.environnement.RepertoireSociete = QStringLiteral("SOC");
+    session.environnement.RepertoireSociete = u"SOC"_s;
     session.connexion = Connexion::ouvrirSQLite(chemin);
     InterlocuteurTest utilisateur;
     FenetreControle f(dossier.path(), horloge(), &utilisateur);
@@ -242,7 +243,7 @@ void TestFenetreControle::echecDuTraitement() {
     const auto& boite = utilisateur.boites.first();
     QVERIFY(!boite.question);
     QCOMPARE(boite.icone, Icone::Critique);
-    QVERIFY2(boite.texte.startsWith(QStringLiteral("Erreur ")), qPrintable(boite.texte));
+    QVERIFY2(boite.texte.startsWith(u"Erreur "_s), qPrintable(boite.texte));
     QVERIFY(boite.texte.contains(f.FichierRapport()));
     QVERIFY(QFile::exists(f.FichierRapport()));
     QVERIFY(f.isEnabled());
@@ -251,10 +252,10 @@ void TestFenetreControle::echecDuTraitement() {
 
 void TestFenetreControle::visionneuseIntrouvable() {
     QTemporaryDir dossier;
-    const QString chemin = dossier.filePath(QStringLiteral("vendrax.mdb"));
+    const QString chemin = dossier.filePath(u"vendrax.mdb"_s);
     { BaseTest b(chemin); }
     Session session;
-    session.environnement.RepertoireSociete = QStringLiteral("SOC");
+    session.environnement.RepertoireSociete = u"SOC"_s;
     session.connexion = Connexion::ouvrirSQLite(chemin);
     InterlocuteurTest utilisateur;
     utilisateur.reponse = true;
@@ -270,7 +271,7 @@ void TestFenetreControle::visionneuseIntrouvable() {
     QCOMPARE(utilisateur.boites.size(), 2);
     QVERIFY(utilisateur.boites.at(0).question);
     QCOMPARE(utilisateur.boites.at(1).icone, Icone::Critique);
-    QVERIFY(utilisateur.boites.at(1).texte.startsWith(QStringLiteral("Erreur 53 : ")));
+    QVERIFY(utilisateur.boites.at(1).texte.startsWith(u"Erreur 53 : "_s));
 }
 
 QTEST_MAIN(TestFenetreControle)

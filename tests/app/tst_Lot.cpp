@@ -2,6 +2,8 @@
 
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 using namespace cc;
 
 class TestLot : public QObject {
@@ -75,19 +77,19 @@ void TestLot::terminal() {
     QVERIFY(std::get<ArgumentsLot>(AnalyserArguments({"--version"}, Aujourdhui)).version);
     QString sortie, erreurs;
     QTextStream s(&sortie), e(&erreurs);
-    QCOMPARE(ExecuterLot({"--help"}, QDir::tempPath(), horlogeSysteme(), s, e), SortieRapportVide);
-    QVERIFY(sortie.contains(QStringLiteral("--mettre-a-jour")));
+    QCOMPARE(ExecuterLot({"--help"}, QDir::tempPath(), HorlogeSysteme(), s, e), SortieRapportVide);
+    QVERIFY(sortie.contains(u"--mettre-a-jour"_s));
     QVERIFY(erreurs.isEmpty());
     sortie.clear();
-    QCOMPARE(ExecuterLot({"--du", "2024-13-01"}, QDir::tempPath(), horlogeSysteme(), s, e), SortieUsage);
+    QCOMPARE(ExecuterLot({"--du", "2024-13-01"}, QDir::tempPath(), HorlogeSysteme(), s, e), SortieUsage);
     QVERIFY(sortie.isEmpty());
-    QVERIFY(erreurs.contains(QStringLiteral("2024-13-01")));
+    QVERIFY(erreurs.contains(u"2024-13-01"_s));
     // A box's CR LF becomes a plain line feed on the terminal.
     erreurs.clear();
     InterlocuteurTerminal t(e);
-    QVERIFY(!t.question(QStringLiteral("a\r\nb"), QStringLiteral("T")));
+    QVERIFY(!t.question(u"a\r\nb"_s, u"T"_s));
     QVERIFY(!erreurs.contains(u'\r'));
-    QVERIFY(erreurs.contains(QStringLiteral("a\nb")));
+    QVERIFY(erreurs.contains(u"a\nb"_s));
 }
 
 QTEST_GUILESS_MAIN(TestLot)

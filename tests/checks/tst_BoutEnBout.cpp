@@ -15,111 +15,82 @@
 #include <QProgressBar>
 #include <QPushButton>
 
+using namespace Qt::StringLiterals;
+
 using namespace cc::test;
 
 namespace {
 
-const QString MessageAncienne =
-    QStringLiteral("Cette facture provient de votre ancienne version de Vendrax pour DOS.");
-const QString Manquant = QStringLiteral("L'enregistrement est manquant");
-const QString ManquantFacture = QStringLiteral("L'enregistrement est manquant dans la facture");
+const QString MessageAncienne = u"Cette facture provient de votre ancienne version de Vendrax pour DOS."_s;
+const QString Manquant = u"L'enregistrement est manquant"_s;
+const QString ManquantFacture = u"L'enregistrement est manquant dans la facture"_s;
 
 QString erreur(const QString& facture, const QString& dossier) {
-    return QStringLiteral("Erreur sur la facture : ") + facture + QStringLiteral(" et le dossier : ") +
-           dossier;
+    return u"Erreur sur la facture : "_s + facture + u" et le dossier : "_s + dossier;
 }
 
 // One company holding the cases worth having, each invoice named after what it shows.
 void remplirSociete(BaseTest& b) {
     // Rows 2, 4, 6, 8: D1, "D2 ", D1, d2. D1 bills 130, D2 20, d2 5.
-    b.facture(QStringLiteral("F1"), QStringLiteral("2024-03-01"), QString(),
-              tranche(1, QStringLiteral("100.00"), QStringLiteral("DV1"), QStringLiteral("D1")) +
-                  tranche(2, QStringLiteral("20.00"), QStringLiteral("DV2"), QStringLiteral("D2 ")) +
-                  tranche(3, QStringLiteral("30.00"), QStringLiteral("DV1"), QStringLiteral("D1")) +
-                  tranche(4, QStringLiteral("5.00"), QStringLiteral("DV3"), QStringLiteral("d2")));
+    b.facture(u"F1"_s, u"2024-03-01"_s, QString(),
+              tranche(1, u"100.00"_s, u"DV1"_s, u"D1"_s) + tranche(2, u"20.00"_s, u"DV2"_s, u"D2 "_s) +
+                  tranche(3, u"30.00"_s, u"DV1"_s, u"D1"_s) + tranche(4, u"5.00"_s, u"DV3"_s, u"d2"_s));
     // One dossier, a discount of 5: bills 45. Last day, no time of day.
-    b.facture(QStringLiteral("F2"), QStringLiteral("2024-03-31"), QStringLiteral("D3"),
-              tranche(1, QStringLiteral("50.00"), QStringLiteral("DV3"), QStringLiteral("D3")));
-    b.ligne(QStringLiteral("F2"), 2, 10.0, 5.0, QStringLiteral("R"));
+    b.facture(u"F2"_s, u"2024-03-31"_s, u"D3"_s, tranche(1, u"50.00"_s, u"DV3"_s, u"D3"_s));
+    b.ligne(u"F2"_s, 2, 10.0, 5.0, u"R"_s);
     // Last day at midnight, blank estimate.
-    b.facture(QStringLiteral("F3"), QStringLiteral("2024-03-31 00:00:00"), QVariant(),
-              tranche(1, QStringLiteral("10.00"), QString(), QStringLiteral("D1")));
+    b.facture(u"F3"_s, u"2024-03-31 00:00:00"_s, QVariant(), tranche(1, u"10.00"_s, QString(), u"D1"_s));
     // Last day at 10:00 and the day before the first: outside.
-    b.facture(QStringLiteral("F4"), QStringLiteral("2024-03-31 10:00:00"), QString(),
-              tranche(1, QStringLiteral("1.00"), QStringLiteral("DV4"), QStringLiteral("D4")));
-    b.facture(QStringLiteral("F5"), QStringLiteral("2024-02-29"), QString(),
-              tranche(1, QStringLiteral("3.00"), QStringLiteral("DV5"), QStringLiteral("D5")));
+    b.facture(u"F4"_s, u"2024-03-31 10:00:00"_s, QString(), tranche(1, u"1.00"_s, u"DV4"_s, u"D4"_s));
+    b.facture(u"F5"_s, u"2024-02-29"_s, QString(), tranche(1, u"3.00"_s, u"DV5"_s, u"D5"_s));
     // Quotes, and a credit note: bills -12.34.
-    b.facture(QStringLiteral("F'6"), QStringLiteral("2024-03-15"), QStringLiteral("D'6"),
-              tranche(1, QStringLiteral("12.34"), QStringLiteral("DV6"), QStringLiteral("D'6")),
-              QStringLiteral("A"));
+    b.facture(u"F'6"_s, u"2024-03-15"_s, u"D'6"_s, tranche(1, u"12.34"_s, u"DV6"_s, u"D'6"_s), u"A"_s);
     // Old version.
-    b.facture(QStringLiteral("F7"), QStringLiteral("2024-03-10"), QString(),
-              tranche(1, QStringLiteral("9.00"), QStringLiteral("DV7"), QStringLiteral("D7")),
-              QStringLiteral("F"), QStringLiteral("7"));
-    b.facture(QStringLiteral("F8"), QStringLiteral("2024-03-12"), QStringLiteral("D8"),
-              tranche(1, QStringLiteral("80.00"), QStringLiteral("DV8"), QStringLiteral("D8")));
-    b.facture(QStringLiteral("F9"), QStringLiteral("2024-03-13"), QString(),
-              tranche(1, QStringLiteral("70.00"), QStringLiteral("DV9"), QStringLiteral("D9")));
-    b.facture(QStringLiteral("F10"), QStringLiteral("2024-03-14"), QString(),
-              tranche(1, QStringLiteral("60.00"), QStringLiteral("DV10"), QStringLiteral("D10")));
+    b.facture(u"F7"_s, u"2024-03-10"_s, QString(), tranche(1, u"9.00"_s, u"DV7"_s, u"D7"_s), u"F"_s, u"7"_s);
+    b.facture(u"F8"_s, u"2024-03-12"_s, u"D8"_s, tranche(1, u"80.00"_s, u"DV8"_s, u"D8"_s));
+    b.facture(u"F9"_s, u"2024-03-13"_s, QString(), tranche(1, u"70.00"_s, u"DV9"_s, u"D9"_s));
+    b.facture(u"F10"_s, u"2024-03-14"_s, QString(), tranche(1, u"60.00"_s, u"DV10"_s, u"D10"_s));
 
-    const QString maj = QStringLiteral("01/01/2024 09:00");
-    b.factCli(QStringLiteral("F1"), QStringLiteral("D1"), QStringLiteral("2024-03-01"), QStringLiteral("DV1"),
-              maj, 130.0);
-    b.factCli(QStringLiteral("F1"), QStringLiteral("D2"), QStringLiteral("2024-03-01"), QStringLiteral("DV2"),
-              maj, 20.001);
-    b.factCli(QStringLiteral("F2"), QStringLiteral("D3   "), QStringLiteral("2024-03-31"),
-              QStringLiteral("DV3"), {}, 45.0);
-    b.factCli(QStringLiteral("F2"), QStringLiteral("d3"), QStringLiteral("2024-03-31"), QStringLiteral("DV3"),
-              {}, 45.0);
-    b.factCli(QStringLiteral("F3"), QStringLiteral(" D1"), QStringLiteral("2024-03-31 00:00:00"),
-              QStringLiteral("DV1"), {}, 10.0);
-    b.factCli(QStringLiteral("F3"), QStringLiteral("d1"), QStringLiteral("2024-03-31 00:00:00"),
-              QStringLiteral("DV1"), {}, 10.0);
-    b.factCli(QStringLiteral("F4"), QStringLiteral("DX"), QStringLiteral("2024-03-31 10:00:00"),
-              QStringLiteral("DV4"), {}, 1.0);
-    b.factCli(QStringLiteral("F4"), QStringLiteral("DY"), QStringLiteral("2024-03-31"), QStringLiteral("DV4"),
-              {}, 1.0);
-    b.factCli(QStringLiteral("F7"), QStringLiteral("D7"), QStringLiteral("2024-03-10"), QStringLiteral("DV7"),
-              {}, 9.0);
-    b.factCli(QStringLiteral("F7"), QStringLiteral("D7B"), QStringLiteral("2024-03-10"),
-              QStringLiteral("DV7"), {}, 1.0);
-    b.factCli(QStringLiteral("F8"), QStringLiteral("D8"), QStringLiteral("2024-03-12"), QStringLiteral("DV8"),
-              {}, 79.5);
-    b.factCli(QStringLiteral("F8"), QStringLiteral("D8"), QStringLiteral("2024-03-12"), QStringLiteral("DV8"),
-              {}, 80.0);
-    b.factCli(QStringLiteral("F9"), QStringLiteral("D9"), QStringLiteral("2024-03-13"), QStringLiteral("DV9"),
-              {}, QVariant());
-    b.factCli(QStringLiteral("F404"), QStringLiteral("D1"), QStringLiteral("2024-03-05"),
-              QStringLiteral("DV1"), {}, 1.0);
-    b.factCli(QVariant(), QStringLiteral("D1"), QStringLiteral("2024-03-05"), QStringLiteral("DV1"), {}, 1.0);
-    b.factCli(QStringLiteral("F1"), QStringLiteral("   "), QStringLiteral("2024-03-05"),
-              QStringLiteral("DV1"), {}, 1.0);
-    b.factCli(QStringLiteral("F10"), QStringLiteral("D10  "), QStringLiteral("2024-03-14"),
-              QStringLiteral("DV10"), {}, 1.0);
+    const QString maj = u"01/01/2024 09:00"_s;
+    b.factCli(u"F1"_s, u"D1"_s, u"2024-03-01"_s, u"DV1"_s, maj, 130.0);
+    b.factCli(u"F1"_s, u"D2"_s, u"2024-03-01"_s, u"DV2"_s, maj, 20.001);
+    b.factCli(u"F2"_s, u"D3   "_s, u"2024-03-31"_s, u"DV3"_s, {}, 45.0);
+    b.factCli(u"F2"_s, u"d3"_s, u"2024-03-31"_s, u"DV3"_s, {}, 45.0);
+    b.factCli(u"F3"_s, u" D1"_s, u"2024-03-31 00:00:00"_s, u"DV1"_s, {}, 10.0);
+    b.factCli(u"F3"_s, u"d1"_s, u"2024-03-31 00:00:00"_s, u"DV1"_s, {}, 10.0);
+    b.factCli(u"F4"_s, u"DX"_s, u"2024-03-31 10:00:00"_s, u"DV4"_s, {}, 1.0);
+    b.factCli(u"F4"_s, u"DY"_s, u"2024-03-31"_s, u"DV4"_s, {}, 1.0);
+    b.factCli(u"F7"_s, u"D7"_s, u"2024-03-10"_s, u"DV7"_s, {}, 9.0);
+    b.factCli(u"F7"_s, u"D7B"_s, u"2024-03-10"_s, u"DV7"_s, {}, 1.0);
+    b.factCli(u"F8"_s, u"D8"_s, u"2024-03-12"_s, u"DV8"_s, {}, 79.5);
+    b.factCli(u"F8"_s, u"D8"_s, u"2024-03-12"_s, u"DV8"_s, {}, 80.0);
+    b.factCli(u"F9"_s, u"D9"_s, u"2024-03-13"_s, u"DV9"_s, {}, QVariant());
+    b.factCli(u"F404"_s, u"D1"_s, u"2024-03-05"_s, u"DV1"_s, {}, 1.0);
+    b.factCli(QVariant(), u"D1"_s, u"2024-03-05"_s, u"DV1"_s, {}, 1.0);
+    b.factCli(u"F1"_s, u"   "_s, u"2024-03-05"_s, u"DV1"_s, {}, 1.0);
+    b.factCli(u"F10"_s, u"D10  "_s, u"2024-03-14"_s, u"DV10"_s, {}, 1.0);
 }
 
 // FACTCLI as remplirSociete leaves it, as contenuFactCli() shows it.
 QStringList factCliInitiale() {
     return {
-        QStringLiteral("F1|D1|2024-03-01|DV1|01/01/2024 09:00|130.0"),
-        QStringLiteral("F1|D2|2024-03-01|DV2|01/01/2024 09:00|20.001"),
-        QStringLiteral("F2|D3   |2024-03-31|DV3|<null>|45.0"),
-        QStringLiteral("F2|d3|2024-03-31|DV3|<null>|45.0"),
-        QStringLiteral("F3| D1|2024-03-31 00:00:00|DV1|<null>|10.0"),
-        QStringLiteral("F3|d1|2024-03-31 00:00:00|DV1|<null>|10.0"),
-        QStringLiteral("F4|DX|2024-03-31 10:00:00|DV4|<null>|1.0"),
-        QStringLiteral("F4|DY|2024-03-31|DV4|<null>|1.0"),
-        QStringLiteral("F7|D7|2024-03-10|DV7|<null>|9.0"),
-        QStringLiteral("F7|D7B|2024-03-10|DV7|<null>|1.0"),
-        QStringLiteral("F8|D8|2024-03-12|DV8|<null>|79.5"),
-        QStringLiteral("F8|D8|2024-03-12|DV8|<null>|80.0"),
-        QStringLiteral("F9|D9|2024-03-13|DV9|<null>|<null>"),
-        QStringLiteral("F404|D1|2024-03-05|DV1|<null>|1.0"),
-        QStringLiteral("<null>|D1|2024-03-05|DV1|<null>|1.0"),
-        QStringLiteral("F1|   |2024-03-05|DV1|<null>|1.0"),
-        QStringLiteral("F10|D10  |2024-03-14|DV10|<null>|1.0"),
+        u"F1|D1|2024-03-01|DV1|01/01/2024 09:00|130.0"_s,
+        u"F1|D2|2024-03-01|DV2|01/01/2024 09:00|20.001"_s,
+        u"F2|D3   |2024-03-31|DV3|<null>|45.0"_s,
+        u"F2|d3|2024-03-31|DV3|<null>|45.0"_s,
+        u"F3| D1|2024-03-31 00:00:00|DV1|<null>|10.0"_s,
+        u"F3|d1|2024-03-31 00:00:00|DV1|<null>|10.0"_s,
+        u"F4|DX|2024-03-31 10:00:00|DV4|<null>|1.0"_s,
+        u"F4|DY|2024-03-31|DV4|<null>|1.0"_s,
+        u"F7|D7|2024-03-10|DV7|<null>|9.0"_s,
+        u"F7|D7B|2024-03-10|DV7|<null>|1.0"_s,
+        u"F8|D8|2024-03-12|DV8|<null>|79.5"_s,
+        u"F8|D8|2024-03-12|DV8|<null>|80.0"_s,
+        u"F9|D9|2024-03-13|DV9|<null>|<null>"_s,
+        u"F404|D1|2024-03-05|DV1|<null>|1.0"_s,
+        u"<null>|D1|2024-03-05|DV1|<null>|1.0"_s,
+        u"F1|   |2024-03-05|DV1|<null>|1.0"_s,
+        u"F10|D10  |2024-03-14|DV10|<null>|1.0"_s,
     };
 }
 
@@ -152,20 +123,19 @@ void TestBoutEnBout::societe_data() {
     // Invoice-driven: d2 of F1 (the case of a dossier counts), D1 of F3 (" D1" and "d1" are other
     // dossiers), D'6 of F'6 are missing; D2 of F1 (off by 0.001) and D8 of F8 differ; "D3   " and
     // "D10  " match D3 and D10; a Null amount is equal.
-    const QStringList manquants{erreur(QStringLiteral("F1"), QStringLiteral("d2")),   Manquant,
-                                erreur(QStringLiteral("F3"), QStringLiteral("D1")),   Manquant,
-                                erreur(QStringLiteral("F'6"), QStringLiteral("D'6")), Manquant};
+    const QStringList manquants{erreur(u"F1"_s, u"d2"_s),   Manquant, erreur(u"F3"_s, u"D1"_s), Manquant,
+                                erreur(u"F'6"_s, u"D'6"_s), Manquant};
     // The rewrite finds its row by both keys exactly, so "D10  " is not found again.
     const QString introuvable =
-        QStringLiteral("L'enregistrement pour la Facture :F10 et le Dossier : D10 n'existe pas dans FACTCLI");
+        u"L'enregistrement pour la Facture :F10 et le Dossier : D10 n'existe pas dans FACTCLI"_s;
     const QStringList ajouts{
-        QStringLiteral("F1|d2|2024-03-01|DV3|") + Horodatage + QStringLiteral("|5.0"),
-        QStringLiteral("F3|D1|2024-03-31 00:00:00|********|") + Horodatage + QStringLiteral("|10.0"),
-        QStringLiteral("F'6|D'6|2024-03-15|DV6|") + Horodatage + QStringLiteral("|-12.34"),
+        u"F1|d2|2024-03-01|DV3|"_s + Horodatage + u"|5.0"_s,
+        u"F3|D1|2024-03-31 00:00:00|********|"_s + Horodatage + u"|10.0"_s,
+        u"F'6|D'6|2024-03-15|DV6|"_s + Horodatage + u"|-12.34"_s,
     };
     QStringList misesAJour = factCliInitiale();
-    misesAJour[1] = QStringLiteral("F1|D2|2024-03-01|DV2|01/01/2024 09:00|20.0");
-    misesAJour[10] = QStringLiteral("F8|D8|2024-03-12|DV8|<null>|80.0"); // the first of the two only
+    misesAJour[1] = u"F1|D2|2024-03-01|DV2|01/01/2024 09:00|20.0"_s;
+    misesAJour[10] = u"F8|D8|2024-03-12|DV8|<null>|80.0"_s; // the first of the two only
 
     QTest::newRow("factures") << true << false << false << manquants << factCliInitiale() << 1;
     QTest::newRow("factures, ajouter")
@@ -178,12 +148,9 @@ void TestBoutEnBout::societe_data() {
     // FACTCLI-driven: the row's dossier is not trimmed but its case does not count; an old invoice is
     // read, and its message shown, once per row.
     const QStringList lignesFactCli{
-        erreur(QStringLiteral("F2"), QStringLiteral("D3   ")),  ManquantFacture,
-        erreur(QStringLiteral("F3"), QStringLiteral(" D1")),    ManquantFacture,
-        erreur(QStringLiteral("F4"), QStringLiteral("DY")),     ManquantFacture,
-        erreur(QStringLiteral("F7"), QStringLiteral("D7")),     ManquantFacture,
-        erreur(QStringLiteral("F7"), QStringLiteral("D7B")),    ManquantFacture,
-        erreur(QStringLiteral("F10"), QStringLiteral("D10  ")), ManquantFacture,
+        erreur(u"F2"_s, u"D3   "_s), ManquantFacture, erreur(u"F3"_s, u" D1"_s),    ManquantFacture,
+        erreur(u"F4"_s, u"DY"_s),    ManquantFacture, erreur(u"F7"_s, u"D7"_s),     ManquantFacture,
+        erreur(u"F7"_s, u"D7B"_s),   ManquantFacture, erreur(u"F10"_s, u"D10  "_s), ManquantFacture,
     };
     for (int boites = 0; boites < 4; ++boites)
         QTest::addRow("factcli, boîtes %d", boites)
@@ -202,8 +169,8 @@ void TestBoutEnBout::societe() {
     remplirSociete(lot.base());
     QCOMPARE(lot.base().contenuFactCli(), factCliInitiale());
 
-    const ResultatLot r = lot.lancer(argumentsLot(QStringLiteral("2024-03-01"), QStringLiteral("2024-03-31"),
-                                                  aPartirDesFactures, ajouter, mettreAJour));
+    const ResultatLot r =
+        lot.lancer(argumentsLot(u"2024-03-01"_s, u"2024-03-31"_s, aPartirDesFactures, ajouter, mettreAJour));
     QVERIFY2(r.code == 1, qPrintable(QString::number(r.code) + u' ' + r.erreurs));
     QCOMPARE(r.lignesRapport(), rapport);
     QCOMPARE(r.rapport, octetsRapport(rapport));
@@ -216,11 +183,10 @@ void TestBoutEnBout::societe() {
     const QFileInfo info(r.cheminRapport);
     QCOMPARE(info.absolutePath(), QDir(lot.repertoireProgramme()).absolutePath());
     const QRegularExpressionMatch m =
-        QRegularExpression(
-            QStringLiteral("^ResultatControl\\.SOC1\\.(\\d{4}-\\d\\d-\\d\\d-\\d\\d-\\d\\d-\\d\\d)\\.txt$"))
+        QRegularExpression(u"^ResultatControl\\.SOC1\\.(\\d{4}-\\d\\d-\\d\\d-\\d\\d-\\d\\d-\\d\\d)\\.txt$"_s)
             .match(info.fileName());
     QVERIFY2(m.hasMatch(), qPrintable(info.fileName()));
-    const QDateTime stamp = QDateTime::fromString(m.captured(1), QStringLiteral("yyyy-MM-dd-hh-mm-ss"));
+    const QDateTime stamp = QDateTime::fromString(m.captured(1), u"yyyy-MM-dd-hh-mm-ss"_s);
     QVERIFY(stamp >= r.avant.addMSecs(-r.avant.time().msec()) && stamp <= r.apres);
     const QStringList sortie = r.sortie.split(u'\n', Qt::SkipEmptyParts);
     QVERIFY(!sortie.isEmpty());
@@ -233,20 +199,16 @@ void TestBoutEnBout::periode_data() {
     QTest::addColumn<QStringList>("jours");
     QTest::addColumn<QStringList>("retenus");
 
-    const QStringList jours{QStringLiteral("2024-02-29 23:59:59"), QStringLiteral("2024-03-01"),
-                            QStringLiteral("2024-03-01 10:00:00"), QStringLiteral("2024-03-15 12:30:00"),
-                            QStringLiteral("2024-03-31"),          QStringLiteral("2024-03-31 00:00:00"),
-                            QStringLiteral("2024-03-31 10:00:00"), QStringLiteral("2024-04-01")};
-    QTest::newRow("mois") << QStringLiteral("2024-03-01") << QStringLiteral("2024-03-31") << jours
-                          << QStringList{QStringLiteral("J2"), QStringLiteral("J3"), QStringLiteral("J4"),
-                                         QStringLiteral("J5"), QStringLiteral("J6")};
-    QTest::newRow("un jour") << QStringLiteral("2024-03-31") << QStringLiteral("2024-03-31") << jours
-                             << QStringList{QStringLiteral("J5"), QStringLiteral("J6")};
+    const QStringList jours{u"2024-02-29 23:59:59"_s, u"2024-03-01"_s, u"2024-03-01 10:00:00"_s,
+                            u"2024-03-15 12:30:00"_s, u"2024-03-31"_s, u"2024-03-31 00:00:00"_s,
+                            u"2024-03-31 10:00:00"_s, u"2024-04-01"_s};
+    QTest::newRow("mois") << u"2024-03-01"_s << u"2024-03-31"_s << jours
+                          << QStringList{u"J2"_s, u"J3"_s, u"J4"_s, u"J5"_s, u"J6"_s};
+    QTest::newRow("un jour") << u"2024-03-31"_s << u"2024-03-31"_s << jours << QStringList{u"J5"_s, u"J6"_s};
     QTest::newRow("premier jour après le dernier")
-        << QStringLiteral("2024-03-31") << QStringLiteral("2024-03-01") << jours << QStringList{};
+        << u"2024-03-31"_s << u"2024-03-01"_s << jours << QStringList{};
     QTest::newRow("à cheval sur deux mois")
-        << QStringLiteral("2024-02-29") << QStringLiteral("2024-03-01") << jours
-        << QStringList{QStringLiteral("J1"), QStringLiteral("J2")};
+        << u"2024-02-29"_s << u"2024-03-01"_s << jours << QStringList{u"J1"_s, u"J2"_s};
 }
 
 // Each invoice bills a dossier that FACTCLI lacks, and each FACTCLI row names a dossier its invoice
@@ -260,16 +222,13 @@ void TestBoutEnBout::periode() {
     for (const bool aPartirDesFactures : {true, false}) {
         Lot lot;
         for (qsizetype i = 0; i < jours.size(); ++i) {
-            const QString numero = QStringLiteral("J%1").arg(i + 1);
-            lot.base().facture(numero, jours[i], QString(),
-                               tranche(1, QStringLiteral("1.00"), QStringLiteral("DV"), QStringLiteral("D")));
-            lot.base().factCli(numero, QStringLiteral("AUTRE"), jours[i], QStringLiteral("DV"), QVariant(),
-                               1.0);
+            const QString numero = u"J%1"_s.arg(i + 1);
+            lot.base().facture(numero, jours[i], QString(), tranche(1, u"1.00"_s, u"DV"_s, u"D"_s));
+            lot.base().factCli(numero, u"AUTRE"_s, jours[i], u"DV"_s, QVariant(), 1.0);
         }
         QStringList attendu;
         for (const QString& n : retenus)
-            attendu << (aPartirDesFactures ? erreur(n, QStringLiteral("D"))
-                                           : erreur(n, QStringLiteral("AUTRE")))
+            attendu << (aPartirDesFactures ? erreur(n, u"D"_s) : erreur(n, u"AUTRE"_s))
                     << (aPartirDesFactures ? Manquant : ManquantFacture);
 
         const ResultatLot r = lot.lancer(argumentsLot(du, au, aPartirDesFactures, false, false));
@@ -282,14 +241,12 @@ void TestBoutEnBout::periode() {
 
 void TestBoutEnBout::usage_data() {
     QTest::addColumn<QStringList>("arguments");
-    QTest::newRow("sans --du") << QStringList{QStringLiteral("--au"), QStringLiteral("2024-03-31")};
-    QTest::newRow("option inconnue") << QStringList{QStringLiteral("--du"), QStringLiteral("2024-03-01"),
-                                                    QStringLiteral("--bidule")};
-    QTest::newRow("jour inexistant") << QStringList{QStringLiteral("--du"), QStringLiteral("2024-02-30")};
-    QTest::newRow("date mal écrite") << QStringList{QStringLiteral("--du"), QStringLiteral("01/03/2024")};
-    QTest::newRow("option sans valeur") << QStringList{QStringLiteral("--du")};
-    QTest::newRow("sens inconnu") << QStringList{QStringLiteral("--du"), QStringLiteral("2024-03-01"),
-                                                 QStringLiteral("--sens"), QStringLiteral("autre")};
+    QTest::newRow("sans --du") << QStringList{u"--au"_s, u"2024-03-31"_s};
+    QTest::newRow("option inconnue") << QStringList{u"--du"_s, u"2024-03-01"_s, u"--bidule"_s};
+    QTest::newRow("jour inexistant") << QStringList{u"--du"_s, u"2024-02-30"_s};
+    QTest::newRow("date mal écrite") << QStringList{u"--du"_s, u"01/03/2024"_s};
+    QTest::newRow("option sans valeur") << QStringList{u"--du"_s};
+    QTest::newRow("sens inconnu") << QStringList{u"--du"_s, u"2024-03-01"_s, u"--sens"_s, u"autre"_s};
 }
 
 void TestBoutEnBout::usage() {
@@ -306,15 +263,13 @@ void TestBoutEnBout::usage() {
 void TestBoutEnBout::baseIntrouvable() {
     Lot lot;
     QVERIFY(QFile::remove(lot.cheminBase()));
-    const ResultatLot r = lot.lancer(
-        argumentsLot(QStringLiteral("2024-03-01"), QStringLiteral("2024-03-31"), true, true, true));
+    const ResultatLot r = lot.lancer(argumentsLot(u"2024-03-01"_s, u"2024-03-31"_s, true, true, true));
     QCOMPARE(r.code, 2);
-    QVERIFY2(r.erreurs.contains(QStringLiteral("Impossible d'accèder à ") +
-                                QDir::toNativeSeparators(lot.cheminBase())),
+    QVERIFY2(r.erreurs.contains(u"Impossible d'accèder à "_s + QDir::toNativeSeparators(lot.cheminBase())),
              qPrintable(r.erreurs));
-    QVERIFY(r.erreurs.contains(QStringLiteral("Veuillez relancer VENDRAX.")));
+    QVERIFY(r.erreurs.contains(u"Veuillez relancer VENDRAX."_s));
     QVERIFY(r.cheminRapport.isEmpty());
-    QVERIFY(QDir(lot.repertoireProgramme()).entryList({QStringLiteral("ResultatControl*")}).isEmpty());
+    QVERIFY(QDir(lot.repertoireProgramme()).entryList({u"ResultatControl*"_s}).isEmpty());
     // Nothing is created in the company's place either.
     QVERIFY(!QFile::exists(lot.cheminBase()));
 }
@@ -324,18 +279,16 @@ void TestBoutEnBout::baseIntrouvable() {
 void TestBoutEnBout::echecEnCours() {
     Lot lot;
     remplirSociete(lot.base());
-    lot.base().executer(
-        QStringLiteral("CREATE TRIGGER refus BEFORE INSERT ON FACTCLI WHEN NEW.NUM_FACTURE = 'F3' "
-                       "BEGIN SELECT RAISE(ABORT, 'ligne refusée'); END"));
-    const ResultatLot r = lot.lancer(
-        argumentsLot(QStringLiteral("2024-03-01"), QStringLiteral("2024-03-31"), true, true, false));
+    lot.base().executer(u"CREATE TRIGGER refus BEFORE INSERT ON FACTCLI WHEN NEW.NUM_FACTURE = 'F3' "
+                        "BEGIN SELECT RAISE(ABORT, 'ligne refusée'); END"_s);
+    const ResultatLot r = lot.lancer(argumentsLot(u"2024-03-01"_s, u"2024-03-31"_s, true, true, false));
     QCOMPARE(r.code, 2);
-    QVERIFY2(r.erreurs.contains(QStringLiteral("ligne refusée")), qPrintable(r.erreurs));
-    QCOMPARE(r.lignesRapport(), (QStringList{erreur(QStringLiteral("F1"), QStringLiteral("d2")), Manquant,
-                                             erreur(QStringLiteral("F3"), QStringLiteral("D1")), Manquant}));
-    const QString diff = comparerFactCli(factCliInitiale() << QStringLiteral("F1|d2|2024-03-01|DV3|") +
-                                                                  Horodatage + QStringLiteral("|5.0"),
-                                         r.factCli, r.avant, r.apres);
+    QVERIFY2(r.erreurs.contains(u"ligne refusée"_s), qPrintable(r.erreurs));
+    QCOMPARE(r.lignesRapport(),
+             (QStringList{erreur(u"F1"_s, u"d2"_s), Manquant, erreur(u"F3"_s, u"D1"_s), Manquant}));
+    const QString diff =
+        comparerFactCli(factCliInitiale() << u"F1|d2|2024-03-01|DV3|"_s + Horodatage + u"|5.0"_s, r.factCli,
+                        r.avant, r.apres);
     QVERIFY2(diff.isEmpty(), qPrintable(diff));
 }
 
@@ -352,29 +305,25 @@ void TestBoutEnBout::longuePeriode() {
     Lot lot;
     BaseTest& b = lot.base();
     // As on a host database, the invoice number is indexed.
-    b.executer(QStringLiteral("CREATE INDEX factures_numero ON FACTURES (NUMERO_DE_FACTURE)"));
-    b.executer(QStringLiteral("BEGIN"));
+    b.executer(u"CREATE INDEX factures_numero ON FACTURES (NUMERO_DE_FACTURE)"_s);
+    b.executer(u"BEGIN"_s);
     for (int i = 1; i < nombre; ++i) {
-        const QString numero = QStringLiteral("L%1").arg(i);
+        const QString numero = u"L%1"_s.arg(i);
         if (aPartirDesFactures)
-            b.facture(numero, QStringLiteral("2024-03-05"), QString(), QString());
+            b.facture(numero, u"2024-03-05"_s, QString(), QString());
         else
-            b.factCli(numero, QString(), QStringLiteral("2024-03-05"), QString(), QVariant(), 0.0);
+            b.factCli(numero, QString(), u"2024-03-05"_s, QString(), QVariant(), 0.0);
     }
-    b.executer(QStringLiteral("COMMIT"));
-    b.facture(QStringLiteral("DERNIERE"), QStringLiteral("2024-03-31"), QString(),
-              tranche(1, QStringLiteral("1.00"), QStringLiteral("DV"), QStringLiteral("D")));
-    b.factCli(QStringLiteral("DERNIERE"), QStringLiteral("AUTRE"), QStringLiteral("2024-03-31"), QString(),
-              QVariant(), 1.0);
+    b.executer(u"COMMIT"_s);
+    b.facture(u"DERNIERE"_s, u"2024-03-31"_s, QString(), tranche(1, u"1.00"_s, u"DV"_s, u"D"_s));
+    b.factCli(u"DERNIERE"_s, u"AUTRE"_s, u"2024-03-31"_s, QString(), QVariant(), 1.0);
 
-    const ResultatLot r = lot.lancer(argumentsLot(QStringLiteral("2024-03-01"), QStringLiteral("2024-03-31"),
-                                                  aPartirDesFactures, false, false));
+    const ResultatLot r =
+        lot.lancer(argumentsLot(u"2024-03-01"_s, u"2024-03-31"_s, aPartirDesFactures, false, false));
     QVERIFY2(r.code == 1, qPrintable(QString::number(r.code) + u' ' + r.erreurs));
-    QCOMPARE(
-        r.lignesRapport(),
-        aPartirDesFactures
-            ? (QStringList{erreur(QStringLiteral("DERNIERE"), QStringLiteral("D")), Manquant})
-            : (QStringList{erreur(QStringLiteral("DERNIERE"), QStringLiteral("AUTRE")), ManquantFacture}));
+    QCOMPARE(r.lignesRapport(), aPartirDesFactures
+                                    ? (QStringList{erreur(u"DERNIERE"_s, u"D"_s), Manquant})
+                                    : (QStringList{erreur(u"DERNIERE"_s, u"AUTRE"_s), ManquantFacture}));
 }
 
 // The real window, offscreen: the user's period, boxes and button, then the same options in a batch run
@@ -383,7 +332,7 @@ void TestBoutEnBout::fenetre() {
     Lot lot;
     remplirSociete(lot.base());
     InterlocuteurTest utilisateur;
-    cc::FenetreControle f(lot.repertoireProgramme(), cc::horlogeSysteme(), &utilisateur);
+    cc::FenetreControle f(lot.repertoireProgramme(), cc::HorlogeSysteme(), &utilisateur);
     cc::Session session;
     session.environnement.RepertoireBase =
         QFileInfo(QFileInfo(lot.cheminBase()).absolutePath()).absolutePath();
@@ -392,16 +341,16 @@ void TestBoutEnBout::fenetre() {
     f.Form_Load(std::move(session));
     f.show();
 
-    auto* prg = f.findChild<QProgressBar*>(QStringLiteral("prg_Facture"));
-    auto* lancer = f.findChild<QPushButton*>(QStringLiteral("cmd_Lancer"));
+    auto* prg = f.findChild<QProgressBar*>(u"prg_Facture"_s);
+    auto* lancer = f.findChild<QPushButton*>(u"cmd_Lancer"_s);
     QVERIFY(prg && lancer);
     QList<int> valeurs;
     connect(prg, &QProgressBar::valueChanged, this, [&](int v) { valeurs << v; });
 
-    f.findChild<QCalendarWidget*>(QStringLiteral("dte_Date"))->setSelectedDate(QDate(2024, 3, 1));
-    f.findChild<QCalendarWidget*>(QStringLiteral("dte_Date_Fin"))->setSelectedDate(QDate(2024, 3, 31));
-    f.findChild<QCheckBox*>(QStringLiteral("chk_AjoutEnregistrement"))->setChecked(true);
-    f.findChild<QCheckBox*>(QStringLiteral("chk_MiseAJour"))->setChecked(true);
+    f.findChild<QCalendarWidget*>(u"dte_Date"_s)->setSelectedDate(QDate(2024, 3, 1));
+    f.findChild<QCalendarWidget*>(u"dte_Date_Fin"_s)->setSelectedDate(QDate(2024, 3, 31));
+    f.findChild<QCheckBox*>(u"chk_AjoutEnregistrement"_s)->setChecked(true);
+    f.findChild<QCheckBox*>(u"chk_MiseAJour"_s)->setChecked(true);
     const QDateTime avant = QDateTime::currentDateTime();
     QTest::mouseClick(lancer, Qt::LeftButton);
     const QDateTime apres = QDateTime::currentDateTime();
@@ -414,12 +363,11 @@ void TestBoutEnBout::fenetre() {
     // The old invoice's message, then the prompt naming the report.
     QCOMPARE(utilisateur.boites.size(), 2);
     QVERIFY(utilisateur.boites[0].texte.startsWith(MessageAncienne));
-    QCOMPARE(utilisateur.boites[0].titre, QStringLiteral("Lecture d'une facture"));
+    QCOMPARE(utilisateur.boites[0].titre, u"Lecture d'une facture"_s);
     QVERIFY(utilisateur.boites[1].question);
     const QString chemin = f.FichierRapport();
     QCOMPARE(utilisateur.boites[1].texte,
-             QStringLiteral(
-                 "Traitement terminé, le rapport à été généré.\r\n Désirez-vous ouvrir le fichier ? \r\n") +
+             u"Traitement terminé, le rapport à été généré.\r\n Désirez-vous ouvrir le fichier ? \r\n"_s +
                  chemin);
     QVERIFY(utilisateur.fichiersOuverts.isEmpty());
     QFile fichier(chemin);
@@ -429,8 +377,7 @@ void TestBoutEnBout::fenetre() {
 
     Lot autre;
     remplirSociete(autre.base());
-    const ResultatLot r = autre.lancer(
-        argumentsLot(QStringLiteral("2024-03-01"), QStringLiteral("2024-03-31"), true, true, true));
+    const ResultatLot r = autre.lancer(argumentsLot(u"2024-03-01"_s, u"2024-03-31"_s, true, true, true));
     QCOMPARE(rapportFenetre, r.rapport);
     QCOMPARE(tableFenetre.size(), r.factCli.size());
     for (qsizetype i = 0; i < tableFenetre.size(); ++i) {
@@ -443,7 +390,7 @@ void TestBoutEnBout::fenetre() {
 
     // The other direction, on the repaired table: every row of the period is walked, the ones passed
     // over included, and the old invoice is read once per row. The user opens the report.
-    f.findChild<QCheckBox*>(QStringLiteral("chk_Facture_FactCli"))->setChecked(false);
+    f.findChild<QCheckBox*>(u"chk_Facture_FactCli"_s)->setChecked(false);
     valeurs.clear();
     utilisateur.boites.clear();
     utilisateur.reponse = true;
@@ -458,7 +405,7 @@ void TestBoutEnBout::fenetre() {
     QCOMPARE(lot.base().contenuFactCli(), tableFenetre);
 
     // A period that selects nothing leaves the bar as it was and an empty report.
-    f.findChild<QCalendarWidget*>(QStringLiteral("dte_Date"))->setSelectedDate(QDate(2024, 4, 1));
+    f.findChild<QCalendarWidget*>(u"dte_Date"_s)->setSelectedDate(QDate(2024, 4, 1));
     valeurs.clear();
     QTest::mouseClick(lancer, Qt::LeftButton);
     QVERIFY(valeurs.isEmpty());

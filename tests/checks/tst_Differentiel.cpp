@@ -5,16 +5,17 @@
 
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 using namespace cc::test;
 
 namespace {
 
-const QString MessageAncienne =
-    QStringLiteral("Cette facture provient de votre ancienne version de Vendrax pour DOS.");
+const QString MessageAncienne = u"Cette facture provient de votre ancienne version de Vendrax pour DOS."_s;
 
 QString texteValeur(const QVariant& v) {
     if (v.isNull())
-        return QStringLiteral("<null>");
+        return u"<null>"_s;
     if (v.metaType().id() == QMetaType::Double)
         return QString::number(v.toDouble(), 'g', 17);
     return u'"' + v.toString() + u'"';
@@ -30,7 +31,7 @@ QString texteRangee(const QVariant& f, const QVariant& d, const QVariant& j, con
 QString comparer(const std::vector<modele::LigneFactCli>& attendu, const ResultatLot& r) {
     QStringList differences;
     if (attendu.size() != r.rangees.size())
-        differences << QStringLiteral("%1 rows expected, %2 found").arg(attendu.size()).arg(r.rangees.size());
+        differences << u"%1 rows expected, %2 found"_s.arg(attendu.size()).arg(r.rangees.size());
     for (std::size_t i = 0; i < std::min(attendu.size(), r.rangees.size()); ++i) {
         const modele::LigneFactCli& a = attendu[i];
         const RangeeFactCli& o = r.rangees[i];
@@ -44,12 +45,10 @@ QString comparer(const std::vector<modele::LigneFactCli>& attendu, const Resulta
                           texteValeur(a.jour) == texteValeur(o.jour) &&
                           texteValeur(a.devis) == texteValeur(o.devis) && egalDate && egalMontant;
         if (!egal)
-            differences << QStringLiteral("row %1\n  expected %2\n  found    %3")
-                               .arg(i + 1)
-                               .arg(texteRangee(a.facture, a.dossier, a.jour, a.devis,
-                                                a.horodatee ? Horodatage : texteValeur(a.dateMaj), a.montant),
-                                    texteRangee(o.facture, o.dossier, o.jour, o.devis, texteValeur(o.dateMaj),
-                                                o.montant));
+            differences << u"row %1\n  expected %2\n  found    %3"_s.arg(i + 1).arg(
+                texteRangee(a.facture, a.dossier, a.jour, a.devis,
+                            a.horodatee ? Horodatage : texteValeur(a.dateMaj), a.montant),
+                texteRangee(o.facture, o.dossier, o.jour, o.devis, texteValeur(o.dateMaj), o.montant));
         if (differences.size() > 5)
             break;
     }
@@ -72,15 +71,15 @@ void TestDifferentiel::lectureDesNombres_data() {
     QTest::addColumn<QString>("texte");
     QTest::addColumn<double>("attendu");
     QTest::newRow("vide") << QString() << 0.0;
-    QTest::newRow("cadré à droite") << QStringLiteral("     123.45") << 123.45;
-    QTest::newRow("virgule") << QStringLiteral("12,50") << 12.0;
-    QTest::newRow("négatif") << QStringLiteral("-12.5") << -12.5;
-    QTest::newRow("blancs dedans") << QStringLiteral(" 1 2 . 5") << 12.5;
-    QTest::newRow("point seul") << QStringLiteral(".") << 0.0;
-    QTest::newRow("signe seul") << QStringLiteral("-") << 0.0;
-    QTest::newRow("exposant") << QStringLiteral("1E3") << 1000.0;
-    QTest::newRow("exposant incomplet") << QStringLiteral("1E") << 1.0;
-    QTest::newRow("lettres") << QStringLiteral("abc") << 0.0;
+    QTest::newRow("cadré à droite") << u"     123.45"_s << 123.45;
+    QTest::newRow("virgule") << u"12,50"_s << 12.0;
+    QTest::newRow("négatif") << u"-12.5"_s << -12.5;
+    QTest::newRow("blancs dedans") << u" 1 2 . 5"_s << 12.5;
+    QTest::newRow("point seul") << u"."_s << 0.0;
+    QTest::newRow("signe seul") << u"-"_s << 0.0;
+    QTest::newRow("exposant") << u"1E3"_s << 1000.0;
+    QTest::newRow("exposant incomplet") << u"1E"_s << 1.0;
+    QTest::newRow("lettres") << u"abc"_s << 0.0;
 }
 
 void TestDifferentiel::lectureDesNombres() {
@@ -97,12 +96,11 @@ void TestDifferentiel::aleatoire_data() {
     QTest::addColumn<int>("factures");
     QTest::addColumn<QString>("parcours");
     // The walk by lots, by invoice and the reference walk must all agree with the model.
-    for (const QString& parcours : {QString(), QStringLiteral("reference"), QStringLiteral("facture")}) {
+    for (const QString& parcours : {QString(), u"reference"_s, u"facture"_s}) {
         for (quint32 graine : {11u, 23u, 37u}) {
             const auto nom = [&](const char* cas) {
-                return QStringLiteral("graine %1, %2%3")
-                    .arg(graine)
-                    .arg(QLatin1String(cas), parcours.isEmpty() ? QString() : QStringLiteral(", ") + parcours)
+                return u"graine %1, %2%3"_s.arg(graine)
+                    .arg(QLatin1String(cas), parcours.isEmpty() ? QString() : u", "_s + parcours)
                     .toUtf8();
             };
             QTest::newRow(nom("factcli").constData()) << graine << false << true << true << 120 << parcours;
@@ -133,7 +131,7 @@ void TestDifferentiel::aleatoire() {
     const modele::Societe societe = modele::generer(graine, factures, du, au);
     Lot lot;
     if (!parcours.isEmpty())
-        lot.definirVariable(QStringLiteral("CC_PARCOURS"), parcours);
+        lot.definirVariable(u"CC_PARCOURS"_s, parcours);
     societe.remplir(lot.base());
 
     const modele::Options options{du, au, aPartirDesFactures, ajouter, mettreAJour};

@@ -9,6 +9,8 @@
 #include <QTest>
 #include <memory>
 
+using namespace Qt::StringLiterals;
+
 using namespace cc;
 using cc::test::BaseTest;
 using cc::test::tranche;
@@ -22,14 +24,14 @@ QDateTime moment() {
 // An invoice billing D1 and D2: 100.00 less 5 on D1, 40.00 on D2.
 EnregistrementFacture deuxDossiers() {
     EnregistrementFacture f;
-    f.TypePiece = QStringLiteral("F");
-    f.JourFacture = QStringLiteral("2024-03-05");
-    f.cellule(2, NumeroDossier) = QStringLiteral("D1      ");
-    f.cellule(2, MontantLigne) = QStringLiteral("100.00");
-    f.cellule(2, MontantRemise) = QStringLiteral("5");
-    f.cellule(4, NumeroDossier) = QStringLiteral("D2      ");
-    f.cellule(4, MontantLigne) = QStringLiteral("40.00");
-    f.cellule(4, MontantRemise) = QStringLiteral("0");
+    f.TypePiece = u"F"_s;
+    f.JourFacture = u"2024-03-05"_s;
+    f.cellule(2, NumeroDossier) = u"D1      "_s;
+    f.cellule(2, MontantLigne) = u"100.00"_s;
+    f.cellule(2, MontantRemise) = u"5"_s;
+    f.cellule(4, NumeroDossier) = u"D2      "_s;
+    f.cellule(4, MontantLigne) = u"40.00"_s;
+    f.cellule(4, MontantRemise) = u"0"_s;
     return f;
 }
 
@@ -56,7 +58,7 @@ private:
     EcritureFactCli ecriture(Horloge h = moment) { return EcritureFactCli(*connexion, std::move(h)); }
     QString typeMontant() {
         QSqlQuery q(base->base());
-        q.exec(QStringLiteral("SELECT typeof(Montant) FROM FACTCLI ORDER BY rowid"));
+        q.exec(u"SELECT typeof(Montant) FROM FACTCLI ORDER BY rowid"_s);
         return q.next() ? q.value(0).toString() : QString();
     }
 
@@ -68,7 +70,7 @@ private:
 void TestEcritureFactCli::init() {
     dossierTemp = std::make_unique<QTemporaryDir>();
     QVERIFY(dossierTemp->isValid());
-    base = std::make_unique<BaseTest>(dossierTemp->filePath(QStringLiteral("societe.db")));
+    base = std::make_unique<BaseTest>(dossierTemp->filePath(u"societe.db"_s));
     connexion = Connexion::ouvrirSQLite(base->chemin());
 }
 
@@ -79,13 +81,12 @@ void TestEcritureFactCli::cleanup() {
 }
 
 void TestEcritureFactCli::dossierVide() {
-    base->factCli(QStringLiteral("F1"), QStringLiteral("D1"), QStringLiteral("x"), QStringLiteral("x"),
-                  QStringLiteral("x"), 1);
+    base->factCli(u"F1"_s, u"D1"_s, u"x"_s, u"x"_s, u"x"_s, 1);
     auto e = ecriture();
     const qint64 avant = connexion->instructionsExecutees();
-    e.EnregistrerFactCli(deuxDossiers(), QString(), QStringLiteral("DV"), QStringLiteral("F1"));
+    e.EnregistrerFactCli(deuxDossiers(), QString(), u"DV"_s, u"F1"_s);
     QCOMPARE(connexion->instructionsExecutees(), avant);
-    QCOMPARE(base->contenuFactCli(), QStringList{QStringLiteral("F1|D1|x|x|x|1.0")});
+    QCOMPARE(base->contenuFactCli(), QStringList{u"F1|D1|x|x|x|1.0"_s});
 }
 
 void TestEcritureFactCli::ajout_data() {
@@ -93,14 +94,13 @@ void TestEcritureFactCli::ajout_data() {
     QTest::addColumn<QString>("numero");
     QTest::addColumn<QDateTime>("quand");
     QTest::addColumn<QString>("attendu");
-    QTest::newRow("D1") << QStringLiteral("D1") << QStringLiteral("F100") << moment()
-                        << QStringLiteral("F100|D1|2024-03-05|DV|07/12/2026 22:32|95.0");
+    QTest::newRow("D1") << u"D1"_s << u"F100"_s << moment()
+                        << u"F100|D1|2024-03-05|DV|07/12/2026 22:32|95.0"_s;
     QTest::newRow("numéro rogné, heure à un chiffre")
-        << QStringLiteral("D2") << QStringLiteral("  F100 ") << QDateTime(QDate(2025, 1, 5), QTime(9, 5))
-        << QStringLiteral("F100|D2|2024-03-05|DV|05/01/2025 09:05|40.0");
+        << u"D2"_s << u"  F100 "_s << QDateTime(QDate(2025, 1, 5), QTime(9, 5))
+        << u"F100|D2|2024-03-05|DV|05/01/2025 09:05|40.0"_s;
     QTest::newRow("dossier qu'aucune ligne ne nomme: montant 0")
-        << QStringLiteral("D3") << QStringLiteral("F100") << moment()
-        << QStringLiteral("F100|D3|2024-03-05|DV|07/12/2026 22:32|0.0");
+        << u"D3"_s << u"F100"_s << moment() << u"F100|D3|2024-03-05|DV|07/12/2026 22:32|0.0"_s;
 }
 
 void TestEcritureFactCli::ajout() {
@@ -109,104 +109,88 @@ void TestEcritureFactCli::ajout() {
     QFETCH(QDateTime, quand);
     QFETCH(QString, attendu);
     // Another invoice's row of the same dossier is left alone.
-    base->factCli(QStringLiteral("F99"), dossier, QStringLiteral("j"), QStringLiteral("d"),
-                  QStringLiteral("m"), 7);
+    base->factCli(u"F99"_s, dossier, u"j"_s, u"d"_s, u"m"_s, 7);
     auto e = ecriture([quand] { return quand; });
-    e.EnregistrerFactCli(deuxDossiers(), dossier, QStringLiteral("DV"), numero);
-    QCOMPARE(base->contenuFactCli(), (QStringList{QStringLiteral("F99|%1|j|d|m|7.0").arg(dossier), attendu}));
-    QCOMPARE(typeMontant(), QStringLiteral("real"));
+    e.EnregistrerFactCli(deuxDossiers(), dossier, u"DV"_s, numero);
+    QCOMPARE(base->contenuFactCli(), (QStringList{u"F99|%1|j|d|m|7.0"_s.arg(dossier), attendu}));
+    QCOMPARE(typeMontant(), u"real"_s);
 }
 
 void TestEcritureFactCli::reecriture() {
-    base->factCli(QStringLiteral("F100"), QStringLiteral("D1"), QStringLiteral("2000-01-01"),
-                  QStringLiteral("OLD"), QStringLiteral("01/01/2000 00:00"), 12);
+    base->factCli(u"F100"_s, u"D1"_s, u"2000-01-01"_s, u"OLD"_s, u"01/01/2000 00:00"_s, 12);
     auto e = ecriture();
     // Prepared once, used twice: the second write finds the row the first one left.
-    e.EnregistrerFactCli(deuxDossiers(), QStringLiteral("D1"), QStringLiteral("DV"), QStringLiteral("F100"));
+    e.EnregistrerFactCli(deuxDossiers(), u"D1"_s, u"DV"_s, u"F100"_s);
     auto f = deuxDossiers();
-    f.JourFacture = QStringLiteral("2024-03-06");
-    e.EnregistrerFactCli(f, QStringLiteral("D1"), QStringLiteral("DV2"), QStringLiteral("F100 "));
-    QCOMPARE(base->contenuFactCli(),
-             QStringList{QStringLiteral("F100|D1|2024-03-06|DV2|07/12/2026 22:32|95.0")});
+    f.JourFacture = u"2024-03-06"_s;
+    e.EnregistrerFactCli(f, u"D1"_s, u"DV2"_s, u"F100 "_s);
+    QCOMPARE(base->contenuFactCli(), QStringList{u"F100|D1|2024-03-06|DV2|07/12/2026 22:32|95.0"_s});
 }
 
 void TestEcritureFactCli::doublonsPremierSeul() {
-    base->factCli(QStringLiteral("F100"), QStringLiteral("D1"), QStringLiteral("j1"), QStringLiteral("d1"),
-                  QStringLiteral("m1"), 1);
-    base->factCli(QStringLiteral("F100"), QStringLiteral("D1"), QStringLiteral("j2"), QStringLiteral("d2"),
-                  QStringLiteral("m2"), 2);
+    base->factCli(u"F100"_s, u"D1"_s, u"j1"_s, u"d1"_s, u"m1"_s, 1);
+    base->factCli(u"F100"_s, u"D1"_s, u"j2"_s, u"d2"_s, u"m2"_s, 2);
     auto e = ecriture();
-    e.EnregistrerFactCli(deuxDossiers(), QStringLiteral("D1"), QStringLiteral("DV"), QStringLiteral("F100"));
+    e.EnregistrerFactCli(deuxDossiers(), u"D1"_s, u"DV"_s, u"F100"_s);
     QCOMPARE(base->contenuFactCli(),
-             (QStringList{QStringLiteral("F100|D1|2024-03-05|DV|07/12/2026 22:32|95.0"),
-                          QStringLiteral("F100|D1|j2|d2|m2|2.0")}));
+             (QStringList{u"F100|D1|2024-03-05|DV|07/12/2026 22:32|95.0"_s, u"F100|D1|j2|d2|m2|2.0"_s}));
 }
 
 void TestEcritureFactCli::sansLocalisateur() {
     // A database without row locator finds the row by its keys alone: every duplicate is rewritten.
-    base->factCli(QStringLiteral("F100"), QStringLiteral("D1"), QStringLiteral("j1"), QStringLiteral("d1"),
-                  QStringLiteral("m1"), 1);
-    base->factCli(QStringLiteral("F100"), QStringLiteral("D1"), QStringLiteral("j2"), QStringLiteral("d2"),
-                  QStringLiteral("m2"), 2);
-    base->factCli(QStringLiteral("F100"), QStringLiteral("D2"), QStringLiteral("j3"), QStringLiteral("d3"),
-                  QStringLiteral("m3"), 3);
+    base->factCli(u"F100"_s, u"D1"_s, u"j1"_s, u"d1"_s, u"m1"_s, 1);
+    base->factCli(u"F100"_s, u"D1"_s, u"j2"_s, u"d2"_s, u"m2"_s, 2);
+    base->factCli(u"F100"_s, u"D2"_s, u"j3"_s, u"d3"_s, u"m3"_s, 3);
     const QString nom = Connexion::nouveauNom();
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), nom);
+        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, nom);
         db.setDatabaseName(base->chemin());
         QVERIFY(db.open());
     }
     Connexion jet(nom, Dialecte::Jet);
     QVERIFY(jet.pieces().localisateur.isEmpty());
     EcritureFactCli e(jet, moment);
-    e.EnregistrerFactCli(deuxDossiers(), QStringLiteral("D1"), QStringLiteral("DV"), QStringLiteral("F100"));
-    e.EnregistrerFactCli(deuxDossiers(), QStringLiteral("D4"), QStringLiteral("DV"), QStringLiteral("F100"));
-    const QString ecrit = QStringLiteral("F100|D1|2024-03-05|DV|07/12/2026 22:32|95.0");
-    QCOMPARE(base->contenuFactCli(),
-             (QStringList{ecrit, ecrit, QStringLiteral("F100|D2|j3|d3|m3|3.0"),
-                          QStringLiteral("F100|D4|2024-03-05|DV|07/12/2026 22:32|0.0")}));
+    e.EnregistrerFactCli(deuxDossiers(), u"D1"_s, u"DV"_s, u"F100"_s);
+    e.EnregistrerFactCli(deuxDossiers(), u"D4"_s, u"DV"_s, u"F100"_s);
+    const QString ecrit = u"F100|D1|2024-03-05|DV|07/12/2026 22:32|95.0"_s;
+    QCOMPARE(base->contenuFactCli(), (QStringList{ecrit, ecrit, u"F100|D2|j3|d3|m3|3.0"_s,
+                                                  u"F100|D4|2024-03-05|DV|07/12/2026 22:32|0.0"_s}));
 }
 
 void TestEcritureFactCli::autresColonnes() {
     // The host's FACTCLI may carry more columns: a new row takes their defaults, a rewritten row keeps them.
-    base->executer(QStringLiteral("ALTER TABLE FACTCLI ADD COLUMN ORIGINE TEXT DEFAULT 'hôte'"));
-    base->executer(QStringLiteral("INSERT INTO FACTCLI (NUM_FACTURE, NUM_DOSSIER, Montant, ORIGINE) "
-                                  "VALUES ('F100', 'D1', 3, 'saisie')"));
+    base->executer(u"ALTER TABLE FACTCLI ADD COLUMN ORIGINE TEXT DEFAULT 'hôte'"_s);
+    base->executer(u"INSERT INTO FACTCLI (NUM_FACTURE, NUM_DOSSIER, Montant, ORIGINE) "
+                   "VALUES ('F100', 'D1', 3, 'saisie')"_s);
     auto e = ecriture();
-    e.EnregistrerFactCli(deuxDossiers(), QStringLiteral("D1"), QStringLiteral("DV"), QStringLiteral("F100"));
-    e.EnregistrerFactCli(deuxDossiers(), QStringLiteral("D2"), QStringLiteral("DV"), QStringLiteral("F100"));
+    e.EnregistrerFactCli(deuxDossiers(), u"D1"_s, u"DV"_s, u"F100"_s);
+    e.EnregistrerFactCli(deuxDossiers(), u"D2"_s, u"DV"_s, u"F100"_s);
     QSqlQuery q(base->base());
-    QVERIFY(q.exec(QStringLiteral("SELECT NUM_DOSSIER, Montant, ORIGINE FROM FACTCLI ORDER BY rowid")));
+    QVERIFY(q.exec(u"SELECT NUM_DOSSIER, Montant, ORIGINE FROM FACTCLI ORDER BY rowid"_s));
     QStringList lu;
     while (q.next())
-        lu << QStringLiteral("%1 %2 %3")
-                  .arg(q.value(0).toString(), q.value(1).toString(), q.value(2).toString());
-    QCOMPARE(lu, (QStringList{QStringLiteral("D1 95 saisie"), QStringLiteral("D2 40 hôte")}));
+        lu << u"%1 %2 %3"_s.arg(q.value(0).toString(), q.value(1).toString(), q.value(2).toString());
+    QCOMPARE(lu, (QStringList{u"D1 95 saisie"_s, u"D2 40 hôte"_s}));
 }
 
 void TestEcritureFactCli::apostrophes() {
-    base->factCli(QStringLiteral("F'1"), QStringLiteral("D'1"), QStringLiteral("j"), QStringLiteral("d"),
-                  QStringLiteral("m"), 1);
-    base->factCli(QStringLiteral("F1"), QStringLiteral("D1"), QStringLiteral("j"), QStringLiteral("d"),
-                  QStringLiteral("m"), 1);
+    base->factCli(u"F'1"_s, u"D'1"_s, u"j"_s, u"d"_s, u"m"_s, 1);
+    base->factCli(u"F1"_s, u"D1"_s, u"j"_s, u"d"_s, u"m"_s, 1);
     auto f = deuxDossiers();
-    f.DossierFacture = QStringLiteral("D'1");
+    f.DossierFacture = u"D'1"_s;
     auto e = ecriture();
-    e.EnregistrerFactCli(f, QStringLiteral("D'1"), QStringLiteral("DV'"), QStringLiteral("F'1"));
-    e.EnregistrerFactCli(f, QStringLiteral("D' OR ''='"), QStringLiteral("DV"), QStringLiteral("F1"));
+    e.EnregistrerFactCli(f, u"D'1"_s, u"DV'"_s, u"F'1"_s);
+    e.EnregistrerFactCli(f, u"D' OR ''='"_s, u"DV"_s, u"F1"_s);
     QCOMPARE(base->contenuFactCli(),
-             (QStringList{QStringLiteral("F'1|D'1|2024-03-05|DV'|07/12/2026 22:32|135.0"),
-                          QStringLiteral("F1|D1|j|d|m|1.0"),
-                          QStringLiteral("F1|D' OR ''='|2024-03-05|DV|07/12/2026 22:32|135.0")}));
+             (QStringList{u"F'1|D'1|2024-03-05|DV'|07/12/2026 22:32|135.0"_s, u"F1|D1|j|d|m|1.0"_s,
+                          u"F1|D' OR ''='|2024-03-05|DV|07/12/2026 22:32|135.0"_s}));
 }
 
 void TestEcritureFactCli::lectureEtEcritureCentimes_data() {
     QTest::addColumn<QString>("type");
     QTest::addColumn<QString>("attendu");
-    QTest::newRow("facture") << QStringLiteral("F")
-                             << QStringLiteral("F7|D1|2024-03-05|DV1|07/12/2026 22:32|24.5");
-    QTest::newRow("avoir") << QStringLiteral("A")
-                           << QStringLiteral("F7|D1|2024-03-05|DV1|07/12/2026 22:32|-24.75");
+    QTest::newRow("facture") << u"F"_s << u"F7|D1|2024-03-05|DV1|07/12/2026 22:32|24.5"_s;
+    QTest::newRow("avoir") << u"A"_s << u"F7|D1|2024-03-05|DV1|07/12/2026 22:32|-24.75"_s;
 }
 
 void TestEcritureFactCli::lectureEtEcritureCentimes() {
@@ -214,18 +198,17 @@ void TestEcritureFactCli::lectureEtEcritureCentimes() {
     // the lines and of the discounts survive the record.
     QFETCH(QString, type);
     QFETCH(QString, attendu);
-    base->facture(QStringLiteral("F7"), QStringLiteral("2024-03-05"), QStringLiteral("D1"),
-                  tranche(1, QStringLiteral("12.50"), QStringLiteral("DV1"), QStringLiteral("D1")) +
-                      tranche(2, QStringLiteral("12.25"), QStringLiteral("DV1"), QStringLiteral("D1")),
+    base->facture(u"F7"_s, u"2024-03-05"_s, u"D1"_s,
+                  tranche(1, u"12.50"_s, u"DV1"_s, u"D1"_s) + tranche(2, u"12.25"_s, u"DV1"_s, u"D1"_s),
                   type);
-    base->ligne(QStringLiteral("F7"), 4, 2, 0.25, QStringLiteral("R"));
+    base->ligne(u"F7"_s, 4, 2, 0.25, u"R"_s);
     LecteurFacture lecteur(*connexion);
     EnregistrementFacture f;
-    QCOMPARE(lecteur.LireFacture(QStringLiteral("F7"), f), ResultatLecture::Lue);
-    QCOMPARE(f.cellule(2, MontantLigne), QStringLiteral("12.50"));
-    QCOMPARE(f.cellule(4, MontantRemise), QStringLiteral("0.25"));
+    QCOMPARE(lecteur.LireFacture(u"F7"_s, f), ResultatLecture::Lue);
+    QCOMPARE(f.cellule(2, MontantLigne), u"12.50"_s);
+    QCOMPARE(f.cellule(4, MontantRemise), u"0.25"_s);
     auto e = ecriture();
-    e.EnregistrerFactCli(f, QStringLiteral("D1"), QStringLiteral("DV1"), QStringLiteral("F7"));
+    e.EnregistrerFactCli(f, u"D1"_s, u"DV1"_s, u"F7"_s);
     QCOMPARE(base->contenuFactCli(), QStringList{attendu});
 }
 

@@ -6,6 +6,8 @@
 #include <QSqlRecord>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 namespace cc::test {
 
 namespace {
@@ -16,22 +18,19 @@ void echec(const QSqlError& e, const QString& sql) {
 }
 } // namespace
 
-BaseTest::BaseTest(const QString& chemin)
-    : chemin_(chemin), nom_(QStringLiteral("base-test-%1").arg(++compteur)) {
+BaseTest::BaseTest(const QString& chemin) : chemin_(chemin), nom_(u"base-test-%1"_s.arg(++compteur)) {
     QFile::remove(chemin_);
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), nom_);
+    QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, nom_);
     db.setDatabaseName(chemin_);
     if (!db.open())
         echec(db.lastError(), chemin_);
-    executer(
-        QStringLiteral("CREATE TABLE FACTURES (NUMERO_DE_FACTURE TEXT, JOUR TEXT, NUMERO_DE_DOSSIER TEXT, "
-                       "type_piece TEXT, flag_divers TEXT, Corps TEXT)"));
-    executer(QStringLiteral("CREATE TABLE FACTURES_LIGNE (NUMERO_DE_FACTURE TEXT, NUMERO_DE_LIGNE INTEGER, "
-                            "TAUX_REMISE REAL, MONTANT_REMISE REAL, CODE_REMISE TEXT, "
-                            "DESIGNATION_COMPLEMENT TEXT, REFERENCE_MATIERE_COMPLEMENT TEXT)"));
-    executer(
-        QStringLiteral("CREATE TABLE FACTCLI (NUM_FACTURE TEXT, NUM_DOSSIER TEXT, JOUR TEXT, NUM_DEVIS TEXT, "
-                       "DATE_MAJ TEXT, Montant REAL)"));
+    executer(u"CREATE TABLE FACTURES (NUMERO_DE_FACTURE TEXT, JOUR TEXT, NUMERO_DE_DOSSIER TEXT, "
+             "type_piece TEXT, flag_divers TEXT, Corps TEXT)"_s);
+    executer(u"CREATE TABLE FACTURES_LIGNE (NUMERO_DE_FACTURE TEXT, NUMERO_DE_LIGNE INTEGER, "
+             "TAUX_REMISE REAL, MONTANT_REMISE REAL, CODE_REMISE TEXT, "
+             "DESIGNATION_COMPLEMENT TEXT, REFERENCE_MATIERE_COMPLEMENT TEXT)"_s);
+    executer(u"CREATE TABLE FACTCLI (NUM_FACTURE TEXT, NUM_DOSSIER TEXT, JOUR TEXT, NUM_DEVIS TEXT, "
+             "DATE_MAJ TEXT, Montant REAL)"_s);
 }
 
 BaseTest::~BaseTest() {
@@ -58,33 +57,33 @@ void BaseTest::executer(const QString& sql, const QVariantList& valeurs) {
 
 void BaseTest::facture(const QVariant& numero, const QVariant& jour, const QVariant& dossier,
                        const QVariant& corps, const QVariant& typePiece, const QVariant& flagDivers) {
-    executer(QStringLiteral("INSERT INTO FACTURES VALUES (?, ?, ?, ?, ?, ?)"),
+    executer(u"INSERT INTO FACTURES VALUES (?, ?, ?, ?, ?, ?)"_s,
              {numero, jour, dossier, typePiece, flagDivers, corps});
 }
 
 void BaseTest::ligne(const QVariant& numero, int numeroDeLigne, const QVariant& taux, const QVariant& montant,
                      const QVariant& code, const QVariant& designation, const QVariant& reference) {
-    executer(QStringLiteral("INSERT INTO FACTURES_LIGNE VALUES (?, ?, ?, ?, ?, ?, ?)"),
+    executer(u"INSERT INTO FACTURES_LIGNE VALUES (?, ?, ?, ?, ?, ?, ?)"_s,
              {numero, numeroDeLigne, taux, montant, code, designation, reference});
 }
 
 void BaseTest::factCli(const QVariant& facture, const QVariant& dossier, const QVariant& jour,
                        const QVariant& devis, const QVariant& dateMaj, const QVariant& montant) {
-    executer(QStringLiteral("INSERT INTO FACTCLI VALUES (?, ?, ?, ?, ?, ?)"),
+    executer(u"INSERT INTO FACTCLI VALUES (?, ?, ?, ?, ?, ?)"_s,
              {facture, dossier, jour, devis, dateMaj, montant});
 }
 
 QStringList BaseTest::contenuFactCli() const {
     QSqlQuery q(base());
-    const QString sql = QStringLiteral("SELECT NUM_FACTURE, NUM_DOSSIER, JOUR, NUM_DEVIS, DATE_MAJ, "
-                                       "CAST(Montant AS TEXT) FROM FACTCLI ORDER BY rowid");
+    const QString sql = u"SELECT NUM_FACTURE, NUM_DOSSIER, JOUR, NUM_DEVIS, DATE_MAJ, "
+                        "CAST(Montant AS TEXT) FROM FACTCLI ORDER BY rowid"_s;
     if (!q.exec(sql))
         echec(q.lastError(), sql);
     QStringList lignes;
     while (q.next()) {
         QStringList champs;
         for (int i = 0; i < 6; ++i)
-            champs.append(q.value(i).isNull() ? QStringLiteral("<null>") : q.value(i).toString());
+            champs.append(q.value(i).isNull() ? u"<null>"_s : q.value(i).toString());
         lignes.append(champs.join(u'|'));
     }
     return lignes;
@@ -116,7 +115,7 @@ QString Tranche::texte() const {
 
 QString tranche(int numero, const QString& montant, const QString& devis, const QString& dossier) {
     Tranche t;
-    t.numero = QStringLiteral("%1").arg(numero, 2, 10, QLatin1Char('0'));
+    t.numero = u"%1"_s.arg(numero, 2, 10, QLatin1Char('0'));
     t.montant = montant;
     t.devis = devis;
     t.dossier = dossier;

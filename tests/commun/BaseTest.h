@@ -6,6 +6,8 @@
 #include <QVariant>
 #include <QVariantList>
 
+using namespace Qt::StringLiterals;
+
 namespace cc::test {
 
 // A company database for the tests: a real SQLite file with the three host tables, filled through
@@ -22,8 +24,7 @@ public:
     QSqlDatabase base() const;
 
     void facture(const QVariant& numero, const QVariant& jour, const QVariant& dossier, const QVariant& corps,
-                 const QVariant& typePiece = QStringLiteral("F"),
-                 const QVariant& flagDivers = QStringLiteral("0"));
+                 const QVariant& typePiece = u"F"_s, const QVariant& flagDivers = u"0"_s);
     void ligne(const QVariant& numero, int numeroDeLigne, const QVariant& taux, const QVariant& montant,
                const QVariant& code, const QVariant& designation = {}, const QVariant& reference = {});
     void factCli(const QVariant& facture, const QVariant& dossier, const QVariant& jour,

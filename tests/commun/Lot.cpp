@@ -1,4 +1,5 @@
 #include "Lot.h"
+#include "data/ReglagesHote.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,12 +11,14 @@
 #include <QSqlQuery>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 namespace cc::test {
 
 namespace {
 
 QString nomProgramme() {
-    return QStringLiteral("controle-coherence");
+    return u"controle-coherence"_s;
 }
 
 // Only the accented letters that the messages hold: Latin-1 and Windows-1252 agree on them.
@@ -33,12 +36,12 @@ QStringList ResultatLot::lignesRapport() const {
     const QString texte = QString::fromLatin1(rapport);
     if (texte.isEmpty())
         return lignes;
-    if (!texte.endsWith(QStringLiteral("\r\n")))
-        return {QStringLiteral("<fin de ligne manquante>")};
-    lignes = texte.chopped(2).split(QStringLiteral("\r\n"));
+    if (!texte.endsWith(u"\r\n"_s))
+        return {u"<fin de ligne manquante>"_s};
+    lignes = texte.chopped(2).split(u"\r\n"_s);
     for (const QString& l : lignes)
         if (l.contains(u'\n') || l.contains(u'\r'))
-            return {QStringLiteral("<saut de ligne isolé>")};
+            return {u"<saut de ligne isolé>"_s};
     return lignes;
 }
 
@@ -51,9 +54,9 @@ Lot::Lot(const QString& societe) : societe_(societe) {
         qInfo("Lot: %s", qPrintable(dir_.path()));
     }
     QDir racine(dir_.path());
-    racine.mkpath(QStringLiteral("programme"));
-    racine.mkpath(QStringLiteral("config/VB and VBA Program Settings"));
-    racine.mkpath(QStringLiteral("base/") + societe_);
+    racine.mkpath(u"programme"_s);
+    racine.mkpath(u"config/"_s + OrganisationReglages());
+    racine.mkpath(u"base/"_s + societe_);
 
     const QByteArray source = qgetenv("CC_EXECUTABLE");
     if (source.isEmpty())
@@ -66,11 +69,9 @@ Lot::Lot(const QString& societe) : societe_(societe) {
     // On Linux the host settings are an INI file; written with QSettings so that its escaping of the
     // accented section names is the one the program reads.
     {
-        QSettings reglages(repertoireConfiguration() +
-                               QStringLiteral("/VB and VBA Program Settings/VENDRAX9.conf"),
-                           QSettings::IniFormat);
-        reglages.setValue(QStringLiteral("Répertoire de base/Nom"), dir_.path() + QStringLiteral("/base"));
-        reglages.setValue(QStringLiteral("Société active/Répertoire"), societe_);
+        QSettings reglages(FichierReglages(repertoireConfiguration()), QSettings::IniFormat);
+        reglages.setValue(CleRepertoireBase(), dir_.path() + u"/base"_s);
+        reglages.setValue(CleSocieteActive(), societe_);
         reglages.sync();
         if (reglages.status() != QSettings::NoError)
             qFatal("Lot: cannot write the settings");
@@ -85,25 +86,25 @@ BaseTest& Lot::nouvelleBase() {
 }
 
 QString Lot::repertoireProgramme() const {
-    return dir_.path() + QStringLiteral("/programme");
+    return dir_.path() + u"/programme"_s;
 }
 QString Lot::cheminBase() const {
-    return dir_.path() + QStringLiteral("/base/") + societe_ + QStringLiteral("/vendrax.mdb");
+    return dir_.path() + u"/base/"_s + societe_ + u"/vendrax.mdb"_s;
 }
 QString Lot::repertoireConfiguration() const {
-    return dir_.path() + QStringLiteral("/config");
+    return dir_.path() + u"/config"_s;
 }
 
 ResultatLot Lot::lancer(const QStringList& arguments, int delaiMs) {
     QDir programme(repertoireProgramme());
-    for (const QString& f : programme.entryList({QStringLiteral("ResultatControl.*")}, QDir::Files))
+    for (const QString& f : programme.entryList({u"ResultatControl.*"_s}, QDir::Files))
         programme.remove(f);
 
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), repertoireConfiguration());
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    env.remove(QStringLiteral("CC_PARCOURS"));
+    env.insert(u"XDG_CONFIG_HOME"_s, repertoireConfiguration());
+    env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+    env.remove(u"CC_PARCOURS"_s);
     for (auto it = variables_.cbegin(); it != variables_.cend(); ++it)
         env.insert(it.key(), it.value());
     p.setProcessEnvironment(env);
@@ -115,7 +116,7 @@ ResultatLot Lot::lancer(const QStringList& arguments, int delaiMs) {
     if (!p.waitForStarted(10000) || !p.waitForFinished(delaiMs)) {
         p.kill();
         p.waitForFinished(5000);
-        r.erreurs = QStringLiteral("<le programme n'a pas fini>");
+        r.erreurs = u"<le programme n'a pas fini>"_s;
     } else {
         r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
         r.sortie = QString::fromUtf8(p.readAllStandardOutput());
@@ -123,14 +124,14 @@ ResultatLot Lot::lancer(const QStringList& arguments, int delaiMs) {
     }
     r.apres = QDateTime::currentDateTime();
 
-    const QStringList rapports = programme.entryList({QStringLiteral("ResultatControl.*.txt")}, QDir::Files);
+    const QStringList rapports = programme.entryList({u"ResultatControl.*.txt"_s}, QDir::Files);
     if (rapports.size() == 1) {
         r.cheminRapport = programme.filePath(rapports.first());
         QFile f(r.cheminRapport);
         if (f.open(QIODevice::ReadOnly))
             r.rapport = f.readAll();
     } else if (rapports.size() > 1) {
-        r.cheminRapport = QStringLiteral("<plusieurs rapports>");
+        r.cheminRapport = u"<plusieurs rapports>"_s;
     }
     r.factCli = base_->contenuFactCli();
     r.rangees = rangeesFactCli();
@@ -139,9 +140,8 @@ ResultatLot Lot::lancer(const QStringList& arguments, int delaiMs) {
 
 std::vector<RangeeFactCli> Lot::rangeesFactCli() const {
     QSqlQuery q(base_->base());
-    if (!q.exec(
-            QStringLiteral("SELECT NUM_FACTURE, NUM_DOSSIER, JOUR, NUM_DEVIS, DATE_MAJ, Montant FROM FACTCLI "
-                           "ORDER BY rowid")))
+    if (!q.exec(u"SELECT NUM_FACTURE, NUM_DOSSIER, JOUR, NUM_DEVIS, DATE_MAJ, Montant FROM FACTCLI "
+                "ORDER BY rowid"_s))
         qFatal("Lot: %s", qPrintable(q.lastError().text()));
     std::vector<RangeeFactCli> rangees;
     while (q.next())
@@ -151,16 +151,12 @@ std::vector<RangeeFactCli> Lot::rangeesFactCli() const {
 
 QStringList argumentsLot(const QString& du, const QString& au, bool aPartirDesFactures, bool ajouter,
                          bool mettreAJour) {
-    QStringList a{QStringLiteral("--du"),
-                  du,
-                  QStringLiteral("--au"),
-                  au,
-                  QStringLiteral("--sens"),
-                  aPartirDesFactures ? QStringLiteral("factures") : QStringLiteral("factcli")};
+    QStringList a{u"--du"_s, du,          u"--au"_s,
+                  au,        u"--sens"_s, aPartirDesFactures ? u"factures"_s : u"factcli"_s};
     if (ajouter)
-        a << QStringLiteral("--ajouter");
+        a << u"--ajouter"_s;
     if (mettreAJour)
-        a << QStringLiteral("--mettre-a-jour");
+        a << u"--mettre-a-jour"_s;
     return a;
 }
 
@@ -176,10 +172,10 @@ QByteArray octetsRapport(const QStringList& lignes) {
 }
 
 bool horodatageValide(const QString& texte, const QDateTime& avant, const QDateTime& apres) {
-    static const QRegularExpression motif(QStringLiteral("^\\d\\d/\\d\\d/\\d{4} \\d\\d:\\d\\d$"));
+    static const QRegularExpression motif(u"^\\d\\d/\\d\\d/\\d{4} \\d\\d:\\d\\d$"_s);
     if (!motif.match(texte).hasMatch())
         return false;
-    const QDateTime t = QDateTime::fromString(texte, QStringLiteral("dd/MM/yyyy hh:mm"));
+    const QDateTime t = QDateTime::fromString(texte, u"dd/MM/yyyy hh:mm"_s);
     if (!t.isValid())
         return false;
     const QDateTime debut(avant.date(), QTime(avant.time().hour(), avant.time().minute()));
@@ -189,10 +185,9 @@ bool horodatageValide(const QString& texte, const QDateTime& avant, const QDateT
 QString comparerFactCli(const QStringList& attendu, const QStringList& obtenu, const QDateTime& avant,
                         const QDateTime& apres) {
     if (attendu.size() != obtenu.size())
-        return QStringLiteral("%1 rows expected, %2 found:\n  %3")
-            .arg(attendu.size())
+        return u"%1 rows expected, %2 found:\n  %3"_s.arg(attendu.size())
             .arg(obtenu.size())
-            .arg(obtenu.join(QStringLiteral("\n  ")));
+            .arg(obtenu.join(u"\n  "_s));
     for (qsizetype i = 0; i < attendu.size(); ++i) {
         const QStringList a = attendu[i].split(u'|');
         const QStringList o = obtenu[i].split(u'|');
@@ -200,18 +195,17 @@ QString comparerFactCli(const QStringList& attendu, const QStringList& obtenu, c
         for (qsizetype c = 0; egal && c < a.size(); ++c)
             egal = (c == 4 && a[c] == Horodatage) ? horodatageValide(o[c], avant, apres) : a[c] == o[c];
         if (!egal)
-            return QStringLiteral("row %1: expected %2, found %3").arg(i + 1).arg(attendu[i], obtenu[i]);
+            return u"row %1: expected %2, found %3"_s.arg(i + 1).arg(attendu[i], obtenu[i]);
     }
     return {};
 }
 
 QString premiereDifference(const QStringList& attendu, const QStringList& obtenu) {
     for (qsizetype i = 0; i < std::max(attendu.size(), obtenu.size()); ++i) {
-        const QString a = attendu.value(i, QStringLiteral("<none>"));
-        const QString o = obtenu.value(i, QStringLiteral("<none>"));
+        const QString a = attendu.value(i, u"<none>"_s);
+        const QString o = obtenu.value(i, u"<none>"_s);
         if (a != o)
-            return QStringLiteral("line %1 of %2/%3\n  expected %4\n  found    %5")
-                .arg(i + 1)
+            return u"line %1 of %2/%3\n  expected %4\n  found    %5"_s.arg(i + 1)
                 .arg(attendu.size())
                 .arg(obtenu.size())
                 .arg(a, o);

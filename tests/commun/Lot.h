@@ -12,6 +12,8 @@
 #include <memory>
 #include <vector>
 
+using namespace Qt::StringLiterals;
+
 namespace cc::test {
 
 // One FACTCLI row with its values as the database holds them.
@@ -46,7 +48,7 @@ struct ResultatLot {
 // settings that name the company, and a real SQLite company database at the place they give.
 class Lot {
 public:
-    explicit Lot(const QString& societe = QStringLiteral("SOC1"));
+    explicit Lot(const QString& societe = u"SOC1"_s);
     Lot(const Lot&) = delete;
     Lot& operator=(const Lot&) = delete;
 
@@ -81,7 +83,7 @@ QStringList argumentsLot(const QString& du, const QString& au, bool aPartirDesFa
 QByteArray octetsRapport(const QStringList& lignes);
 
 // Marker for a DATE_MAJ that the program stamps from the clock.
-inline const QString Horodatage = QStringLiteral("<horloge>");
+inline const QString Horodatage = u"<horloge>"_s;
 
 // Compares FACTCLI rows shown as contenuFactCli() does: every field exactly, except an expected
 // DATE_MAJ of Horodatage, which must read "dd/MM/yyyy hh:mm" and lie within the run's minutes.

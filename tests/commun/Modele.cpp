@@ -7,6 +7,8 @@
 #include <optional>
 #include <random>
 
+using namespace Qt::StringLiterals;
+
 namespace cc::test::modele {
 
 namespace {
@@ -69,8 +71,8 @@ Lecture lire(const Societe& s, const QString& entree) {
         return l;
     l.jour = texte(f->jour);
     l.dossierFacture = texte(f->dossier);
-    l.typePiece = texte(f->typePiece) == QStringLiteral("A") ? QStringLiteral("A") : QStringLiteral("F");
-    if (texte(f->flagDivers) == QStringLiteral("7")) {
+    l.typePiece = texte(f->typePiece) == u"A"_s ? u"A"_s : u"F"_s;
+    if (texte(f->flagDivers) == u"7"_s) {
         l.resultat = 7;
         return l;
     }
@@ -79,7 +81,7 @@ Lecture lire(const Societe& s, const QString& entree) {
     QString e, d;
     for (int j = 1; j <= 99; ++j) {
         const int k = 2 * j;
-        if (corps.mid(150 * i, 2) != QStringLiteral("%1").arg(j, 2, 10, QLatin1Char('0'))) {
+        if (corps.mid(150 * i, 2) != u"%1"_s.arg(j, 2, 10, QLatin1Char('0'))) {
             m = j;
             r = k;
             continue;
@@ -90,7 +92,7 @@ Lecture lire(const Societe& s, const QString& entree) {
         rg.montantLigne = std::fabs(v) <= 0.001 ? QString() : QString::number(v, 'f', 2);
         const QString devis = tranche.mid(114, 8);
         const QString dossier = tranche.mid(122, 8);
-        rg.devis = sansBlancs(devis).isEmpty() ? QStringLiteral("********") : devis;
+        rg.devis = sansBlancs(devis).isEmpty() ? u"********"_s : devis;
         rg.dossier = dossier;
         if (!sansBlancs(dossier).isEmpty() && sansBlancs(dossier) != l.dossierFacture)
             l.dossierFacture.clear();
@@ -114,7 +116,7 @@ Lecture lire(const Societe& s, const QString& entree) {
 
 double montantRangee(const Lecture& l, int r) {
     const double ligne = lireNombre(l.rangees[r].montantLigne);
-    return l.typePiece == QStringLiteral("A") ? -ligne : ligne - l.rangees[r].remise;
+    return l.typePiece == u"A"_s ? -ligne : ligne - l.rangees[r].remise;
 }
 
 double montantDossier(const Lecture& l, const QString& dossier) {
@@ -147,13 +149,11 @@ bool dansPeriode(const QVariant& jour, const Options& o) {
         return false;
     // A day is a date at midnight: the last day with a time of day after midnight is outside.
     const QString t = jour.toString();
-    return t >= o.du.toString(QStringLiteral("yyyy-MM-dd")) &&
-           t <= o.au.toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(" 00:00:00");
+    return t >= o.du.toString(u"yyyy-MM-dd"_s) && t <= o.au.toString(u"yyyy-MM-dd"_s) + u" 00:00:00"_s;
 }
 
 QString ligneErreur(const QString& facture, const QString& dossier) {
-    return QStringLiteral("Erreur sur la facture : ") + facture + QStringLiteral(" et le dossier : ") +
-           dossier;
+    return u"Erreur sur la facture : "_s + facture + u" et le dossier : "_s + dossier;
 }
 
 void controleFactures(const Societe& s, const Options& o, Attendu& a) {
@@ -185,7 +185,7 @@ void controleFactures(const Societe& s, const Options& o, Attendu& a) {
                 }
 
             if (!identique) {
-                a.rapport << ligneErreur(n, d) << QStringLiteral("L'enregistrement est manquant");
+                a.rapport << ligneErreur(n, d) << u"L'enregistrement est manquant"_s;
                 if (!o.ajouter)
                     continue;
                 const QString nt = sansBlancs(n);
@@ -205,9 +205,8 @@ void controleFactures(const Societe& s, const Options& o, Attendu& a) {
                     return egalBase(x.facture, n) && egalBase(x.dossier, d);
                 });
                 if (cible == table.end()) {
-                    a.rapport << QStringLiteral("L'enregistrement pour la Facture :") + n +
-                                     QStringLiteral(" et le Dossier : ") + d +
-                                     QStringLiteral(" n'existe pas dans FACTCLI");
+                    a.rapport << u"L'enregistrement pour la Facture :"_s + n + u" et le Dossier : "_s + d +
+                                     u" n'existe pas dans FACTCLI"_s;
                 } else {
                     cible->montant = attendu;
                     ++a.reecrits;
@@ -236,7 +235,7 @@ void controleFactCli(const Societe& s, const Options& o, Attendu& a) {
             trouve = !ld.isEmpty() && ld.toUpper() == d.toUpper();
         }
         if (!trouve)
-            a.rapport << ligneErreur(n, d) << QStringLiteral("L'enregistrement est manquant dans la facture");
+            a.rapport << ligneErreur(n, d) << u"L'enregistrement est manquant dans la facture"_s;
     }
 }
 
@@ -268,7 +267,7 @@ double lireNombre(const QString& t) {
     }
     if (entier.isEmpty() && decimales.isEmpty())
         return 0;
-    s += (entier.isEmpty() ? QStringLiteral("0") : entier);
+    s += (entier.isEmpty() ? u"0"_s : entier);
     if (point && !decimales.isEmpty())
         s += u'.' + decimales;
     if (i < t.size() && (t[i] == u'E' || t[i] == u'e')) {
@@ -299,14 +298,14 @@ Attendu simuler(const Societe& societe, const Options& options) {
 }
 
 void Societe::remplir(BaseTest& base) const {
-    base.executer(QStringLiteral("BEGIN"));
+    base.executer(u"BEGIN"_s);
     for (const Facture& f : factures)
         base.facture(f.numero, f.jour, f.dossier, f.corps, f.typePiece, f.flagDivers);
     for (const Remise& r : remises)
         base.ligne(r.numero, r.numeroDeLigne, r.taux, r.montant, r.code);
     for (const LigneFactCli& l : factCli)
         base.factCli(l.facture, l.dossier, l.jour, l.devis, l.dateMaj, l.montant);
-    base.executer(QStringLiteral("COMMIT"));
+    base.executer(u"COMMIT"_s);
 }
 
 namespace {
@@ -325,24 +324,23 @@ private:
 };
 
 QString texteCentimes(qint64 centimes) {
-    const QString signe = centimes < 0 ? QStringLiteral("-") : QString();
+    const QString signe = centimes < 0 ? u"-"_s : QString();
     centimes = std::llabs(centimes);
     return signe + QString::number(centimes / 100) + u'.' +
-           QStringLiteral("%1").arg(centimes % 100, 2, 10, QLatin1Char('0'));
+           u"%1"_s.arg(centimes % 100, 2, 10, QLatin1Char('0'));
 }
 
 // The amount characters of a line, right-aligned like the host writes them, now and then odd.
 QString montantCorps(Hasard& h) {
     const int choix = h.entre(0, 99);
     if (choix < 4)
-        return QStringLiteral("%1,50").arg(h.entre(1, 99)); // a comma ends the number
+        return u"%1,50"_s.arg(h.entre(1, 99)); // a comma ends the number
     if (choix < 7)
-        return h.pourcent(50) ? QStringLiteral("0.001") : QStringLiteral("-0.001");
+        return h.pourcent(50) ? u"0.001"_s : u"-0.001"_s;
     if (choix < 9)
         return {};
     if (choix < 12)
-        return QStringLiteral("%1.%2%3")
-            .arg(h.entre(0, 500))
+        return u"%1.%2%3"_s.arg(h.entre(0, 500))
             .arg(h.entre(0, 99), 2, 10, QLatin1Char('0'))
             .arg(h.parmi<int>({1, 2, 3, 4, 6, 7, 8, 9}));
     const QString t = texteCentimes(h.entre(-5000, 250000));
@@ -354,18 +352,17 @@ QString montantCorps(Hasard& h) {
 Societe generer(quint32 graine, int nombreFactures, const QDate& debut, const QDate& fin) {
     Hasard h(graine);
     Societe s;
-    const std::vector<QString> reserve{
-        QStringLiteral("D100"),  QStringLiteral("D101"),    QStringLiteral("D102"), QStringLiteral("d101"),
-        QStringLiteral("D'103"), QStringLiteral("2024-17"), QStringLiteral("D104"), QStringLiteral("D105")};
+    const std::vector<QString> reserve{u"D100"_s,  u"D101"_s,    u"D102"_s, u"d101"_s,
+                                       u"D'103"_s, u"2024-17"_s, u"D104"_s, u"D105"_s};
     const int jours = int(debut.daysTo(fin));
 
     for (int n = 1; n <= nombreFactures; ++n) {
         Facture f;
-        const QString base = QStringLiteral("F%1").arg(n, 5, 10, QLatin1Char('0'));
+        const QString base = u"F%1"_s.arg(n, 5, 10, QLatin1Char('0'));
         const int forme = h.entre(0, 99);
         QString numero = base;
         if (forme < 3)
-            numero = QStringLiteral("F'%1").arg(n, 5, 10, QLatin1Char('0'));
+            numero = u"F'%1"_s.arg(n, 5, 10, QLatin1Char('0'));
         else if (forme < 5)
             numero = base + u' ';
         f.numero = forme == 99 ? QVariant() : QVariant(numero);
@@ -379,18 +376,17 @@ Societe generer(quint32 graine, int nombreFactures, const QDate& debut, const QD
                                        : debut.addDays(h.entre(-3, jours + 3));
         const int heure = h.entre(0, 99);
         if (heure < 70)
-            f.jour = jour.toString(QStringLiteral("yyyy-MM-dd"));
+            f.jour = jour.toString(u"yyyy-MM-dd"_s);
         else if (heure < 80)
-            f.jour = jour.toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(" 00:00:00");
+            f.jour = jour.toString(u"yyyy-MM-dd"_s) + u" 00:00:00"_s;
         else
-            f.jour = jour.toString(QStringLiteral("yyyy-MM-dd")) +
-                     QStringLiteral(" %1:%2:00")
-                         .arg(h.entre(0, 23), 2, 10, QLatin1Char('0'))
-                         .arg(h.entre(0, 59), 2, 10, QLatin1Char('0'));
+            f.jour =
+                jour.toString(u"yyyy-MM-dd"_s) + u" %1:%2:00"_s.arg(h.entre(0, 23), 2, 10, QLatin1Char('0'))
+                                                     .arg(h.entre(0, 59), 2, 10, QLatin1Char('0'));
 
         const int typ = h.entre(0, 99);
-        f.typePiece = typ < 10 ? QStringLiteral("A") : typ < 13 ? QStringLiteral("a") : QStringLiteral("F");
-        f.flagDivers = h.pourcent(3) ? QStringLiteral("7") : QStringLiteral("0");
+        f.typePiece = typ < 10 ? u"A"_s : typ < 13 ? u"a"_s : u"F"_s;
+        f.flagDivers = h.pourcent(3) ? u"7"_s : u"0"_s;
 
         // The invoice's dossiers, and the lines that name them.
         std::vector<QString> siens;
@@ -402,7 +398,7 @@ Societe generer(quint32 graine, int nombreFactures, const QDate& debut, const QD
         }
         std::vector<QString> devisDe;
         for (std::size_t i = 0; i < siens.size(); ++i)
-            devisDe.push_back(h.pourcent(20) ? QString() : QStringLiteral("DV%1").arg(h.entre(1, 40)));
+            devisDe.push_back(h.pourcent(20) ? QString() : u"DV%1"_s.arg(h.entre(1, 40)));
 
         QString corps;
         int numeroLigne = 0;
@@ -419,13 +415,13 @@ Societe generer(quint32 graine, int nombreFactures, const QDate& debut, const QD
             if (h.pourcent(30))
                 courant = std::size_t(h.entre(0, int(siens.size()) - 1));
             Tranche t;
-            t.numero = QStringLiteral("%1").arg(std::max(ecrit, 0), 2, 10, QLatin1Char('0'));
+            t.numero = u"%1"_s.arg(std::max(ecrit, 0), 2, 10, QLatin1Char('0'));
             t.montant = montantCorps(h);
             t.devis = devisDe[courant];
             const int placement = h.entre(0, 99);
             t.dossier = placement < 8 ? QString() : placement < 10 ? u' ' + siens[courant] : siens[courant];
-            t.zone141 = h.pourcent(80) ? QStringLiteral("1") : QString();
-            t.designation = QStringLiteral("Désignation %1").arg(li);
+            t.zone141 = h.pourcent(80) ? u"1"_s : QString();
+            t.designation = u"Désignation %1"_s.arg(li);
             corps += t.texte();
 
             if (h.pourcent(50) && !f.numero.isNull()) {
@@ -434,7 +430,7 @@ Societe generer(quint32 graine, int nombreFactures, const QDate& debut, const QD
                 r.numeroDeLigne = h.pourcent(90) ? 2 * ecrit : ecrit;
                 r.taux = double(h.entre(0, 20));
                 r.montant = h.pourcent(10) ? QVariant() : QVariant(h.entre(0, 5000) / 100.0);
-                r.code = h.pourcent(50) ? QVariant(QStringLiteral("R")) : QVariant();
+                r.code = h.pourcent(50) ? QVariant(u"R"_s) : QVariant();
                 s.remises.push_back(r);
             }
         }
@@ -449,9 +445,9 @@ Societe generer(quint32 graine, int nombreFactures, const QDate& debut, const QD
         else if (entete < 85)
             f.dossier = QString();
         else if (entete < 92)
-            f.dossier = QStringLiteral("D999");
+            f.dossier = u"D999"_s;
         else
-            f.dossier = siens.front() + QStringLiteral("  ");
+            f.dossier = siens.front() + u"  "_s;
         s.factures.push_back(f);
     }
 
@@ -469,12 +465,12 @@ Societe generer(quint32 graine, int nombreFactures, const QDate& debut, const QD
                 dossiers << d;
         }
         if (l.resultat != 1)
-            dossiers << QStringLiteral("D100");
+            dossiers << u"D100"_s;
         const auto ajouter = [&](const QVariant& num, const QVariant& dos, const QVariant& montant,
                                  const QVariant& j) {
-            s.factCli.push_back({num, dos, j, QStringLiteral("DV1"),
-                                 h.pourcent(50) ? QVariant(QStringLiteral("01/02/2023 08:00")) : QVariant(),
-                                 montant, false});
+            s.factCli.push_back({num, dos, j, u"DV1"_s,
+                                 h.pourcent(50) ? QVariant(u"01/02/2023 08:00"_s) : QVariant(), montant,
+                                 false});
         };
         for (const QString& d : dossiers) {
             const double juste = montantDossier(l, d);
@@ -494,27 +490,27 @@ Societe generer(quint32 graine, int nombreFactures, const QDate& debut, const QD
             } else if (choix < 85) {
                 const int v = h.entre(0, 2);
                 ajouter(n,
-                        v == 0   ? d + QStringLiteral("  ")
+                        v == 0   ? d + u"  "_s
                         : v == 1 ? u' ' + d
                                  : d.toLower(),
                         h.pourcent(50) ? juste : juste + 3, jour);
             } else if (choix < 89) {
                 ajouter(h.pourcent(50) ? n + u' ' : u' ' + n, d, juste, jour);
             } else if (choix < 93) {
-                ajouter(n, d, juste, debut.addDays(-10).toString(QStringLiteral("yyyy-MM-dd")));
+                ajouter(n, d, juste, debut.addDays(-10).toString(u"yyyy-MM-dd"_s));
             } else {
                 ajouter(n, d, juste + 2, jour);
             }
         }
         const int extra = h.entre(0, 99);
         if (extra < 8)
-            ajouter(n, QStringLiteral("D888"), 10.0, jour);
+            ajouter(n, u"D888"_s, 10.0, jour);
         else if (extra < 10)
-            ajouter(QStringLiteral("X%1").arg(h.entre(1, 999)), QStringLiteral("D100"), 1.0, jour);
+            ajouter(u"X%1"_s.arg(h.entre(1, 999)), u"D100"_s, 1.0, jour);
         else if (extra < 11)
-            ajouter(QVariant(), QStringLiteral("D100"), 1.0, jour);
+            ajouter(QVariant(), u"D100"_s, 1.0, jour);
         else if (extra < 12)
-            ajouter(n, QStringLiteral("   "), 1.0, jour);
+            ajouter(n, u"   "_s, 1.0, jour);
         else if (extra < 13)
             ajouter(n, QVariant(), 1.0, jour);
     }

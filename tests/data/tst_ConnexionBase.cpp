@@ -1,6 +1,6 @@
-#include "app/Demarrage.h"
 #include "BaseTest.h"
 #include "InterlocuteurTest.h"
+#include "app/Demarrage.h"
 #include "data/ConnexionBase.h"
 
 #include <QDir>
@@ -8,6 +8,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+
+using namespace Qt::StringLiterals;
 
 using namespace cc;
 using cc::test::InterlocuteurTest;
@@ -23,9 +25,8 @@ void ecrire(const QString& chemin, const QByteArray& octets) {
 // Any driver that the SQL Server kind takes, the PostgreSQL one included.
 bool piloteSqlServerInstalle() {
     const QStringList p = PilotesOdbcInstalles();
-    return p.contains(QStringLiteral("ODBC Driver 18 for SQL Server")) ||
-           p.contains(QStringLiteral("ODBC Driver 17 for SQL Server")) ||
-           p.contains(QStringLiteral("FreeTDS")) || p.contains(QStringLiteral("PostgreSQL Unicode"));
+    return p.contains(u"ODBC Driver 18 for SQL Server"_s) || p.contains(u"ODBC Driver 17 for SQL Server"_s) ||
+           p.contains(u"FreeTDS"_s) || p.contains(u"PostgreSQL Unicode"_s);
 }
 
 } // namespace
@@ -61,26 +62,21 @@ private:
 void TestConnexionBase::valeursDelimitees_data() {
     QTest::addColumn<QString>("texte");
     QTest::addColumn<QStringList>("attendu");
-    QTest::newRow("deux lignes") << QStringLiteral("SRV01\r\n2008\r\n")
-                                 << QStringList{u"SRV01"_qs, u"2008"_qs};
-    QTest::newRow("fins de ligne Unix")
-        << QStringLiteral("SRV01\n2005") << QStringList{u"SRV01"_qs, u"2005"_qs};
-    QTest::newRow("une ligne") << QStringLiteral("SRV01\r\n") << QStringList{u"SRV01"_qs};
+    QTest::newRow("deux lignes") << u"SRV01\r\n2008\r\n"_s << QStringList{u"SRV01"_s, u"2008"_s};
+    QTest::newRow("fins de ligne Unix") << u"SRV01\n2005"_s << QStringList{u"SRV01"_s, u"2005"_s};
+    QTest::newRow("une ligne") << u"SRV01\r\n"_s << QStringList{u"SRV01"_s};
     QTest::newRow("vide") << QString() << QStringList{};
-    QTest::newRow("virgule") << QStringLiteral("SRV01,2008\r\nautre") << QStringList{u"SRV01"_qs, u"2008"_qs};
+    QTest::newRow("virgule") << u"SRV01,2008\r\nautre"_s << QStringList{u"SRV01"_s, u"2008"_s};
     QTest::newRow("guillemets avec virgule")
-        << QStringLiteral("\"SRV,01\"\r\n2008") << QStringList{u"SRV,01"_qs, u"2008"_qs};
+        << u"\"SRV,01\"\r\n2008"_s << QStringList{u"SRV,01"_s, u"2008"_s};
     QTest::newRow("guillemets puis virgule")
-        << QStringLiteral("\"SRV\\INST\",\"2008\"") << QStringList{u"SRV\\INST"_qs, u"2008"_qs};
-    QTest::newRow("blancs autour") << QStringLiteral("  SRV01  \r\n  2008  ")
-                                   << QStringList{u"SRV01"_qs, u"2008"_qs};
+        << u"\"SRV\\INST\",\"2008\""_s << QStringList{u"SRV\\INST"_s, u"2008"_s};
+    QTest::newRow("blancs autour") << u"  SRV01  \r\n  2008  "_s << QStringList{u"SRV01"_s, u"2008"_s};
     QTest::newRow("blancs gardés entre guillemets")
-        << QStringLiteral("\" SRV \"\r\n\" 2008 \"") << QStringList{u" SRV "_qs, u" 2008 "_qs};
-    QTest::newRow("ligne vide au milieu")
-        << QStringLiteral("SRV01\r\n\r\n2008") << QStringList{u"SRV01"_qs, QString()};
-    QTest::newRow("virgule en fin de ligne")
-        << QStringLiteral("SRV01,\r\n2008") << QStringList{u"SRV01"_qs, u"2008"_qs};
-    QTest::newRow("seulement deux lues") << QStringLiteral("a,b,c") << QStringList{u"a"_qs, u"b"_qs};
+        << u"\" SRV \"\r\n\" 2008 \""_s << QStringList{u" SRV "_s, u" 2008 "_s};
+    QTest::newRow("ligne vide au milieu") << u"SRV01\r\n\r\n2008"_s << QStringList{u"SRV01"_s, QString()};
+    QTest::newRow("virgule en fin de ligne") << u"SRV01,\r\n2008"_s << QStringList{u"SRV01"_s, u"2008"_s};
+    QTest::newRow("seulement deux lues") << u"a,b,c"_s << QStringList{u"a"_s, u"b"_s};
 }
 
 void TestConnexionBase::valeursDelimitees() {
@@ -95,18 +91,18 @@ void TestConnexionBase::fichierSqlServer_data() {
     QTest::addColumn<int>("type");
     QTest::addColumn<QString>("serveur");
     QTest::addColumn<QString>("version");
-    const QString avant = QStringLiteral("avant");
+    const QString avant = u"avant"_s;
     QTest::newRow("absent") << QString() << QByteArray() << int(TypeSource::Jet) << avant << avant;
-    QTest::newRow("caché") << QStringLiteral(".SQLSERVER.DAT") << QByteArray("SRV\r\n2008\r\n")
-                           << int(TypeSource::Jet) << avant << avant;
-    QTest::newRow("deux lignes") << QStringLiteral("SQLSERVER.DAT") << QByteArray("SRV\r\n2008\r\n")
-                                 << int(TypeSource::SqlServer) << u"SRV"_qs << u"2008"_qs;
-    QTest::newRow("une ligne, la version reste") << QStringLiteral("SQLSERVER.DAT") << QByteArray("SRV\r\n")
-                                                 << int(TypeSource::SqlServer) << u"SRV"_qs << avant;
+    QTest::newRow("caché") << u".SQLSERVER.DAT"_s << QByteArray("SRV\r\n2008\r\n") << int(TypeSource::Jet)
+                           << avant << avant;
+    QTest::newRow("deux lignes") << u"SQLSERVER.DAT"_s << QByteArray("SRV\r\n2008\r\n")
+                                 << int(TypeSource::SqlServer) << u"SRV"_s << u"2008"_s;
+    QTest::newRow("une ligne, la version reste")
+        << u"SQLSERVER.DAT"_s << QByteArray("SRV\r\n") << int(TypeSource::SqlServer) << u"SRV"_s << avant;
     QTest::newRow("vide, présence seule")
-        << QStringLiteral("SQLSERVER.DAT") << QByteArray() << int(TypeSource::SqlServer) << avant << avant;
-    QTest::newRow("ANSI") << QStringLiteral("SQLSERVER.DAT") << QByteArray("SERVEUR\xC9T\x80\r\n2005")
-                          << int(TypeSource::SqlServer) << u"SERVEURÉT€"_qs << u"2005"_qs;
+        << u"SQLSERVER.DAT"_s << QByteArray() << int(TypeSource::SqlServer) << avant << avant;
+    QTest::newRow("ANSI") << u"SQLSERVER.DAT"_s << QByteArray("SERVEUR\xC9T\x80\r\n2005")
+                          << int(TypeSource::SqlServer) << u"SERVEURÉT€"_s << u"2005"_s;
 }
 
 void TestConnexionBase::fichierSqlServer() {
@@ -118,7 +114,7 @@ void TestConnexionBase::fichierSqlServer() {
     QTemporaryDir base;
     if (!nom.isEmpty())
         ecrire(base.filePath(nom), contenu);
-    Environnement env{base.path(), u"SOC1"_qs, u"avant"_qs, u"avant"_qs};
+    Environnement env{base.path(), u"SOC1"_s, u"avant"_s, u"avant"_s};
     QCOMPARE(int(LireFichierSqlServer(env)), type);
     QCOMPARE(env.ServeurSQL, serveur);
     QCOMPARE(env.VersionSQL, version);
@@ -127,14 +123,14 @@ void TestConnexionBase::fichierSqlServer() {
 void TestConnexionBase::nomBaseSql_data() {
     QTest::addColumn<QString>("chemin");
     QTest::addColumn<QString>("attendu");
-    QTest::newRow("société") << QStringLiteral("/opt/vendrax/SOC1/vendrax.mdb") << QStringLiteral("SOC1");
-    QTest::newRow("société vide") << QStringLiteral("/opt/vendrax//vendrax.mdb") << QString();
-    QTest::newRow("base vide") << QStringLiteral("/SOC1/vendrax.mdb") << QStringLiteral("SOC1");
-    QTest::newRow("société en deux parties") << QStringLiteral("/opt/A/B/vendrax.mdb") << QStringLiteral("B");
-    QTest::newRow("relatif") << QStringLiteral("SOC1/vendrax.mdb") << QStringLiteral("SOC1");
-    QTest::newRow("sans séparateur") << QStringLiteral("vendrax.mdb") << QString();
+    QTest::newRow("société") << u"/opt/vendrax/SOC1/vendrax.mdb"_s << u"SOC1"_s;
+    QTest::newRow("société vide") << u"/opt/vendrax//vendrax.mdb"_s << QString();
+    QTest::newRow("base vide") << u"/SOC1/vendrax.mdb"_s << u"SOC1"_s;
+    QTest::newRow("société en deux parties") << u"/opt/A/B/vendrax.mdb"_s << u"B"_s;
+    QTest::newRow("relatif") << u"SOC1/vendrax.mdb"_s << u"SOC1"_s;
+    QTest::newRow("sans séparateur") << u"vendrax.mdb"_s << QString();
     QTest::newRow("fichier absent du nom")
-        << CheminBaseSociete({u"/b"_qs, u"Société 2"_qs, {}, {}}) << QStringLiteral("Société 2");
+        << CheminBaseSociete({u"/b"_s, u"Société 2"_s, {}, {}}) << u"Société 2"_s;
 }
 
 void TestConnexionBase::nomBaseSql() {
@@ -153,32 +149,32 @@ void TestConnexionBase::chaineSqlServer_data() {
     QTest::addColumn<int>("delaiRequete");
     const int autre = int(Systeme::Autre);
     const int windows = int(Systeme::Windows);
-    const QStringList tous{u"FreeTDS"_qs, u"ODBC Driver 17 for SQL Server"_qs,
-                           u"ODBC Driver 18 for SQL Server"_qs};
+    const QStringList tous{u"FreeTDS"_s, u"ODBC Driver 17 for SQL Server"_s,
+                           u"ODBC Driver 18 for SQL Server"_s};
     QTest::newRow("2008 entre blancs, pilote 18")
-        << u"SRV"_qs << u"  2008 "_qs << tous << autre
-        << u"DRIVER={ODBC Driver 18 for SQL Server};SERVER=SRV;DATABASE=SOC1;Encrypt=no;MARS_Connection=yes"_qs
+        << u"SRV"_s << u"  2008 "_s << tous << autre
+        << u"DRIVER={ODBC Driver 18 for SQL Server};SERVER=SRV;DATABASE=SOC1;Encrypt=no;MARS_Connection=yes"_s
         << 15 << 30;
     QTest::newRow("autre année, pilote 17")
-        << u"SRV"_qs << u"2012"_qs << QStringList{u"FreeTDS"_qs, u"ODBC Driver 17 for SQL Server"_qs} << autre
-        << u"DRIVER={ODBC Driver 17 for SQL Server};SERVER=SRV;DATABASE=SOC1"_qs << 10 << 120;
+        << u"SRV"_s << u"2012"_s << QStringList{u"FreeTDS"_s, u"ODBC Driver 17 for SQL Server"_s} << autre
+        << u"DRIVER={ODBC Driver 17 for SQL Server};SERVER=SRV;DATABASE=SOC1"_s << 10 << 120;
     QTest::newRow("année et mots, FreeTDS")
-        << u"SRV\\INST"_qs << u"2008 R2"_qs << QStringList{u"FreeTDS"_qs} << autre
-        << u"DRIVER={FreeTDS};SERVER=SRV\\INST;DATABASE=SOC1"_qs << 10 << 120;
-    QTest::newRow("2005, FreeTDS sans MARS") << u"SRV"_qs << u"2005"_qs << QStringList{u"FreeTDS"_qs} << autre
-                                             << u"DRIVER={FreeTDS};SERVER=SRV;DATABASE=SOC1"_qs << 15 << 30;
+        << u"SRV\\INST"_s << u"2008 R2"_s << QStringList{u"FreeTDS"_s} << autre
+        << u"DRIVER={FreeTDS};SERVER=SRV\\INST;DATABASE=SOC1"_s << 10 << 120;
+    QTest::newRow("2005, FreeTDS sans MARS") << u"SRV"_s << u"2005"_s << QStringList{u"FreeTDS"_s} << autre
+                                             << u"DRIVER={FreeTDS};SERVER=SRV;DATABASE=SOC1"_s << 15 << 30;
     QTest::newRow("version vide")
-        << u"SRV"_qs << QString() << tous << autre
-        << u"DRIVER={ODBC Driver 18 for SQL Server};SERVER=SRV;DATABASE=SOC1;Encrypt=no"_qs << 10 << 120;
+        << u"SRV"_s << QString() << tous << autre
+        << u"DRIVER={ODBC Driver 18 for SQL Server};SERVER=SRV;DATABASE=SOC1;Encrypt=no"_s << 10 << 120;
     QTest::newRow("serveur qui voudrait ajouter un attribut")
-        << u"SRV;UID=sa"_qs << QString() << QStringList{u"FreeTDS"_qs} << autre
-        << u"DRIVER={FreeTDS};SERVER={SRV;UID=sa};DATABASE=SOC1"_qs << 10 << 120;
-    QTest::newRow("Windows, natif") << u"SRV"_qs << u"2008"_qs << QStringList{} << windows
+        << u"SRV;UID=sa"_s << QString() << QStringList{u"FreeTDS"_s} << autre
+        << u"DRIVER={FreeTDS};SERVER={SRV;UID=sa};DATABASE=SOC1"_s << 10 << 120;
+    QTest::newRow("Windows, natif") << u"SRV"_s << u"2008"_s << QStringList{} << windows
                                     << u"DRIVER={SQL Server Native Client 10.0};SERVER=SRV;DATABASE=SOC1;"
-                                       u"MARS_Connection=yes"_qs
+                                       u"MARS_Connection=yes"_s
                                     << 15 << 30;
-    QTest::newRow("Windows, ancien") << u"SRV"_qs << u"2000"_qs << QStringList{} << windows
-                                     << u"DRIVER={SQL Server};SERVER=SRV;DATABASE=SOC1"_qs << 10 << 120;
+    QTest::newRow("Windows, ancien") << u"SRV"_s << u"2000"_s << QStringList{} << windows
+                                     << u"DRIVER={SQL Server};SERVER=SRV;DATABASE=SOC1"_s << 10 << 120;
 }
 
 void TestConnexionBase::chaineSqlServer() {
@@ -189,14 +185,14 @@ void TestConnexionBase::chaineSqlServer() {
     QFETCH(QString, chaine);
     QFETCH(int, delaiConnexion);
     QFETCH(int, delaiRequete);
-    const Environnement env{u"/base"_qs, u"SOC1"_qs, serveur, version};
+    const Environnement env{u"/base"_s, u"SOC1"_s, serveur, version};
     const ParametresOdbc p = ParametresSqlServer(env, CheminBaseSociete(env), pilotes, Systeme(systeme));
     QCOMPARE(p.chaine, chaine);
     QCOMPARE(p.delaiConnexionS, delaiConnexion);
     QCOMPARE(p.delaiRequeteS, delaiRequete);
-    QCOMPARE(p.utilisateur, u"VENDRAX"_qs);
-    QCOMPARE(p.motDePasse, u"MBRTQL"_qs);
-    QVERIFY(!p.chaine.contains(u"MBRTQL"_qs, Qt::CaseInsensitive));
+    QCOMPARE(p.utilisateur, u"VENDRAX"_s);
+    QCOMPARE(p.motDePasse, u"MBRTQL"_s);
+    QVERIFY(!p.chaine.contains(u"MBRTQL"_s, Qt::CaseInsensitive));
     QCOMPARE(p.dialecte, Dialecte::SqlServer);
 }
 
@@ -204,14 +200,14 @@ void TestConnexionBase::chaineJet_data() {
     QTest::addColumn<QStringList>("pilotes");
     QTest::addColumn<int>("systeme");
     QTest::addColumn<QString>("chaine");
-    QTest::newRow("MDBTools") << QStringList{u"FreeTDS"_qs, u"MDBTools"_qs} << int(Systeme::Autre)
-                              << u"DRIVER={MDBTools};DBQ=/base/SOC 1/vendrax.mdb"_qs;
-    QTest::newRow("aucun pilote") << QStringList{u"FreeTDS"_qs} << int(Systeme::Autre) << QString();
+    QTest::newRow("MDBTools") << QStringList{u"FreeTDS"_s, u"MDBTools"_s} << int(Systeme::Autre)
+                              << u"DRIVER={MDBTools};DBQ=/base/SOC 1/vendrax.mdb"_s;
+    QTest::newRow("aucun pilote") << QStringList{u"FreeTDS"_s} << int(Systeme::Autre) << QString();
     QTest::newRow("Windows, pilote ACE")
-        << QStringList{u"Microsoft Access Driver (*.mdb, *.accdb)"_qs} << int(Systeme::Windows)
-        << QDir::toNativeSeparators(u"/base/SOC 1/vendrax.mdb"_qs)
-               .prepend(u"DRIVER={Microsoft Access Driver (*.mdb, *.accdb)};DBQ="_qs)
-               .append(u";PWD=mbrtql"_qs);
+        << QStringList{u"Microsoft Access Driver (*.mdb, *.accdb)"_s} << int(Systeme::Windows)
+        << QDir::toNativeSeparators(u"/base/SOC 1/vendrax.mdb"_s)
+               .prepend(u"DRIVER={Microsoft Access Driver (*.mdb, *.accdb)};DBQ="_s)
+               .append(u";PWD=mbrtql"_s);
 }
 
 void TestConnexionBase::chaineJet() {
@@ -219,13 +215,13 @@ void TestConnexionBase::chaineJet() {
     QFETCH(int, systeme);
     QFETCH(QString, chaine);
     try {
-        const ParametresOdbc p = ParametresJet(u"/base/SOC 1/vendrax.mdb"_qs, pilotes, Systeme(systeme));
+        const ParametresOdbc p = ParametresJet(u"/base/SOC 1/vendrax.mdb"_s, pilotes, Systeme(systeme));
         QCOMPARE(p.chaine, chaine);
         QVERIFY(p.utilisateur.isEmpty() && p.motDePasse.isEmpty());
     } catch (const Erreur& e) {
         QVERIFY2(chaine.isEmpty(), qPrintable(e.description()));
         QCOMPARE(e.numero(), 3706);
-        QVERIFY(e.description().contains(u"MDBTools"_qs));
+        QVERIFY(e.description().contains(u"MDBTools"_s));
     }
 }
 
@@ -234,22 +230,22 @@ void TestConnexionBase::sourceErreur_data() {
     QTest::addColumn<QString>("source");
     QTest::addColumn<QString>("description");
     QTest::newRow("gestionnaire")
-        << u"Unable to connect : [unixODBC][Driver Manager]Data source name not found"_qs
-        << u"[unixODBC][Driver Manager]"_qs << u"Data source name not found"_qs;
+        << u"Unable to connect : [unixODBC][Driver Manager]Data source name not found"_s
+        << u"[unixODBC][Driver Manager]"_s << u"Data source name not found"_s;
     QTest::newRow("la dernière de trois")
-        << u"[A][B]un [A][C]deux [Microsoft][ODBC Driver 18 for SQL Server]Login timeout expired"_qs
-        << u"[Microsoft][ODBC Driver 18 for SQL Server]"_qs << u"Login timeout expired"_qs;
-    QTest::newRow("crochets en fin de texte") << u"[FreeTDS][SQL Server]Login failed [28000]"_qs
-                                              << u"[FreeTDS][SQL Server]"_qs << u"Login failed [28000]"_qs;
-    QTest::newRow("sans composant") << u"file is not a database"_qs << u"SQLite"_qs
-                                    << u"file is not a database"_qs;
+        << u"[A][B]un [A][C]deux [Microsoft][ODBC Driver 18 for SQL Server]Login timeout expired"_s
+        << u"[Microsoft][ODBC Driver 18 for SQL Server]"_s << u"Login timeout expired"_s;
+    QTest::newRow("crochets en fin de texte") << u"[FreeTDS][SQL Server]Login failed [28000]"_s
+                                              << u"[FreeTDS][SQL Server]"_s << u"Login failed [28000]"_s;
+    QTest::newRow("sans composant") << u"file is not a database"_s << u"SQLite"_s
+                                    << u"file is not a database"_s;
 }
 
 void TestConnexionBase::sourceErreur() {
     QFETCH(QString, texte);
     QFETCH(QString, source);
     QFETCH(QString, description);
-    const Erreur e = ErreurPilote(Erreur(42, texte), u"SQLite"_qs);
+    const Erreur e = ErreurPilote(Erreur(42, texte), u"SQLite"_s);
     QCOMPARE(e.source(), source);
     QCOMPARE(e.description(), description);
     QCOMPARE(e.numero(), 42);
@@ -259,18 +255,18 @@ void TestConnexionBase::messageErreur_data() {
     QTest::addColumn<QString>("source");
     QTest::addColumn<QString>("description");
     QTest::addColumn<QString>("attendu");
-    QTest::newRow("erreur du pilote") << u"[unixODBC][Driver Manager]"_qs << u"Data source name not found"_qs
+    QTest::newRow("erreur du pilote") << u"[unixODBC][Driver Manager]"_s << u"Data source name not found"_s
                                       << u"Une erreur s'est produite lors de la connexion à la "
                                          u"base.\r\n\r\nSource: [unixODBC][Driver Manager]\r\n"
-                                         u"Description: Data source name not found\r\n\r\n"_qs;
+                                         u"Description: Data source name not found\r\n\r\n"_s;
     QTest::newRow("erreur du programme")
-        << QString() << u"Aucun pilote"_qs
+        << QString() << u"Aucun pilote"_s
         << u"Erreur 3706 : Aucun pilote\r\n\r\nImpossible d'établir la connexion de données.\r\n"
-           u"ADO ou OLEDB ne sont peut-être pas bien installés sur cette machine."_qs;
+           u"ADO ou OLEDB ne sont peut-être pas bien installés sur cette machine."_s;
     QTest::newRow("mot de passe masqué")
-        << u"X"_qs << u"PWD=mbrtql refusé"_qs
+        << u"X"_s << u"PWD=mbrtql refusé"_s
         << u"Une erreur s'est produite lors de la connexion à la base.\r\n\r\n"
-           u"Source: X\r\nDescription: PWD=****** refusé\r\n\r\n"_qs;
+           u"Source: X\r\nDescription: PWD=****** refusé\r\n\r\n"_s;
 }
 
 void TestConnexionBase::messageErreur() {
@@ -281,18 +277,18 @@ void TestConnexionBase::messageErreur() {
 }
 
 void TestConnexionBase::ouvrirSQLite() {
-    const QString chemin = dossier_.filePath(u"vendrax.mdb"_qs);
+    const QString chemin = dossier_.filePath(u"vendrax.mdb"_s);
     {
         cc::test::BaseTest base(chemin);
-        base.facture(u"F1"_qs, u"2024-01-02"_qs, u"D1"_qs, QString());
+        base.facture(u"F1"_s, u"2024-01-02"_s, u"D1"_s, QString());
     }
     for (const bool silencieux : {false, true}) {
         InterlocuteurTest i;
         auto connexion = OuvrirConnexion({}, chemin, TypeSource::Jet, silencieux, i);
         QVERIFY(connexion);
         QCOMPARE(connexion->dialecte(), Dialecte::SQLite);
-        Requete r(*connexion, u"SELECT NUMERO_DE_FACTURE FROM factures WHERE NUMERO_DE_FACTURE = ?"_qs);
-        r.executer({u"F1"_qs});
+        Requete r(*connexion, u"SELECT NUMERO_DE_FACTURE FROM factures WHERE NUMERO_DE_FACTURE = ?"_s);
+        r.executer({u"F1"_s});
         QVERIFY(r.suivant());
         QVERIFY(i.boites.isEmpty());
         QCOMPARE(i.sabliers, 1);
@@ -303,19 +299,19 @@ void TestConnexionBase::ouvrirSQLite() {
 void TestConnexionBase::ouvrirBaseSelonFichierDat() {
     // With SQLSERVER.DAT present the company file is not opened, even though it is there.
     QTemporaryDir base;
-    QVERIFY(QDir(base.path()).mkdir(u"SOC1"_qs));
-    { cc::test::BaseTest b(base.filePath(u"SOC1/vendrax.mdb"_qs)); }
-    const Environnement env{base.path(), u"SOC1"_qs, {}, {}};
+    QVERIFY(QDir(base.path()).mkdir(u"SOC1"_s));
+    { cc::test::BaseTest b(base.filePath(u"SOC1/vendrax.mdb"_s)); }
+    const Environnement env{base.path(), u"SOC1"_s, {}, {}};
     InterlocuteurTest i;
     QVERIFY(OuvrirBase(env, i));
     QVERIFY(i.boites.isEmpty());
 
-    ecrire(base.filePath(u"SQLSERVER.DAT"_qs), "serveur.invalid\r\n2000\r\n");
+    ecrire(base.filePath(u"SQLSERVER.DAT"_s), "serveur.invalid\r\n2000\r\n");
     QElapsedTimer chrono;
     chrono.start();
     QVERIFY(!OuvrirBase(env, i));
     QCOMPARE(i.boites.size(), 1);
-    QCOMPARE(i.boites.at(0).titre, titreConnexion());
+    QCOMPARE(i.boites.at(0).titre, TitreConnexion());
     QCOMPARE(i.boites.at(0).icone, Icone::Critique);
     QCOMPARE(i.profondeurCurseur, 0);
     // The login time-out of the older driver bounds the wait.
@@ -328,8 +324,8 @@ void TestConnexionBase::echecsFichier_data() {
     QTest::addColumn<QString>("debutMessage");
     QTest::newRow("en-tête SQLite, pas une base")
         << QByteArray("SQLite format 3\0", 16) + QByteArray(2000, 'x') << true
-        << u"Une erreur s'est produite lors de la connexion à la base.\r\n\r\nSource: SQLite\r\n"_qs;
-    QTest::newRow("absent") << QByteArray() << false << u"Erreur 53 : Fichier introuvable : "_qs;
+        << u"Une erreur s'est produite lors de la connexion à la base.\r\n\r\nSource: SQLite\r\n"_s;
+    QTest::newRow("absent") << QByteArray() << false << u"Erreur 53 : Fichier introuvable : "_s;
     QTest::newRow("ni SQLite ni Jet lisible") << QByteArray("Standard Jet DB") << true << QString();
 }
 
@@ -338,7 +334,7 @@ void TestConnexionBase::echecsFichier() {
     QFETCH(bool, existe);
     QFETCH(QString, debutMessage);
     QTemporaryDir d;
-    const QString chemin = d.filePath(u"vendrax.mdb"_qs);
+    const QString chemin = d.filePath(u"vendrax.mdb"_s);
     if (existe)
         ecrire(chemin, contenu);
     for (const bool silencieux : {true, false}) {
@@ -348,7 +344,7 @@ void TestConnexionBase::echecsFichier() {
         QCOMPARE(i.sabliers, 1);
         QCOMPARE(i.boites.size(), silencieux ? 0 : 1);
         if (!silencieux) {
-            QCOMPARE(i.boites.at(0).titre, titreConnexion());
+            QCOMPARE(i.boites.at(0).titre, TitreConnexion());
             if (!debutMessage.isEmpty())
                 QVERIFY2(i.boites.at(0).texte.startsWith(debutMessage), qPrintable(i.boites.at(0).texte));
         }
@@ -366,10 +362,10 @@ void TestConnexionBase::sqlServerSansPilote() {
     if (piloteSqlServerInstalle())
         QSKIP("a SQL Server ODBC driver is registered on this machine");
     InterlocuteurTest i;
-    const Environnement env{u"/base"_qs, u"SOC1"_qs, u"SRV"_qs, u"2008"_qs};
+    const Environnement env{u"/base"_s, u"SOC1"_s, u"SRV"_s, u"2008"_s};
     QVERIFY(!OuvrirConnexion(env, CheminBaseSociete(env), TypeSource::SqlServer, false, i));
     QCOMPARE(i.boites.size(), 1);
-    QVERIFY2(i.boites.at(0).texte.startsWith(u"Erreur 3706 : Aucun pilote ODBC pour SQL Server"_qs),
+    QVERIFY2(i.boites.at(0).texte.startsWith(u"Erreur 3706 : Aucun pilote ODBC pour SQL Server"_s),
              qPrintable(i.boites.at(0).texte));
     QCOMPARE(i.profondeurCurseur, 0);
 }
@@ -378,17 +374,16 @@ void TestConnexionBase::serveurInconnu() {
     if (!piloteSqlServerInstalle())
         QSKIP("no SQL Server ODBC driver is registered on this machine");
     InterlocuteurTest i;
-    const Environnement env{u"/base"_qs, u"SOC1"_qs, u"serveur.invalid"_qs, QString()};
+    const Environnement env{u"/base"_s, u"SOC1"_s, u"serveur.invalid"_s, QString()};
     QElapsedTimer chrono;
     chrono.start();
     QVERIFY(!OuvrirConnexion(env, CheminBaseSociete(env), TypeSource::SqlServer, false, i));
     QVERIFY(chrono.elapsed() < 60000);
     QCOMPARE(i.boites.size(), 1);
     const QString texte = i.boites.at(0).texte;
-    QVERIFY2(
-        texte.startsWith(u"Une erreur s'est produite lors de la connexion à la base.\r\n\r\nSource: "_qs),
-        qPrintable(texte));
-    QVERIFY(!texte.contains(u"MBRTQL"_qs, Qt::CaseInsensitive));
+    QVERIFY2(texte.startsWith(u"Une erreur s'est produite lors de la connexion à la base.\r\n\r\nSource: "_s),
+             qPrintable(texte));
+    QVERIFY(!texte.contains(u"MBRTQL"_s, Qt::CaseInsensitive));
 }
 
 QTEST_GUILESS_MAIN(TestConnexionBase)

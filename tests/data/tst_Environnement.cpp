@@ -1,12 +1,15 @@
-#include "app/Demarrage.h"
 #include "InterlocuteurTest.h"
+#include "app/Demarrage.h"
 #include "data/Environnement.h"
+#include "data/ReglagesHote.h"
 
 #include <QDir>
 #include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+
+using namespace Qt::StringLiterals;
 
 using namespace cc;
 using cc::test::InterlocuteurTest;
@@ -43,11 +46,11 @@ void TestEnvironnement::fichierNormal_data() {
     QTest::addColumn<QString>("nom");
     QTest::addColumn<QString>("cree");
     QTest::addColumn<bool>("attendu");
-    QTest::newRow("fichier") << u"vendrax.mdb"_qs << u"fichier"_qs << true;
-    QTest::newRow("fichier vide") << u"vendrax.mdb"_qs << u"vide"_qs << true;
-    QTest::newRow("caché") << u".vendrax.mdb"_qs << u"fichier"_qs << false;
-    QTest::newRow("dossier") << u"vendrax.mdb"_qs << u"dossier"_qs << false;
-    QTest::newRow("absent") << u"vendrax.mdb"_qs << QString() << false;
+    QTest::newRow("fichier") << u"vendrax.mdb"_s << u"fichier"_s << true;
+    QTest::newRow("fichier vide") << u"vendrax.mdb"_s << u"vide"_s << true;
+    QTest::newRow("caché") << u".vendrax.mdb"_s << u"fichier"_s << false;
+    QTest::newRow("dossier") << u"vendrax.mdb"_s << u"dossier"_s << false;
+    QTest::newRow("absent") << u"vendrax.mdb"_s << QString() << false;
     QTest::newRow("chemin vide") << QString() << QString() << false;
 }
 
@@ -57,11 +60,11 @@ void TestEnvironnement::fichierNormal() {
     QFETCH(bool, attendu);
     QTemporaryDir d;
     const QString chemin = nom.isEmpty() ? QString() : d.filePath(nom);
-    if (cree == u"fichier"_qs)
+    if (cree == u"fichier"_s)
         ecrire(chemin, "x");
-    else if (cree == u"vide"_qs)
+    else if (cree == u"vide"_s)
         ecrire(chemin, {});
-    else if (cree == u"dossier"_qs)
+    else if (cree == u"dossier"_s)
         QVERIFY(QDir(d.path()).mkdir(nom));
     QCOMPARE(EstFichierNormal(chemin), attendu);
 }
@@ -78,10 +81,10 @@ void TestEnvironnement::verifier_data() {
 
     const QByteArray complet = "[R\xC3\xA9pertoire de base]\nNom=%BASE%\n\n[Soci\xC3\xA9t\xC3\xA9 active]\n"
                                "R\xC3\xA9pertoire=soc1\n";
-    const QString aucune = u"Aucune société n'est actuellement active.\r\nVeuillez relancer VENDRAX."_qs;
+    const QString aucune = u"Aucune société n'est actuellement active.\r\nVeuillez relancer VENDRAX."_s;
     const QString jet =
-        u"Impossible d'accèder à %BASE%%SEP%soc1%SEP%vendrax.mdb\r\nVeuillez relancer VENDRAX."_qs;
-    const QString sql = u"Impossible d'accèder à la base SQL Server SOC1\r\nVeuillez relancer VENDRAX."_qs;
+        u"Impossible d'accèder à %BASE%%SEP%soc1%SEP%vendrax.mdb\r\nVeuillez relancer VENDRAX."_s;
+    const QString sql = u"Impossible d'accèder à la base SQL Server SOC1\r\nVeuillez relancer VENDRAX."_s;
 
     QTest::newRow("pas de paramètres")
         << QByteArray() << QString() << QString() << false << false << aucune << QString();
@@ -90,22 +93,22 @@ void TestEnvironnement::verifier_data() {
     QTest::newRow("société vide") << QByteArray("[Soci\xC3\xA9t\xC3\xA9 active]\nR\xC3\xA9pertoire=\n")
                                   << QString() << QString() << false << false << aucune << QString();
     QTest::newRow("base Jet utilisable")
-        << complet << u"soc1"_qs << u"fichier"_qs << false << true << QString() << u"soc1"_qs;
+        << complet << u"soc1"_s << u"fichier"_s << false << true << QString() << u"soc1"_s;
     QTest::newRow("base Jet absente")
-        << complet << u"soc1"_qs << QString() << false << false << jet << u"soc1"_qs;
+        << complet << u"soc1"_s << QString() << false << false << jet << u"soc1"_s;
     QTest::newRow("base Jet est un dossier")
-        << complet << u"soc1"_qs << u"dossier"_qs << false << false << jet << u"soc1"_qs;
+        << complet << u"soc1"_s << u"dossier"_s << false << false << jet << u"soc1"_s;
     QTest::newRow("répertoire de base vide")
         << QByteArray("[Soci\xC3\xA9t\xC3\xA9 active]\nR\xC3\xA9pertoire=soc1\n") << QString() << QString()
         << false << false
-        << u"Impossible d'accèder à %SEP%soc1%SEP%vendrax.mdb\r\nVeuillez relancer VENDRAX."_qs << u"soc1"_qs;
+        << u"Impossible d'accèder à %SEP%soc1%SEP%vendrax.mdb\r\nVeuillez relancer VENDRAX."_s << u"soc1"_s;
     QTest::newRow("SQL Server injoignable, en majuscules")
-        << complet << u"soc1"_qs << u"fichier"_qs << true << false << sql << u"soc1"_qs;
+        << complet << u"soc1"_s << u"fichier"_s << true << false << sql << u"soc1"_s;
     QTest::newRow("nom accentué, écrit par Qt")
         << QByteArray("[R%E9pertoire%20de%20base]\nNom=%BASE%\n\n[Soci%E9t%E9%20active]\nR%E9pertoire="
                       "\"Soci\xC3\xA9t\xC3\xA9, "
                       "Fils\"\n")
-        << u"Société, Fils"_qs << u"fichier"_qs << false << true << QString() << u"Société, Fils"_qs;
+        << u"Société, Fils"_s << u"fichier"_s << false << true << QString() << u"Société, Fils"_s;
 }
 
 void TestEnvironnement::verifier() {
@@ -121,38 +124,38 @@ void TestEnvironnement::verifier() {
     QTemporaryDir config;
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config.path());
     if (!parametres.isNull()) {
-        QVERIFY(QDir(config.path()).mkdir(u"VB and VBA Program Settings"_qs));
+        QVERIFY(QDir(config.path()).mkdir(OrganisationReglages()));
         parametres.replace("%BASE%", base.path().toUtf8());
-        ecrire(config.filePath(u"VB and VBA Program Settings/VENDRAX9.conf"_qs), parametres);
+        ecrire(FichierReglages(config.path()), parametres);
     }
     if (!societe.isEmpty()) {
         QVERIFY(QDir(base.path()).mkdir(societe));
-        const QString chemin = base.filePath(societe + u"/vendrax.mdb"_qs);
-        if (mdb == u"fichier"_qs)
+        const QString chemin = base.filePath(societe + u"/vendrax.mdb"_s);
+        if (mdb == u"fichier"_s)
             ecrire(chemin, "x");
-        else if (mdb == u"dossier"_qs)
+        else if (mdb == u"dossier"_s)
             QVERIFY(QDir().mkdir(chemin));
     }
     if (sqlServer)
-        ecrire(base.filePath(u"SQLSERVER.DAT"_qs), "serveur.invalid\r\n2000\r\n");
+        ecrire(base.filePath(u"SQLSERVER.DAT"_s), "serveur.invalid\r\n2000\r\n");
 
     Environnement env;
     InterlocuteurTest i;
     QCOMPARE(VerifierEnvironnement(env, i), attendu);
     QCOMPARE(env.RepertoireSociete, lueSociete);
-    message.replace(u"%BASE%"_qs, base.path()).replace(u"%SEP%"_qs, QDir::separator());
+    message.replace(u"%BASE%"_s, base.path()).replace(u"%SEP%"_s, QDir::separator());
     if (message.isEmpty()) {
         QVERIFY(i.boites.isEmpty());
     } else {
         // One box only: the silent test connection shows none of its own.
         QCOMPARE(i.textes(), QStringList{message});
-        QCOMPARE(i.boites.at(0).titre, titreApplication());
+        QCOMPARE(i.boites.at(0).titre, TitreApplication());
         QCOMPARE(i.boites.at(0).icone, Icone::Critique);
     }
     QCOMPARE(i.profondeurCurseur, 0);
     // The check only looks: nothing is created where the database was not.
     if (!societe.isEmpty() && mdb.isEmpty())
-        QVERIFY(!QFileInfo::exists(base.filePath(societe + u"/vendrax.mdb"_qs)));
+        QVERIFY(!QFileInfo::exists(base.filePath(societe + u"/vendrax.mdb"_s)));
 }
 
 QTEST_GUILESS_MAIN(TestEnvironnement)

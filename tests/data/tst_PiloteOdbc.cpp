@@ -1,10 +1,12 @@
-#include "app/Demarrage.h"
 #include "InterlocuteurTest.h"
+#include "app/Demarrage.h"
 #include "data/ConnexionBase.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+
+using namespace Qt::StringLiterals;
 
 using namespace cc;
 using cc::test::InterlocuteurTest;
@@ -24,18 +26,18 @@ private:
 };
 
 void TestPiloteOdbc::initTestCase() {
-    QFile ini(dossier_.filePath(QStringLiteral("odbcinst.ini")));
+    QFile ini(dossier_.filePath(u"odbcinst.ini"_s));
     QVERIFY(ini.open(QIODevice::WriteOnly));
     ini.write(
         "[FreeTDS]\nDriver=/nonexistent/libtdsodbc.so\n\n[MDBTools]\nDriver=/nonexistent/libmdbodbc.so\n");
     ini.close();
     qputenv("ODBCSYSINI", dossier_.path().toLocal8Bit());
-    qputenv("ODBCINI", dossier_.filePath(QStringLiteral("odbc.ini")).toLocal8Bit());
+    qputenv("ODBCINI", dossier_.filePath(u"odbc.ini"_s).toLocal8Bit());
 }
 
 void TestPiloteOdbc::pilotesInscrits() {
     const QStringList pilotes = PilotesOdbcInstalles();
-    QVERIFY2(pilotes.contains(QStringLiteral("FreeTDS")) && pilotes.contains(QStringLiteral("MDBTools")),
+    QVERIFY2(pilotes.contains(u"FreeTDS"_s) && pilotes.contains(u"MDBTools"_s),
              qPrintable(pilotes.join(u',')));
 }
 
@@ -47,22 +49,21 @@ void TestPiloteOdbc::bibliothequeAbsente_data() {
 
 void TestPiloteOdbc::bibliothequeAbsente() {
     QFETCH(int, type);
-    const QString chemin = dossier_.filePath(QStringLiteral("vendrax.mdb"));
+    const QString chemin = dossier_.filePath(u"vendrax.mdb"_s);
     QFile jet(chemin);
     QVERIFY(jet.open(QIODevice::WriteOnly));
     jet.write(QByteArray("\0\1\0\0Standard Jet DB", 19));
     jet.close();
-    const Environnement env{dossier_.path(), QStringLiteral("SOC1"), QStringLiteral("serveur.invalid"), {}};
+    const Environnement env{dossier_.path(), u"SOC1"_s, u"serveur.invalid"_s, {}};
     InterlocuteurTest i;
     QVERIFY(!OuvrirConnexion(env, chemin, TypeSource(type), false, i));
     QCOMPARE(i.boites.size(), 1);
     const QString texte = i.boites.at(0).texte;
-    QVERIFY2(
-        texte.startsWith(QStringLiteral("Une erreur s'est produite lors de la connexion à la base.\r\n\r\n"
-                                        "Source: [unixODBC][Driver Manager]\r\nDescription: Can't open lib")),
-        qPrintable(texte));
-    QVERIFY(texte.endsWith(QStringLiteral("\r\n\r\n")));
-    QVERIFY(!texte.contains(QStringLiteral("MBRTQL"), Qt::CaseInsensitive));
+    QVERIFY2(texte.startsWith(u"Une erreur s'est produite lors de la connexion à la base.\r\n\r\n"
+                              "Source: [unixODBC][Driver Manager]\r\nDescription: Can't open lib"_s),
+             qPrintable(texte));
+    QVERIFY(texte.endsWith(u"\r\n\r\n"_s));
+    QVERIFY(!texte.contains(u"MBRTQL"_s, Qt::CaseInsensitive));
     QCOMPARE(i.profondeurCurseur, 0);
 }
 

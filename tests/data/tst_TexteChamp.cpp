@@ -4,6 +4,8 @@
 #include <QLocale>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 using namespace cc;
 
 class TestTexteChamp : public QObject {
@@ -20,22 +22,22 @@ void TestTexteChamp::valeurs_data() {
     QTest::addColumn<QString>("attendu");
     QTest::newRow("null") << QVariant() << QString();
     QTest::newRow("null texte") << QVariant(QMetaType::fromType<QString>()) << QString();
-    QTest::newRow("texte, blancs de fin") << QVariant(QStringLiteral("  D12   ")) << QStringLiteral("  D12");
-    QTest::newRow("texte, tabulation gardée") << QVariant(QStringLiteral("A\t ")) << QStringLiteral("A\t");
-    QTest::newRow("entier") << QVariant(42) << QStringLiteral("42");
-    QTest::newRow("entier long") << QVariant(qlonglong(-9000000000)) << QStringLiteral("-9000000000");
-    QTest::newRow("décimal") << QVariant(12.5) << QStringLiteral("12.5");
-    QTest::newRow("centimes") << QVariant(1234567.89) << QStringLiteral("1234567.89");
-    QTest::newRow("0.1") << QVariant(0.1) << QStringLiteral("0.1");
-    QTest::newRow("négatif") << QVariant(-95.05) << QStringLiteral("-95.05");
-    QTest::newRow("grand") << QVariant(1e20) << QStringLiteral("100000000000000000000");
-    QTest::newRow("petit") << QVariant(0.00001) << QStringLiteral("0.00001");
-    QTest::newRow("zéro") << QVariant(0.0) << QStringLiteral("0");
-    QTest::newRow("date") << QVariant(QDate(2024, 1, 31)) << QStringLiteral("2024-01-31");
+    QTest::newRow("texte, blancs de fin") << QVariant(u"  D12   "_s) << u"  D12"_s;
+    QTest::newRow("texte, tabulation gardée") << QVariant(u"A\t "_s) << u"A\t"_s;
+    QTest::newRow("entier") << QVariant(42) << u"42"_s;
+    QTest::newRow("entier long") << QVariant(qlonglong(-9000000000)) << u"-9000000000"_s;
+    QTest::newRow("décimal") << QVariant(12.5) << u"12.5"_s;
+    QTest::newRow("centimes") << QVariant(1234567.89) << u"1234567.89"_s;
+    QTest::newRow("0.1") << QVariant(0.1) << u"0.1"_s;
+    QTest::newRow("négatif") << QVariant(-95.05) << u"-95.05"_s;
+    QTest::newRow("grand") << QVariant(1e20) << u"100000000000000000000"_s;
+    QTest::newRow("petit") << QVariant(0.00001) << u"0.00001"_s;
+    QTest::newRow("zéro") << QVariant(0.0) << u"0"_s;
+    QTest::newRow("date") << QVariant(QDate(2024, 1, 31)) << u"2024-01-31"_s;
     QTest::newRow("date-heure minuit")
-        << QVariant(QDateTime(QDate(2024, 1, 31), QTime(0, 0))) << QStringLiteral("2024-01-31");
+        << QVariant(QDateTime(QDate(2024, 1, 31), QTime(0, 0))) << u"2024-01-31"_s;
     QTest::newRow("date-heure") << QVariant(QDateTime(QDate(2024, 1, 31), QTime(10, 5, 7)))
-                                << QStringLiteral("2024-01-31 10:05:07");
+                                << u"2024-01-31 10:05:07"_s;
 }
 
 void TestTexteChamp::valeurs() {
@@ -53,11 +55,9 @@ void TestTexteChamp::blancs_data() {
     QTest::addColumn<QString>("deuxCotes");
     QTest::addColumn<QString>("fin");
     QTest::newRow("vide") << QString() << QString() << QString();
-    QTest::newRow("blancs seuls") << QStringLiteral("   ") << QString() << QString();
-    QTest::newRow("deux côtés") << QStringLiteral("  a b  ") << QStringLiteral("a b")
-                                << QStringLiteral("  a b");
-    QTest::newRow("tabulation") << QStringLiteral("\ta\t") << QStringLiteral("\ta\t")
-                                << QStringLiteral("\ta\t");
+    QTest::newRow("blancs seuls") << u"   "_s << QString() << QString();
+    QTest::newRow("deux côtés") << u"  a b  "_s << u"a b"_s << u"  a b"_s;
+    QTest::newRow("tabulation") << u"\ta\t"_s << u"\ta\t"_s << u"\ta\t"_s;
 }
 
 void TestTexteChamp::blancs() {

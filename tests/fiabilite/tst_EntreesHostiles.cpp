@@ -4,6 +4,7 @@
 #include "Lot.h"
 #include "Modele.h"
 #include "commun/Windows1252.h"
+#include "data/ReglagesHote.h"
 
 #include <QDirIterator>
 #include <QRandomGenerator>
@@ -12,6 +13,9 @@
 #include <QTest>
 #include <algorithm>
 
+using namespace Qt::StringLiterals;
+
+using namespace cc;
 using namespace cc::test;
 
 namespace {
@@ -28,7 +32,7 @@ QByteArray octets(const QStringList& lignes) {
 
 QString texteValeur(const QVariant& v) {
     if (v.isNull())
-        return QStringLiteral("<null>");
+        return u"<null>"_s;
     if (v.metaType().id() == QMetaType::Double)
         return QString::number(v.toDouble(), 'g', 17);
     return u'"' + v.toString() + u'"';
@@ -36,7 +40,7 @@ QString texteValeur(const QVariant& v) {
 
 QString comparer(const std::vector<modele::LigneFactCli>& attendu, const ResultatLot& r) {
     if (attendu.size() != r.rangees.size())
-        return QStringLiteral("%1 rows expected, %2 found").arg(attendu.size()).arg(r.rangees.size());
+        return u"%1 rows expected, %2 found"_s.arg(attendu.size()).arg(r.rangees.size());
     for (std::size_t i = 0; i < attendu.size(); ++i) {
         const modele::LigneFactCli& a = attendu[i];
         const RangeeFactCli& o = r.rangees[i];
@@ -49,20 +53,19 @@ QString comparer(const std::vector<modele::LigneFactCli>& attendu, const Resulta
               texteValeur(a.dossier) == texteValeur(o.dossier) &&
               texteValeur(a.jour) == texteValeur(o.jour) && texteValeur(a.devis) == texteValeur(o.devis) &&
               egalDate && egalMontant))
-            return QStringLiteral("row %1: expected %2|%3|%4, found %5|%6|%7")
-                .arg(i + 1)
-                .arg(texteValeur(a.facture), texteValeur(a.dossier), texteValeur(a.montant),
-                     texteValeur(o.facture), texteValeur(o.dossier), texteValeur(o.montant));
+            return u"row %1: expected %2|%3|%4, found %5|%6|%7"_s.arg(i + 1).arg(
+                texteValeur(a.facture), texteValeur(a.dossier), texteValeur(a.montant),
+                texteValeur(o.facture), texteValeur(o.dossier), texteValeur(o.montant));
     }
     return {};
 }
 
 // The passwords of the host product's databases.
 QString motDePasseVisible(const ResultatLot& r) {
-    for (const QString& mdp : {QStringLiteral("MBRTQL"), QStringLiteral("mbrtql")}) {
+    for (const QString& mdp : {u"MBRTQL"_s, u"mbrtql"_s}) {
         if (r.sortie.contains(mdp, Qt::CaseInsensitive) || r.erreurs.contains(mdp, Qt::CaseInsensitive) ||
             QString::fromLatin1(r.rapport).contains(mdp, Qt::CaseInsensitive))
-            return QStringLiteral("the password shows:\n") + r.erreurs;
+            return u"the password shows:\n"_s + r.erreurs;
     }
     return {};
 }
@@ -70,9 +73,9 @@ QString motDePasseVisible(const ResultatLot& r) {
 // Everything but FACTCLI, and the schema, as text: a run may change FACTCLI alone.
 QStringList horsFactCli(BaseTest& base) {
     QStringList t;
-    for (const QString& sql : {QStringLiteral("SELECT type, name, sql FROM sqlite_master ORDER BY name"),
-                               QStringLiteral("SELECT * FROM FACTURES ORDER BY rowid"),
-                               QStringLiteral("SELECT * FROM FACTURES_LIGNE ORDER BY rowid")}) {
+    for (const QString& sql :
+         {u"SELECT type, name, sql FROM sqlite_master ORDER BY name"_s,
+          u"SELECT * FROM FACTURES ORDER BY rowid"_s, u"SELECT * FROM FACTURES_LIGNE ORDER BY rowid"_s}) {
         QSqlQuery q(base.base());
         if (!q.exec(sql))
             qFatal("horsFactCli");
@@ -101,14 +104,14 @@ QStringList tranches(const QString& corps) {
 }
 
 QString numeroHostile(int i) {
-    static const QStringList noms{QStringLiteral("F'1"),
-                                  QStringLiteral("F\"2"),
-                                  QStringLiteral("F;3"),
-                                  QStringLiteral("' OR '1'='1"),
-                                  QStringLiteral("F'); DROP TABLE FACTCLI; --"),
-                                  QStringLiteral("%_*?"),
-                                  QStringLiteral("\\x00'||'"),
-                                  QStringLiteral("F4' UNION SELECT 1,2,3,4,5,6 --")};
+    static const QStringList noms{u"F'1"_s,
+                                  u"F\"2"_s,
+                                  u"F;3"_s,
+                                  u"' OR '1'='1"_s,
+                                  u"F'); DROP TABLE FACTCLI; --"_s,
+                                  u"%_*?"_s,
+                                  u"\\x00'||'"_s,
+                                  u"F4' UNION SELECT 1,2,3,4,5,6 --"_s};
     return noms[i % noms.size()] + QString::number(i);
 }
 
@@ -124,12 +127,10 @@ void rendreHostile(modele::Societe& s, const QString& maniere, QRandomGenerator&
             for (int k = 0; k < 6 && !corps.isEmpty(); ++k)
                 corps[alea.bounded(int(corps.size()))] = QChar(char16_t(1 + alea.bounded(31)));
         } else if (maniere == u"multioctet") {
-            static const QStringList lettres{QStringLiteral("é"), QStringLiteral("€"), QStringLiteral("中"),
-                                             QStringLiteral("Ω"), QStringLiteral("\u00A0")};
+            static const QStringList lettres{u"é"_s, u"€"_s, u"中"_s, u"Ω"_s, u"\u00A0"_s};
             QStringList t = tranches(corps);
             for (QString& tr : t) {
-                tr = remplacerA(tr, 30,
-                                QStringLiteral("Désignation ") + lettres[alea.bounded(int(lettres.size()))]);
+                tr = remplacerA(tr, 30, u"Désignation "_s + lettres[alea.bounded(int(lettres.size()))]);
                 tr = remplacerA(tr, 122 + alea.bounded(8), lettres[alea.bounded(int(lettres.size()))]);
                 tr = remplacerA(tr, 114 + alea.bounded(8), lettres[alea.bounded(int(lettres.size()))]);
             }
@@ -148,8 +149,7 @@ void rendreHostile(modele::Societe& s, const QString& maniere, QRandomGenerator&
             corps += reste.left(100000 - corps.size());
         } else if (maniere == u"sql") {
             // Dossiers of SQL text, in Corps (8 characters) and in FACTURES.
-            const QString dossier = QStringList{QStringLiteral("';--"), QStringLiteral("\"; x"),
-                                                QStringLiteral("1'OR'1")}[int(n % 3)];
+            const QString dossier = QStringList{u"';--"_s, u"\"; x"_s, u"1'OR'1"_s}[int(n % 3)];
             QStringList t = tranches(corps);
             for (QString& tr : t)
                 tr = remplacerA(tr, 122, dossier.leftJustified(8, u' '));
@@ -228,11 +228,11 @@ void TestEntreesHostiles::donnees() {
 
 void TestEntreesHostiles::repertoireSociete_data() {
     QTest::addColumn<QString>("societe");
-    QTest::newRow("remonte") << QStringLiteral("../SOC1");
-    QTest::newRow("deux niveaux") << QStringLiteral("A/B");
-    QTest::newRow("point point") << QStringLiteral("..");
-    QTest::newRow("barre inverse") << QStringLiteral("SOC\\1");
-    QTest::newRow("guillemets") << QStringLiteral("S'O\"C;1");
+    QTest::newRow("remonte") << u"../SOC1"_s;
+    QTest::newRow("deux niveaux") << u"A/B"_s;
+    QTest::newRow("point point") << u".."_s;
+    QTest::newRow("barre inverse") << u"SOC\\1"_s;
+    QTest::newRow("guillemets") << u"S'O\"C;1"_s;
 }
 
 // A company directory name that climbs or holds a separator: the report still lies in the program's
@@ -240,8 +240,7 @@ void TestEntreesHostiles::repertoireSociete_data() {
 void TestEntreesHostiles::repertoireSociete() {
     QFETCH(QString, societe);
     Lot lot(societe);
-    lot.base().facture(QStringLiteral("F1"), QStringLiteral("2024-03-05"), QStringLiteral("D1"),
-                       tranche(1, QStringLiteral("100.00"), QStringLiteral("DV1"), QStringLiteral("D1")));
+    lot.base().facture(u"F1"_s, u"2024-03-05"_s, u"D1"_s, tranche(1, u"100.00"_s, u"DV1"_s, u"D1"_s));
     const ResultatLot r =
         lot.lancer(argumentsLot(Du.toString(Qt::ISODate), Au.toString(Qt::ISODate), true, false, false));
     QVERIFY2(r.code == 1, qPrintable(r.erreurs));
@@ -251,8 +250,8 @@ void TestEntreesHostiles::repertoireSociete() {
     QVERIFY(!QFileInfo(r.cheminRapport).fileName().contains(u'/'));
     QCOMPARE(r.lignesRapport().size(), 2);
     // No report anywhere else.
-    QDirIterator it(QFileInfo(lot.repertoireProgramme()).absolutePath(),
-                    {QStringLiteral("ResultatControl.*")}, QDir::Files, QDirIterator::Subdirectories);
+    QDirIterator it(QFileInfo(lot.repertoireProgramme()).absolutePath(), {u"ResultatControl.*"_s},
+                    QDir::Files, QDirIterator::Subdirectories);
     int rapports = 0;
     while (it.hasNext()) {
         it.next();
@@ -281,7 +280,7 @@ void TestEntreesHostiles::fichierSqlServer_data() {
 void TestEntreesHostiles::fichierSqlServer() {
     QFETCH(QByteArray, contenu);
     Lot lot;
-    QFile f(QFileInfo(lot.cheminBase()).absolutePath() + QStringLiteral("/../SQLSERVER.DAT"));
+    QFile f(QFileInfo(lot.cheminBase()).absolutePath() + u"/../SQLSERVER.DAT"_s);
     QVERIFY(f.open(QIODevice::WriteOnly));
     f.write(contenu);
     f.close();
@@ -290,8 +289,7 @@ void TestEntreesHostiles::fichierSqlServer() {
     QVERIFY2(r.code == 2, qPrintable(r.erreurs));
     // The start-up check of the environment tries the connection silently and says which base it cannot
     // reach.
-    QVERIFY2(r.erreurs.contains(QStringLiteral("Impossible d'accèder à la base SQL Server SOC1")),
-             qPrintable(r.erreurs));
+    QVERIFY2(r.erreurs.contains(u"Impossible d'accèder à la base SQL Server SOC1"_s), qPrintable(r.erreurs));
     // Even a file that names the password itself does not bring it on screen.
     QVERIFY2(motDePasseVisible(r).isEmpty(), qPrintable(motDePasseVisible(r)));
     QVERIFY(r.rapport.isEmpty());
@@ -313,24 +311,21 @@ void TestEntreesHostiles::reglagesLongs() {
     QFETCH(int, longueurSociete);
     QFETCH(int, code);
     Lot lot;
-    lot.base().facture(QStringLiteral("F1"), QStringLiteral("2024-03-05"), QStringLiteral("D1"),
-                       tranche(1, QStringLiteral("100.00"), QStringLiteral("DV1"), QStringLiteral("D1")));
+    lot.base().facture(u"F1"_s, u"2024-03-05"_s, u"D1"_s, tranche(1, u"100.00"_s, u"DV1"_s, u"D1"_s));
     const QString baseReelle = QFileInfo(QFileInfo(lot.cheminBase()).absolutePath()).absolutePath();
     QString base = baseReelle;
     if (longueurBase > 0) {
         // "/." repeated names the same directory.
         QString detour;
         while (detour.size() + 2 <= longueurBase - baseReelle.size() - 5)
-            detour += QStringLiteral("/.");
+            detour += u"/."_s;
         base = code == 1 ? baseReelle + detour : baseReelle + QString(longueurBase, u'x');
     }
     {
-        QSettings reglages(lot.repertoireConfiguration() +
-                               QStringLiteral("/VB and VBA Program Settings/VENDRAX9.conf"),
-                           QSettings::IniFormat);
-        reglages.setValue(QStringLiteral("Répertoire de base/Nom"), base);
+        QSettings reglages(FichierReglages(lot.repertoireConfiguration()), QSettings::IniFormat);
+        reglages.setValue(CleRepertoireBase(), base);
         if (longueurSociete > 0)
-            reglages.setValue(QStringLiteral("Société active/Répertoire"), QString(longueurSociete, u'S'));
+            reglages.setValue(CleSocieteActive(), QString(longueurSociete, u'S'));
     }
     const ResultatLot r =
         lot.lancer(argumentsLot(Du.toString(Qt::ISODate), Au.toString(Qt::ISODate), true, true, true));

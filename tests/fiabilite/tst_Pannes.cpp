@@ -4,7 +4,10 @@
 #include "SocieteDemo.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QRandomGenerator>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTest>
 
 #include <csignal>
@@ -12,20 +15,17 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 using namespace cc::test;
 
 namespace {
 
-const QStringList Reparation{QStringLiteral("--du"),      QStringLiteral("2025-01-01"),
-                             QStringLiteral("--au"),      QStringLiteral("2025-12-31"),
-                             QStringLiteral("--sens"),    QStringLiteral("factures"),
-                             QStringLiteral("--ajouter"), QStringLiteral("--mettre-a-jour")};
-const QStringList Lecture{QStringLiteral("--du"),   QStringLiteral("2025-01-01"),
-                          QStringLiteral("--au"),   QStringLiteral("2025-12-31"),
-                          QStringLiteral("--sens"), QStringLiteral("factures")};
-const QStringList LectureFactCli{QStringLiteral("--du"),   QStringLiteral("2025-01-01"),
-                                 QStringLiteral("--au"),   QStringLiteral("2025-12-31"),
-                                 QStringLiteral("--sens"), QStringLiteral("factcli")};
+const QStringList Reparation{u"--du"_s,   u"2025-01-01"_s, u"--au"_s,      u"2025-12-31"_s,
+                             u"--sens"_s, u"factures"_s,   u"--ajouter"_s, u"--mettre-a-jour"_s};
+const QStringList Lecture{u"--du"_s, u"2025-01-01"_s, u"--au"_s, u"2025-12-31"_s, u"--sens"_s, u"factures"_s};
+const QStringList LectureFactCli{u"--du"_s,       u"2025-01-01"_s, u"--au"_s,
+                                 u"2025-12-31"_s, u"--sens"_s,     u"factcli"_s};
 
 // As root, permission bits stop nobody: the child gives up the capabilities that override them, so
 // that a read-only file or directory is read-only to it as to a user.
@@ -39,22 +39,19 @@ void sansPassePartout() {
 QString integrite(const QString& base) {
     QString erreur;
     // Read-write, as the next run opens it: a journal left by a killed run is rolled back first.
-    const QStringList r = interroger(base, QStringLiteral("PRAGMA integrity_check"), &erreur, false);
+    const QStringList r = interroger(base, u"PRAGMA integrity_check"_s, &erreur, false);
     return erreur.isEmpty() ? r.join(u';') : erreur;
 }
 
 // Empty when every row is whole: as it was before the run, or as the run without fault leaves it.
 QString rangeesEntieres(const QStringList& obtenu, const QStringList& avant, const QStringList& apres) {
     if (obtenu.size() < avant.size() || obtenu.size() > apres.size())
-        return QStringLiteral("%1 rows, between %2 and %3 expected")
-            .arg(obtenu.size())
+        return u"%1 rows, between %2 and %3 expected"_s.arg(obtenu.size())
             .arg(avant.size())
             .arg(apres.size());
     for (qsizetype i = 0; i < obtenu.size(); ++i)
         if (obtenu[i] != apres[i] && (i >= avant.size() || obtenu[i] != avant[i]))
-            return QStringLiteral("row %1 is neither the old one nor the repaired one: %2")
-                .arg(i + 1)
-                .arg(obtenu[i]);
+            return u"row %1 is neither the old one nor the repaired one: %2"_s.arg(i + 1).arg(obtenu[i]);
     return {};
 }
 
@@ -86,10 +83,9 @@ private:
 };
 
 void TestPannes::initTestCase() {
-    demo_ = std::make_unique<SocieteDemo>(QStringList{
-        QStringLiteral("--factures"), QStringLiteral("800"), QStringLiteral("--graine"), QStringLiteral("11"),
-        QStringLiteral("--taux-anomalies"), QStringLiteral("15"), QStringLiteral("--debut"),
-        QStringLiteral("2025-01-01"), QStringLiteral("--fin"), QStringLiteral("2025-12-31")});
+    demo_ = std::make_unique<SocieteDemo>(QStringList{u"--factures"_s, u"800"_s, u"--graine"_s, u"11"_s,
+                                                      u"--taux-anomalies"_s, u"15"_s, u"--debut"_s,
+                                                      u"2025-01-01"_s, u"--fin"_s, u"2025-12-31"_s});
     demo_->vierge();
     factCliVierge_ = factCliSansHorodatage(demo_->base());
     const Sortie l = demo_->lancer(Lecture);
@@ -148,12 +144,9 @@ void TestPannes::tueAuHasard() {
             ++interrompus;
         }
         const QString contexte =
-            QStringLiteral("seed %1, attempt %2, kill after %3 ms%4")
-                .arg(graine)
-                .arg(essais)
-                .arg(delai)
-                .arg(reference ? QStringLiteral(", one statement at a time") : QString());
-        QCOMPARE(integrite(demo_->base()), QStringLiteral("ok"));
+            u"seed %1, attempt %2, kill after %3 ms%4"_s.arg(graine).arg(essais).arg(delai).arg(
+                reference ? u", one statement at a time"_s : QString());
+        QCOMPARE(integrite(demo_->base()), u"ok"_s);
         const QStringList tue = factCliSansHorodatage(demo_->base());
         const QString entier = rangeesEntieres(tue, factCliVierge_, factCliRepare_);
         QVERIFY2(entier.isEmpty(), qPrintable(contexte + u'\n' + entier));
@@ -184,20 +177,20 @@ void TestPannes::verrou() {
     QFETCH(int, dureeMs);
     QFETCH(bool, reussit);
     demo_->vierge();
-    const QString nom = QStringLiteral("verrou");
+    const QString nom = u"verrou"_s;
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), nom);
+        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, nom);
         db.setDatabaseName(demo_->base());
         QVERIFY(db.open());
         QSqlQuery q(db);
-        QVERIFY(q.exec(QStringLiteral("BEGIN IMMEDIATE")));
+        QVERIFY(q.exec(u"BEGIN IMMEDIATE"_s));
 
         QElapsedTimer chrono;
         chrono.start();
         QProcess p;
         demo_->demarrer(p, Reparation);
         const bool finiSousVerrou = p.waitForFinished(dureeMs);
-        QVERIFY(q.exec(QStringLiteral("ROLLBACK")));
+        QVERIFY(q.exec(u"ROLLBACK"_s));
         const Sortie s = demo_->attendre(p);
         const qint64 duree = chrono.elapsed();
         db.close();
@@ -210,8 +203,7 @@ void TestPannes::verrou() {
             QVERIFY2(finiSousVerrou, "the run kept waiting");
             QCOMPARE(s.code, 2);
             QVERIFY2(duree >= 9000, "the run did not wait for the busy time-out");
-            QVERIFY2(s.erreurs.contains(QStringLiteral("Erreur ")) &&
-                         s.erreurs.contains(QStringLiteral("locked"), Qt::CaseInsensitive),
+            QVERIFY2(s.erreurs.contains(u"Erreur "_s) && s.erreurs.contains(u"locked"_s, Qt::CaseInsensitive),
                      qPrintable(s.erreurs));
             QCOMPARE(factCliSansHorodatage(demo_->base()), factCliVierge_);
             QVERIFY(rapportReparation_.startsWith(s.rapport));
@@ -227,14 +219,14 @@ void TestPannes::repertoireProgrammeProtege() {
     QFile::setPermissions(demo_->repertoireProgramme(),
                           QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther);
     QStringList arguments = Reparation;
-    arguments << QStringLiteral("--statistiques");
+    arguments << u"--statistiques"_s;
     const Sortie s = demo_->lancer(arguments, sansPassePartout);
     QFile::setPermissions(demo_->repertoireProgramme(),
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QCOMPARE(s.code, 2);
     QCOMPARE(s.rapports, 0);
-    QVERIFY2(s.erreurs.contains(QStringLiteral("Impossible de créer le rapport")), qPrintable(s.erreurs));
-    QVERIFY2(s.erreurs.contains(QStringLiteral("lignes lues 0 ")), qPrintable(s.erreurs));
+    QVERIFY2(s.erreurs.contains(u"Impossible de créer le rapport"_s), qPrintable(s.erreurs));
+    QVERIFY2(s.erreurs.contains(u"lignes lues 0 "_s), qPrintable(s.erreurs));
     QCOMPARE(factCliSansHorodatage(demo_->base()), factCliVierge_);
 }
 
@@ -255,18 +247,17 @@ void TestPannes::disquePlein() {
         ::setrlimit(RLIMIT_FSIZE, &r);
     });
     QCOMPARE(s.code, 2);
-    QVERIFY2(s.erreurs.contains(QStringLiteral("Erreur ")), qPrintable(s.erreurs));
+    QVERIFY2(s.erreurs.contains(u"Erreur "_s), qPrintable(s.erreurs));
     const QByteArray& complet = reparer ? rapportReparation_ : rapportLecture_;
     QVERIFY(complet.size() > qsizetype(limite));
     QVERIFY2(complet.startsWith(s.rapport), s.rapport.constData());
-    QCOMPARE(integrite(demo_->base()), QStringLiteral("ok"));
+    QCOMPARE(integrite(demo_->base()), u"ok"_s);
     const QStringList apres = factCliSansHorodatage(demo_->base());
     QVERIFY2(rangeesEntieres(apres, factCliVierge_, factCliRepare_).isEmpty(),
              qPrintable(rangeesEntieres(apres, factCliVierge_, factCliRepare_)));
     if (!reparer) {
         QCOMPARE(s.rapport.size(), qsizetype(limite));
-        QVERIFY2(s.erreurs.contains(QStringLiteral("Impossible d'écrire dans le rapport")),
-                 qPrintable(s.erreurs));
+        QVERIFY2(s.erreurs.contains(u"Impossible d'écrire dans le rapport"_s), qPrintable(s.erreurs));
         QCOMPARE(apres, factCliVierge_);
     }
     const Sortie reprise = demo_->lancer(Reparation);
@@ -281,7 +272,7 @@ void TestPannes::baseEnLectureSeule() {
     const Sortie s = demo_->lancer(Reparation, sansPassePartout);
     QFile::setPermissions(demo_->base(), QFile::ReadOwner | QFile::WriteOwner);
     QCOMPARE(s.code, 2);
-    QVERIFY2(s.erreurs.contains(QStringLiteral("readonly"), Qt::CaseInsensitive), qPrintable(s.erreurs));
+    QVERIFY2(s.erreurs.contains(u"readonly"_s, Qt::CaseInsensitive), qPrintable(s.erreurs));
     QCOMPARE(factCliSansHorodatage(demo_->base()), factCliVierge_);
     // The report stops at the first finding that asked for a write.
     QVERIFY(!s.rapport.isEmpty());
@@ -292,13 +283,13 @@ void TestPannes::baseEnLectureSeule() {
 void TestPannes::baseAbimee_data() {
     QTest::addColumn<QString>("abimer");
     QTest::addColumn<bool>("echec");
-    QTest::newRow("tronquée de moitié") << QStringLiteral("moitie") << true;
-    QTest::newRow("tronquée à l'en-tête") << QStringLiteral("entete") << true;
-    QTest::newRow("octets au hasard derrière l'en-tête") << QStringLiteral("hasard") << true;
+    QTest::newRow("tronquée de moitié") << u"moitie"_s << true;
+    QTest::newRow("tronquée à l'en-tête") << u"entete"_s << true;
+    QTest::newRow("octets au hasard derrière l'en-tête") << u"hasard"_s << true;
     // Random bytes inside a long text are only strange text: the run may then go to its end.
-    QTest::newRow("pages du milieu au hasard") << QStringLiteral("milieu") << false;
-    QTest::newRow("texte") << QStringLiteral("texte") << true;
-    QTest::newRow("vide") << QStringLiteral("vide") << true;
+    QTest::newRow("pages du milieu au hasard") << u"milieu"_s << false;
+    QTest::newRow("texte") << u"texte"_s << true;
+    QTest::newRow("vide") << u"vide"_s << true;
 }
 
 // A damaged file or one that is no database: a clear error, no crash.
@@ -335,7 +326,7 @@ void TestPannes::baseAbimee() {
     const Sortie s = demo_->lancer(Reparation);
     if (echec || s.code == 2) {
         QCOMPARE(s.code, 2);
-        QVERIFY2(s.erreurs.contains(QStringLiteral("erreur"), Qt::CaseInsensitive), qPrintable(s.erreurs));
+        QVERIFY2(s.erreurs.contains(u"erreur"_s, Qt::CaseInsensitive), qPrintable(s.erreurs));
     } else {
         QVERIFY2(s.code == 0 || s.code == 1, qPrintable(s.erreurs));
     }

@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 [[noreturn]] void faute(const QString& texte) {
@@ -27,26 +29,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* donnees, std::size_t t
     const auto resultat = cc::AnalyserArguments(arguments, aujourdhui);
     if (const auto* e = std::get_if<cc::ErreurUsage>(&resultat)) {
         if (e->message.isEmpty())
-            faute(QStringLiteral("a usage error without a message"));
+            faute(u"a usage error without a message"_s);
         return 0;
     }
     const cc::ArgumentsLot& lot = std::get<cc::ArgumentsLot>(resultat);
     if (lot.aide || lot.version)
         return 0;
     if (!lot.options.debut.isValid() || !lot.options.fin.isValid())
-        faute(QStringLiteral("a run accepted without two real days"));
+        faute(u"a run accepted without two real days"_s);
     QDate du, au = aujourdhui;
     for (qsizetype i = 0; i + 1 < arguments.size(); ++i) {
         if (arguments[i] == u"--du")
-            du = QDate::fromString(arguments[++i], QStringLiteral("yyyy-MM-dd"));
+            du = QDate::fromString(arguments[++i], u"yyyy-MM-dd"_s);
         else if (arguments[i] == u"--au")
-            au = QDate::fromString(arguments[++i], QStringLiteral("yyyy-MM-dd"));
+            au = QDate::fromString(arguments[++i], u"yyyy-MM-dd"_s);
         else if (arguments[i] == u"--sens")
             ++i;
     }
     if (du != lot.options.debut || au != lot.options.fin)
-        faute(QStringLiteral("days read %1 %2, given %3 %4")
-                  .arg(lot.options.debut.toString(Qt::ISODate), lot.options.fin.toString(Qt::ISODate),
-                       du.toString(Qt::ISODate), au.toString(Qt::ISODate)));
+        faute(u"days read %1 %2, given %3 %4"_s.arg(lot.options.debut.toString(Qt::ISODate),
+                                                    lot.options.fin.toString(Qt::ISODate),
+                                                    du.toString(Qt::ISODate), au.toString(Qt::ISODate)));
     return 0;
 }

@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 [[noreturn]] void faute(const QString& texte) {
@@ -27,7 +29,7 @@ QMap<QString, QString> attributs(const QString& chaine, bool coupee) {
     while (i < chaine.size()) {
         const qsizetype egal = chaine.indexOf(u'=', i);
         if (egal < 0)
-            faute(QStringLiteral("attribute without a value: ") + chaine);
+            faute(u"attribute without a value: "_s + chaine);
         const QString nom = chaine.mid(i, egal - i).toUpper();
         QString valeur;
         i = egal + 1;
@@ -36,7 +38,7 @@ QMap<QString, QString> attributs(const QString& chaine, bool coupee) {
             for (;;) {
                 if (i >= chaine.size()) {
                     if (!coupee)
-                        faute(QStringLiteral("unclosed brace: ") + chaine);
+                        faute(u"unclosed brace: "_s + chaine);
                     break;
                 }
                 if (chaine[i] == u'}') {
@@ -51,14 +53,14 @@ QMap<QString, QString> attributs(const QString& chaine, bool coupee) {
                 valeur += chaine[i++];
             }
             if (i < chaine.size() && chaine[i] != u';')
-                faute(QStringLiteral("text after a closing brace: ") + chaine);
+                faute(u"text after a closing brace: "_s + chaine);
         } else {
             const qsizetype fin = chaine.indexOf(u';', i);
             valeur = chaine.mid(i, (fin < 0 ? chaine.size() : fin) - i);
             i = fin < 0 ? chaine.size() : fin;
         }
         if (a.contains(nom))
-            faute(QStringLiteral("attribute given twice: ") + nom + QStringLiteral(" in ") + chaine);
+            faute(u"attribute given twice: "_s + nom + u" in "_s + chaine);
         a.insert(nom, valeur);
         if (i < chaine.size())
             ++i; // the semicolon
@@ -72,29 +74,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* donnees, std::size_t t
     static QTemporaryDir dossier;
     cc::Environnement env;
     env.RepertoireBase = dossier.path();
-    env.RepertoireSociete = QStringLiteral("SOC1");
+    env.RepertoireSociete = u"SOC1"_s;
     {
-        QFile f(dossier.filePath(QStringLiteral("SQLSERVER.DAT")));
+        QFile f(dossier.filePath(u"SQLSERVER.DAT"_s));
         if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
             f.write(reinterpret_cast<const char*>(donnees), qint64(taille)) != qint64(taille))
-            faute(QStringLiteral("cannot write the file under test"));
+            faute(u"cannot write the file under test"_s);
     }
     if (cc::LireFichierSqlServer(env) != cc::TypeSource::SqlServer)
-        faute(QStringLiteral("the file is there: the kind must be SQL Server"));
+        faute(u"the file is there: the kind must be SQL Server"_s);
 
-    const cc::ParametresOdbc p = cc::ParametresSqlServer(env, cc::CheminBaseSociete(env),
-                                                         {QStringLiteral("FreeTDS")}, cc::Systeme::Autre);
+    const cc::ParametresOdbc p =
+        cc::ParametresSqlServer(env, cc::CheminBaseSociete(env), {u"FreeTDS"_s}, cc::Systeme::Autre);
     // A NUL ends the string for the driver manager: what follows is lost, but nothing is added.
     const qsizetype nul = p.chaine.indexOf(QChar(0));
     const QMap<QString, QString> a = attributs(nul < 0 ? p.chaine : p.chaine.left(nul), nul >= 0);
     for (auto it = a.cbegin(); it != a.cend(); ++it)
         if (it.key() != u"DRIVER" && it.key() != u"SERVER" && it.key() != u"DATABASE")
-            faute(QStringLiteral("unexpected attribute ") + it.key() + QStringLiteral(" in ") + p.chaine);
-    if (!p.chaine.contains(QChar(0)) && a.value(QStringLiteral("SERVER")) != env.ServeurSQL)
-        faute(QStringLiteral("server changed: ") + env.ServeurSQL + QStringLiteral(" -> ") +
-              a.value(QStringLiteral("SERVER")));
-    if (p.chaine.contains(QStringLiteral("MBRTQL"), Qt::CaseInsensitive) &&
-        !env.ServeurSQL.contains(QStringLiteral("MBRTQL"), Qt::CaseInsensitive))
-        faute(QStringLiteral("the password went into the connection string"));
+            faute(u"unexpected attribute "_s + it.key() + u" in "_s + p.chaine);
+    if (!p.chaine.contains(QChar(0)) && a.value(u"SERVER"_s) != env.ServeurSQL)
+        faute(u"server changed: "_s + env.ServeurSQL + u" -> "_s + a.value(u"SERVER"_s));
+    if (p.chaine.contains(u"MBRTQL"_s, Qt::CaseInsensitive) &&
+        !env.ServeurSQL.contains(u"MBRTQL"_s, Qt::CaseInsensitive))
+        faute(u"the password went into the connection string"_s);
     return 0;
 }

@@ -3,17 +3,16 @@
 #include <QRandomGenerator>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 using namespace cc;
 
 namespace {
 
 // Pieces that make numbers and slices go wrong in every way.
-const QStringList morceaux{
-    QStringLiteral(" "),    QStringLiteral("0"),  QStringLiteral("7"),  QStringLiteral("9"),
-    QStringLiteral("."),    QStringLiteral(","),  QStringLiteral("-"),  QStringLiteral("+"),
-    QStringLiteral("E"),    QStringLiteral("e"),  QStringLiteral("D1"), QStringLiteral("é"),
-    QStringLiteral("€"),    QStringLiteral("😀"),  QStringLiteral("\t"), QStringLiteral("E9"),
-    QStringLiteral("E999"), QStringLiteral("00"), QStringLiteral("01"), QStringLiteral("\n")};
+const QStringList morceaux{u" "_s,  u"0"_s,  u"7"_s,    u"9"_s,  u"."_s,  u","_s, u"-"_s,
+                           u"+"_s,  u"E"_s,  u"e"_s,    u"D1"_s, u"é"_s,  u"€"_s, u"😀"_s,
+                           u"\t"_s, u"E9"_s, u"E999"_s, u"00"_s, u"01"_s, u"\n"_s};
 
 // Exponents may overflow a double: they are only drawn when asked.
 QString bruit(QRandomGenerator& g, int longueur, bool depassement = true) {
@@ -52,11 +51,11 @@ QString corpsAleatoire(QRandomGenerator& g, const QString& dossier) {
         const int pas =
             !propre && g.bounded(40) == 0 ? -g.bounded(3) : 1 + (g.bounded(8) == 0 ? 1 + g.bounded(2) : 0);
         numero = std::clamp(numero + pas, 0, 120);
-        QString t = QStringLiteral("%1").arg(numero % 100, 2, 10, QLatin1Char('0'));
+        QString t = u"%1"_s.arg(numero % 100, 2, 10, QLatin1Char('0'));
         if (!propre && g.bounded(100) == 0)
             t = bruit(g, 2);
         t += champ(g, 112, depassement);
-        t += g.bounded(3) == 0 ? champ(g, 8, depassement) : QStringLiteral("DV1     ");
+        t += g.bounded(3) == 0 ? champ(g, 8, depassement) : u"DV1     "_s;
         t += g.bounded(3) == 0 ? champ(g, 8, depassement) : dossier.leftJustified(8, u' ');
         t += champ(g, 20, depassement);
         corps += t.left(150).leftJustified(150, u' ');
@@ -82,12 +81,12 @@ void TestCorpsAleatoire::corps() {
     int lignes = 0;
     int completes = 0;
     for (int n = 0; n < 1500; ++n) {
-        const QString dossier = g.bounded(2) ? QStringLiteral("D1") : QString();
-        const QString corps = corpsAleatoire(g, dossier.isEmpty() ? QStringLiteral("D2") : dossier);
+        const QString dossier = g.bounded(2) ? u"D1"_s : QString();
+        const QString corps = corpsAleatoire(g, dossier.isEmpty() ? u"D2"_s : dossier);
         int lues = 0;
         const QString erreur = test::verifierCorps(corps, dossier, &lues);
         if (!erreur.isEmpty())
-            QFAIL(qPrintable(QStringLiteral("cas %1: %2\n[%3]").arg(n).arg(erreur, corps.left(300))));
+            QFAIL(qPrintable(u"cas %1: %2\n[%3]"_s.arg(n).arg(erreur, corps.left(300))));
         arretees += lues < 0 ? 1 : 0;
         lignes += std::max(lues, 0);
         completes += lues >= 80 ? 1 : 0;
@@ -106,7 +105,7 @@ void TestCorpsAleatoire::nombres() {
         const QString texte = bruit(g, g.bounded(0, 16));
         const QString erreur = test::verifierNombre(texte);
         if (!erreur.isEmpty())
-            QFAIL(qPrintable(QStringLiteral("[%1]: %2").arg(texte, erreur)));
+            QFAIL(qPrintable(u"[%1]: %2"_s.arg(texte, erreur)));
     }
 }
 

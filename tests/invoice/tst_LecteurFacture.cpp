@@ -8,6 +8,8 @@
 #include <QTest>
 #include <memory>
 
+using namespace Qt::StringLiterals;
+
 using namespace cc;
 using cc::test::BaseTest;
 using cc::test::InterlocuteurTest;
@@ -24,9 +26,8 @@ QStringList resume(const EnregistrementFacture& f) {
         for (const auto& c : f.LignesFacture[k])
             vide = vide && c.isEmpty();
         if (!vide)
-            r << QStringLiteral("%1:%2|%3|%4")
-                     .arg(k)
-                     .arg(f.cellule(k, NumeroDevis), f.cellule(k, NumeroDossier), f.cellule(k, MontantLigne));
+            r << u"%1:%2|%3|%4"_s.arg(k).arg(f.cellule(k, NumeroDevis), f.cellule(k, NumeroDossier),
+                                             f.cellule(k, MontantLigne));
     }
     return r;
 }
@@ -78,7 +79,7 @@ private:
 void TestLecteurFacture::init() {
     dossierTemp = std::make_unique<QTemporaryDir>();
     QVERIFY(dossierTemp->isValid());
-    base = std::make_unique<BaseTest>(dossierTemp->filePath(QStringLiteral("societe.db")));
+    base = std::make_unique<BaseTest>(dossierTemp->filePath(u"societe.db"_s));
     connexion = Connexion::ouvrirSQLite(base->chemin());
     interlocuteur = InterlocuteurTest();
     // The reference walk: one statement for the invoice and one for each line's discount data.
@@ -94,76 +95,72 @@ void TestLecteurFacture::cleanup() {
 }
 
 void TestLecteurFacture::numeroEtEntete() {
-    base->facture(QStringLiteral("F100"), QStringLiteral("2024-03-05"), QStringLiteral("D1"),
-                  tranche(1, QStringLiteral("10"), QStringLiteral("DV1"), QStringLiteral("D1")));
-    QCOMPARE(lire(QStringLiteral("  F100  ")), ResultatLecture::Lue);
-    QCOMPARE(facture.JourFacture, QStringLiteral("2024-03-05"));
-    QCOMPARE(facture.DossierFacture, QStringLiteral("D1"));
-    QCOMPARE(facture.TypePiece, QStringLiteral("F"));
+    base->facture(u"F100"_s, u"2024-03-05"_s, u"D1"_s, tranche(1, u"10"_s, u"DV1"_s, u"D1"_s));
+    QCOMPARE(lire(u"  F100  "_s), ResultatLecture::Lue);
+    QCOMPARE(facture.JourFacture, u"2024-03-05"_s);
+    QCOMPARE(facture.DossierFacture, u"D1"_s);
+    QCOMPARE(facture.TypePiece, u"F"_s);
     // The last line loses its trailing blanks with those of Corps.
-    QCOMPARE(resume(facture), QStringList{QStringLiteral("2:DV1     |D1|10.00")});
+    QCOMPARE(resume(facture), QStringList{u"2:DV1     |D1|10.00"_s});
     QVERIFY(interlocuteur.boites.isEmpty());
 }
 
 void TestLecteurFacture::absenteGardeEntete() {
-    base->facture(QStringLiteral("F1"), QStringLiteral("2024-01-02"), QStringLiteral("D9"),
-                  tranche(1, QStringLiteral("5"), QStringLiteral("DV"), QStringLiteral("D9")),
-                  QStringLiteral("A"));
-    QCOMPARE(lire(QStringLiteral("F1")), ResultatLecture::Lue);
+    base->facture(u"F1"_s, u"2024-01-02"_s, u"D9"_s, tranche(1, u"5"_s, u"DV"_s, u"D9"_s), u"A"_s);
+    QCOMPARE(lire(u"F1"_s), ResultatLecture::Lue);
     QVERIFY(!tableVide(facture));
     const qint64 avant = connexion->instructionsExecutees();
-    QCOMPARE(lire(QStringLiteral("F2")), ResultatLecture::Absente);
+    QCOMPARE(lire(u"F2"_s), ResultatLecture::Absente);
     QCOMPARE(connexion->instructionsExecutees() - avant, 1);
     QVERIFY(tableVide(facture));
-    QCOMPARE(facture.JourFacture, QStringLiteral("2024-01-02"));
-    QCOMPARE(facture.DossierFacture, QStringLiteral("D9"));
-    QCOMPARE(facture.TypePiece, QStringLiteral("A"));
+    QCOMPARE(facture.JourFacture, u"2024-01-02"_s);
+    QCOMPARE(facture.DossierFacture, u"D9"_s);
+    QCOMPARE(facture.TypePiece, u"A"_s);
 }
 
 void TestLecteurFacture::typePiece_data() {
     QTest::addColumn<QVariant>("valeur");
     QTest::addColumn<QString>("attendu");
-    QTest::newRow("A") << QVariant(QStringLiteral("A")) << QStringLiteral("A");
-    QTest::newRow("A et blancs de fin") << QVariant(QStringLiteral("A  ")) << QStringLiteral("A");
-    QTest::newRow("a") << QVariant(QStringLiteral("a")) << QStringLiteral("F");
-    QTest::newRow("blanc puis A") << QVariant(QStringLiteral(" A")) << QStringLiteral("F");
-    QTest::newRow("F") << QVariant(QStringLiteral("F")) << QStringLiteral("F");
-    QTest::newRow("P") << QVariant(QStringLiteral("P")) << QStringLiteral("F");
-    QTest::newRow("vide") << QVariant(QString(u""_qs)) << QStringLiteral("F");
-    QTest::newRow("null") << QVariant() << QStringLiteral("F");
+    QTest::newRow("A") << QVariant(u"A"_s) << u"A"_s;
+    QTest::newRow("A et blancs de fin") << QVariant(u"A  "_s) << u"A"_s;
+    QTest::newRow("a") << QVariant(u"a"_s) << u"F"_s;
+    QTest::newRow("blanc puis A") << QVariant(u" A"_s) << u"F"_s;
+    QTest::newRow("F") << QVariant(u"F"_s) << u"F"_s;
+    QTest::newRow("P") << QVariant(u"P"_s) << u"F"_s;
+    QTest::newRow("vide") << QVariant(QString(u""_s)) << u"F"_s;
+    QTest::newRow("null") << QVariant() << u"F"_s;
 }
 
 void TestLecteurFacture::typePiece() {
     QFETCH(QVariant, valeur);
     QFETCH(QString, attendu);
-    facture.TypePiece = QStringLiteral("?");
-    base->facture(QStringLiteral("F1"), QStringLiteral("2024-01-02"), QString(), QString(), valeur);
-    QCOMPARE(lire(QStringLiteral("F1")), ResultatLecture::Lue);
+    facture.TypePiece = u"?"_s;
+    base->facture(u"F1"_s, u"2024-01-02"_s, QString(), QString(), valeur);
+    QCOMPARE(lire(u"F1"_s), ResultatLecture::Lue);
     QCOMPARE(facture.TypePiece, attendu);
 }
 
 void TestLecteurFacture::ancienne_data() {
     QTest::addColumn<QVariant>("flag");
     QTest::addColumn<bool>("ancienne");
-    QTest::newRow("7") << QVariant(QStringLiteral("7")) << true;
-    QTest::newRow("7 et blancs de fin") << QVariant(QStringLiteral("7 ")) << true;
+    QTest::newRow("7") << QVariant(u"7"_s) << true;
+    QTest::newRow("7 et blancs de fin") << QVariant(u"7 "_s) << true;
     QTest::newRow("7 entier") << QVariant(7) << true;
-    QTest::newRow("blanc puis 7") << QVariant(QStringLiteral(" 7")) << false;
-    QTest::newRow("70") << QVariant(QStringLiteral("70")) << false;
+    QTest::newRow("blanc puis 7") << QVariant(u" 7"_s) << false;
+    QTest::newRow("70") << QVariant(u"70"_s) << false;
     QTest::newRow("null") << QVariant() << false;
 }
 
 void TestLecteurFacture::ancienne() {
     QFETCH(QVariant, flag);
     QFETCH(bool, ancienne);
-    const QString corps = tranche(1, QStringLiteral("10"), QStringLiteral("DV1"), QStringLiteral("D2"));
-    base->facture(QStringLiteral("F0"), QStringLiteral("2020-01-01"), QStringLiteral("D0"), corps);
-    base->facture(QStringLiteral("F7"), QStringLiteral("1995-06-30"), QStringLiteral("D7"), corps,
-                  QStringLiteral("A"), flag);
-    QCOMPARE(lire(QStringLiteral("F0")), ResultatLecture::Lue);
-    const ResultatLecture resultat = lire(QStringLiteral("F7"));
-    QCOMPARE(facture.JourFacture, QStringLiteral("1995-06-30"));
-    QCOMPARE(facture.TypePiece, QStringLiteral("A"));
+    const QString corps = tranche(1, u"10"_s, u"DV1"_s, u"D2"_s);
+    base->facture(u"F0"_s, u"2020-01-01"_s, u"D0"_s, corps);
+    base->facture(u"F7"_s, u"1995-06-30"_s, u"D7"_s, corps, u"A"_s, flag);
+    QCOMPARE(lire(u"F0"_s), ResultatLecture::Lue);
+    const ResultatLecture resultat = lire(u"F7"_s);
+    QCOMPARE(facture.JourFacture, u"1995-06-30"_s);
+    QCOMPARE(facture.TypePiece, u"A"_s);
     if (!ancienne) {
         QCOMPARE(resultat, ResultatLecture::Lue);
         QVERIFY(interlocuteur.boites.isEmpty());
@@ -172,15 +169,15 @@ void TestLecteurFacture::ancienne() {
     }
     QCOMPARE(resultat, ResultatLecture::Ancienne);
     QVERIFY(tableVide(facture));
-    QCOMPARE(facture.DossierFacture, QStringLiteral("D7"));
+    QCOMPARE(facture.DossierFacture, u"D7"_s);
     // The reader only tells; the run shows this text to the user.
     QVERIFY(interlocuteur.boites.isEmpty());
     QCOMPARE(MessageFactureAncienne(),
-             QStringLiteral("Cette facture provient de votre ancienne version de Vendrax pour DOS.\n\n"
-                            "Elle ne peut être relue dans Vendrax pour Windows.\n\n"
-                            "Cependant, elle sera prise en compte dans les diverses éditions\n"
-                            "et statistiques de chiffre d'affaires."));
-    QCOMPARE(TitreLectureFacture(), QStringLiteral("Lecture d'une facture"));
+             u"Cette facture provient de votre ancienne version de Vendrax pour DOS.\n\n"
+             "Elle ne peut être relue dans Vendrax pour Windows.\n\n"
+             "Cependant, elle sera prise en compte dans les diverses éditions\n"
+             "et statistiques de chiffre d'affaires."_s);
+    QCOMPARE(TitreLectureFacture(), u"Lecture d'une facture"_s);
 }
 
 void TestLecteurFacture::tranches_data() {
@@ -189,108 +186,91 @@ void TestLecteurFacture::tranches_data() {
     // A code at 141 keeps the blanks of the dossier even on the last line.
     const auto t = [](int n, const char* devis, const char* dossier) {
         Tranche tr;
-        tr.numero = QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0'));
+        tr.numero = u"%1"_s.arg(n, 2, 10, QLatin1Char('0'));
         tr.montant = QString::number(n);
         tr.devis = QString::fromUtf8(devis);
         tr.dossier = QString::fromUtf8(dossier);
-        tr.zone141 = QStringLiteral("Z");
+        tr.zone141 = u"Z"_s;
         return tr.texte();
     };
     QTest::newRow("01 02 04, devis différents")
         << t(1, "DV1", "D1") + t(2, "DV1", "D1") + t(4, "DV2", "D1")
-        << QStringList{QStringLiteral("2:DV1     |D1      |1.00"), QStringLiteral("4:DV1     |D1      |2.00"),
-                       QStringLiteral("8:DV2     |D1      |4.00")};
+        << QStringList{u"2:DV1     |D1      |1.00"_s, u"4:DV1     |D1      |2.00"_s,
+                       u"8:DV2     |D1      |4.00"_s};
     QTest::newRow("01 02 04, même devis et dossier: la ligne 3 leur revient")
         << t(1, "DV0", "D0") + t(2, "DV1", "D1") + t(4, "DV1", "D1")
-        << QStringList{QStringLiteral("2:DV0     |D0      |1.00"), QStringLiteral("4:DV1     |D1      |2.00"),
-                       QStringLiteral("6:DV1     |D1      |"), QStringLiteral("8:DV1     |D1      |4.00")};
+        << QStringList{u"2:DV0     |D0      |1.00"_s, u"4:DV1     |D1      |2.00"_s,
+                       u"6:DV1     |D1      |"_s, u"8:DV1     |D1      |4.00"_s};
     QTest::newRow("devis blancs des deux côtés: blancs recopiés, pas d'étoiles")
         << t(2, "", "D1") + t(4, "", "D1")
-        << QStringList{QStringLiteral("4:********|D1      |2.00"), QStringLiteral("6:        |D1      |"),
-                       QStringLiteral("8:********|D1      |4.00")};
+        << QStringList{u"4:********|D1      |2.00"_s, u"6:        |D1      |"_s,
+                       u"8:********|D1      |4.00"_s};
     QTest::newRow("dossier différent par la casse")
         << t(2, "DV1", "D1") + t(4, "DV1", "d1")
-        << QStringList{QStringLiteral("4:DV1     |D1      |2.00"),
-                       QStringLiteral("8:DV1     |d1      |4.00")};
-    QTest::newRow("deux lignes manquantes") << t(1, "DV1", "D1") + t(4, "DV1", "D1")
-                                            << QStringList{QStringLiteral("2:DV1     |D1      |1.00"),
-                                                           QStringLiteral("8:DV1     |D1      |4.00")};
+        << QStringList{u"4:DV1     |D1      |2.00"_s, u"8:DV1     |d1      |4.00"_s};
+    QTest::newRow("deux lignes manquantes")
+        << t(1, "DV1", "D1") + t(4, "DV1", "D1")
+        << QStringList{u"2:DV1     |D1      |1.00"_s, u"8:DV1     |D1      |4.00"_s};
     QTest::newRow("01 03 02: la 02 n'est jamais lue")
         << t(1, "DV1", "D1") + t(3, "DV1", "D1") + t(2, "DV1", "D1") + t(4, "DV1", "D1")
-        << QStringList{QStringLiteral("2:DV1     |D1      |1.00"), QStringLiteral("4:DV1     |D1      |"),
-                       QStringLiteral("6:DV1     |D1      |3.00")};
+        << QStringList{u"2:DV1     |D1      |1.00"_s, u"4:DV1     |D1      |"_s,
+                       u"6:DV1     |D1      |3.00"_s};
     QTest::newRow("dernière ligne sans code: ses blancs de fin manquent à la comparaison")
-        << t(2, "DV1", "D1") + tranche(4, QStringLiteral("4"), QStringLiteral("DV1"), QStringLiteral("D1"))
-        << QStringList{QStringLiteral("4:DV1     |D1      |2.00"), QStringLiteral("8:DV1     |D1|4.00")};
+        << t(2, "DV1", "D1") + tranche(4, u"4"_s, u"DV1"_s, u"D1"_s)
+        << QStringList{u"4:DV1     |D1      |2.00"_s, u"8:DV1     |D1|4.00"_s};
     QTest::newRow("numéro répété") << t(1, "DV1", "D1") + t(1, "DV1", "D1") + t(2, "DV1", "D1")
-                                   << QStringList{QStringLiteral("2:DV1     |D1      |1.00")};
+                                   << QStringList{u"2:DV1     |D1      |1.00"_s};
     QTest::newRow("numéro non numérique arrête la lecture")
-        << t(1, "DV1", "D1") + QStringLiteral("xx") + t(3, "DV1", "D1").mid(2) + t(3, "DV1", "D1")
-        << QStringList{QStringLiteral("2:DV1     |D1      |1.00")};
-    QTest::newRow("numéro à un chiffre") << QStringLiteral(" 1") + t(1, "DV1", "D1").mid(2) << QStringList{};
-    QTest::newRow("ligne 99") << t(99, "DV9", "D9")
-                              << QStringList{QStringLiteral("198:DV9     |D9      |99.00")};
+        << t(1, "DV1", "D1") + u"xx"_s + t(3, "DV1", "D1").mid(2) + t(3, "DV1", "D1")
+        << QStringList{u"2:DV1     |D1      |1.00"_s};
+    QTest::newRow("numéro à un chiffre") << u" 1"_s + t(1, "DV1", "D1").mid(2) << QStringList{};
+    QTest::newRow("ligne 99") << t(99, "DV9", "D9") << QStringList{u"198:DV9     |D9      |99.00"_s};
 }
 
 void TestLecteurFacture::tranches() {
     QFETCH(QString, corps);
     QFETCH(QStringList, attendu);
-    base->facture(QStringLiteral("F1"), QStringLiteral("2024-01-02"), QString(), corps);
-    QCOMPARE(lire(QStringLiteral("F1")), ResultatLecture::Lue);
+    base->facture(u"F1"_s, u"2024-01-02"_s, QString(), corps);
+    QCOMPARE(lire(u"F1"_s), ResultatLecture::Lue);
     QCOMPARE(resume(facture), attendu);
 }
 
 void TestLecteurFacture::colonnes() {
     Tranche t;
-    t.numero = QStringLiteral("03");
-    t.zone03 = QStringLiteral(" AB ");
-    t.zone08 = QStringLiteral(" C");
-    t.reference = QStringLiteral("  RÉF-1");
-    t.designation = QStringLiteral("Peinture façade été");
-    t.zone71 = QStringLiteral("   00012");
-    t.zone79 = QStringLiteral("   1.23456");
-    t.montant = QStringLiteral("  1 234.5");
-    t.zone100 = QStringLiteral("U ");
-    t.zone103 = QStringLiteral("X");
-    t.zone104 = QStringLiteral(" 1234567");
-    t.zone112 = QStringLiteral("TVA");
-    t.devis = QStringLiteral("  DV42");
-    t.dossier = QStringLiteral(" D42");
-    t.zone141 = QStringLiteral("Z");
+    t.numero = u"03"_s;
+    t.zone03 = u" AB "_s;
+    t.zone08 = u" C"_s;
+    t.reference = u"  RÉF-1"_s;
+    t.designation = u"Peinture façade été"_s;
+    t.zone71 = u"   00012"_s;
+    t.zone79 = u"   1.23456"_s;
+    t.montant = u"  1 234.5"_s;
+    t.zone100 = u"U "_s;
+    t.zone103 = u"X"_s;
+    t.zone104 = u" 1234567"_s;
+    t.zone112 = u"TVA"_s;
+    t.devis = u"  DV42"_s;
+    t.dossier = u" D42"_s;
+    t.zone141 = u"Z"_s;
     QString corps = t.texte();
     QCOMPARE(corps.size(), 150);
-    corps.replace(130, 10, QStringLiteral("IGNORÉ----")); // 131-140 is not read
-    base->facture(QStringLiteral("F1"), QStringLiteral("2024-01-02"), QString(),
-                  tranche(1, {}, {}, {}) + corps);
-    base->ligne(QStringLiteral("F1"), 6, 10.5, 12.25, QStringLiteral("R "), QStringLiteral(" suite "),
-                QStringLiteral("+X"));
-    QCOMPARE(lire(QStringLiteral("F1")), ResultatLecture::Lue);
+    corps.replace(130, 10, u"IGNORÉ----"_s); // 131-140 is not read
+    base->facture(u"F1"_s, u"2024-01-02"_s, QString(), tranche(1, {}, {}, {}) + corps);
+    base->ligne(u"F1"_s, 6, 10.5, 12.25, u"R "_s, u" suite "_s, u"+X"_s);
+    QCOMPARE(lire(u"F1"_s), ResultatLecture::Lue);
     const auto& r = facture.LignesFacture[6];
-    const QStringList attendu{QString(),
-                              QStringLiteral("AB"),
-                              QStringLiteral("C"),
-                              QStringLiteral("  RÉF-1+X"),
-                              QStringLiteral("Peinture façade été suite "),
-                              QStringLiteral("12"),
-                              QStringLiteral("1.2346"),
-                              QStringLiteral("1234.50"),
-                              QStringLiteral("U  "),
-                              QStringLiteral(" 1234567"),
-                              QStringLiteral("TVA"),
-                              QStringLiteral("X"),
-                              QStringLiteral("  DV42  "),
-                              QStringLiteral(" D42    "),
-                              QStringLiteral("Z"),
-                              QStringLiteral("10.5"),
-                              QStringLiteral("12.25"),
-                              QStringLiteral("R ")};
+    const QStringList attendu{
+        QString(), u"AB"_s,     u"C"_s,        u"  RÉF-1+X"_s, u"Peinture façade été suite "_s,
+        u"12"_s,   u"1.2346"_s, u"1234.50"_s,  u"U  "_s,       u" 1234567"_s,
+        u"TVA"_s,  u"X"_s,      u"  DV42  "_s, u" D42    "_s,  u"Z"_s,
+        u"10.5"_s, u"12.25"_s,  u"R "_s};
     QCOMPARE(QStringList(r.begin(), r.end()), attendu);
     // The line without its own FACTURES_LIGNE row, and the odd rows around.
-    QCOMPARE(facture.cellule(2, TauxRemise), QStringLiteral("0"));
-    QCOMPARE(facture.cellule(2, MontantRemise), QStringLiteral("0"));
+    QCOMPARE(facture.cellule(2, TauxRemise), u"0"_s);
+    QCOMPARE(facture.cellule(2, MontantRemise), u"0"_s);
     QCOMPARE(facture.cellule(2, CodeRemise), QString());
-    QCOMPARE(facture.cellule(2, NumeroDevis), QStringLiteral("********"));
-    QCOMPARE(facture.cellule(2, Zone71), QStringLiteral("        "));
+    QCOMPARE(facture.cellule(2, NumeroDevis), u"********"_s);
+    QCOMPARE(facture.cellule(2, Zone71), u"        "_s);
     QCOMPARE(facture.cellule(2, MontantLigne), QString());
     QVERIFY(facture.cellule(5, NumeroDossier).isEmpty());
     QVERIFY(facture.cellule(7, NumeroDossier).isEmpty());
@@ -301,26 +281,17 @@ void TestLecteurFacture::montants_data() {
     QTest::addColumn<QString>("montant");
     QTest::addColumn<QString>("attendu79");
     QTest::addColumn<QString>("attenduMontant");
-    QTest::newRow("0.001: vide") << QStringLiteral("0.001") << QStringLiteral("0.001") << QString()
-                                 << QString();
-    QTest::newRow("-0.001: vide") << QStringLiteral("-0.001") << QStringLiteral("-0.001") << QString()
-                                  << QString();
-    QTest::newRow("0.0011") << QStringLiteral("0.0011") << QStringLiteral("0.0011")
-                            << QStringLiteral("0.0011") << QStringLiteral("0.00");
-    QTest::newRow("-12.5") << QStringLiteral("-12.5") << QStringLiteral("-12.5") << QStringLiteral("-12.5000")
-                           << QStringLiteral("-12.50");
-    QTest::newRow("12,50 lu 12") << QStringLiteral("12,50") << QStringLiteral("12,50")
-                                 << QStringLiteral("12.0000") << QStringLiteral("12.00");
-    QTest::newRow("cadré à droite") << QStringLiteral("    2.5") << QStringLiteral("     100.00")
-                                    << QStringLiteral("2.5000") << QStringLiteral("100.00");
-    QTest::newRow("demi") << QStringLiteral("1.00005") << QStringLiteral("2.675") << QStringLiteral("1.0001")
-                          << QStringLiteral("2.68");
-    QTest::newRow("exposant") << QStringLiteral("1E3") << QStringLiteral("-1.5e2")
-                              << QStringLiteral("1000.0000") << QStringLiteral("-150.00");
-    QTest::newRow("pas un nombre") << QStringLiteral("abc") << QStringLiteral("N/A") << QString()
-                                   << QString();
-    QTest::newRow("grand") << QStringLiteral("9999999999") << QStringLiteral("99999999999")
-                           << QStringLiteral("9999999999.0000") << QStringLiteral("99999999999.00");
+    QTest::newRow("0.001: vide") << u"0.001"_s << u"0.001"_s << QString() << QString();
+    QTest::newRow("-0.001: vide") << u"-0.001"_s << u"-0.001"_s << QString() << QString();
+    QTest::newRow("0.0011") << u"0.0011"_s << u"0.0011"_s << u"0.0011"_s << u"0.00"_s;
+    QTest::newRow("-12.5") << u"-12.5"_s << u"-12.5"_s << u"-12.5000"_s << u"-12.50"_s;
+    QTest::newRow("12,50 lu 12") << u"12,50"_s << u"12,50"_s << u"12.0000"_s << u"12.00"_s;
+    QTest::newRow("cadré à droite") << u"    2.5"_s << u"     100.00"_s << u"2.5000"_s << u"100.00"_s;
+    QTest::newRow("demi") << u"1.00005"_s << u"2.675"_s << u"1.0001"_s << u"2.68"_s;
+    QTest::newRow("exposant") << u"1E3"_s << u"-1.5e2"_s << u"1000.0000"_s << u"-150.00"_s;
+    QTest::newRow("pas un nombre") << u"abc"_s << u"N/A"_s << QString() << QString();
+    QTest::newRow("grand") << u"9999999999"_s << u"99999999999"_s << u"9999999999.0000"_s
+                           << u"99999999999.00"_s;
 }
 
 void TestLecteurFacture::montants() {
@@ -329,11 +300,11 @@ void TestLecteurFacture::montants() {
     QFETCH(QString, attendu79);
     QFETCH(QString, attenduMontant);
     Tranche t;
-    t.numero = QStringLiteral("01");
+    t.numero = u"01"_s;
     t.zone79 = zone79;
     t.montant = montant;
-    base->facture(QStringLiteral("F1"), QStringLiteral("2024-01-02"), QString(), t.texte());
-    QCOMPARE(lire(QStringLiteral("F1")), ResultatLecture::Lue);
+    base->facture(u"F1"_s, u"2024-01-02"_s, QString(), t.texte());
+    QCOMPARE(lire(u"F1"_s), ResultatLecture::Lue);
     QCOMPARE(facture.cellule(2, Zone79), attendu79);
     QCOMPARE(facture.cellule(2, MontantLigne), attenduMontant);
 }
@@ -343,23 +314,15 @@ void TestLecteurFacture::dossierFacture_data() {
     QTest::addColumn<QStringList>("dossiers");
     QTest::addColumn<QString>("attendu");
     QTest::newRow("lignes du même dossier")
-        << QVariant(QStringLiteral("D1")) << QStringList{QStringLiteral("D1"), QStringLiteral("  D1")}
-        << QStringLiteral("D1");
-    QTest::newRow("deux dossiers") << QVariant(QStringLiteral("D1"))
-                                   << QStringList{QStringLiteral("D1"), QStringLiteral("D2"),
-                                                  QStringLiteral("D1")}
+        << QVariant(u"D1"_s) << QStringList{u"D1"_s, u"  D1"_s} << u"D1"_s;
+    QTest::newRow("deux dossiers") << QVariant(u"D1"_s) << QStringList{u"D1"_s, u"D2"_s, u"D1"_s}
                                    << QString();
-    QTest::newRow("lignes sans dossier")
-        << QVariant(QStringLiteral("D1")) << QStringList{QString(), QString()} << QStringLiteral("D1");
-    QTest::newRow("casse différente")
-        << QVariant(QStringLiteral("D1")) << QStringList{QStringLiteral("d1")} << QString();
-    QTest::newRow("en-tête vide") << QVariant(QString(u""_qs)) << QStringList{QStringLiteral("D1")}
-                                  << QString();
+    QTest::newRow("lignes sans dossier") << QVariant(u"D1"_s) << QStringList{QString(), QString()} << u"D1"_s;
+    QTest::newRow("casse différente") << QVariant(u"D1"_s) << QStringList{u"d1"_s} << QString();
+    QTest::newRow("en-tête vide") << QVariant(QString(u""_s)) << QStringList{u"D1"_s} << QString();
     QTest::newRow("en-tête null, lignes sans dossier") << QVariant() << QStringList{QString()} << QString();
-    QTest::newRow("en-tête à blanc de tête")
-        << QVariant(QStringLiteral(" D1")) << QStringList{QStringLiteral("D1")} << QString();
-    QTest::newRow("en-tête numérique")
-        << QVariant(1234) << QStringList{QStringLiteral("1234")} << QStringLiteral("1234");
+    QTest::newRow("en-tête à blanc de tête") << QVariant(u" D1"_s) << QStringList{u"D1"_s} << QString();
+    QTest::newRow("en-tête numérique") << QVariant(1234) << QStringList{u"1234"_s} << u"1234"_s;
 }
 
 void TestLecteurFacture::dossierFacture() {
@@ -368,9 +331,9 @@ void TestLecteurFacture::dossierFacture() {
     QFETCH(QString, attendu);
     QString corps;
     for (int j = 0; j < dossiers.size(); ++j)
-        corps += tranche(j + 1, QStringLiteral("1"), QStringLiteral("DV"), dossiers.at(j));
-    base->facture(QStringLiteral("F1"), QStringLiteral("2024-01-02"), entete, corps);
-    QCOMPARE(lire(QStringLiteral("F1")), ResultatLecture::Lue);
+        corps += tranche(j + 1, u"1"_s, u"DV"_s, dossiers.at(j));
+    base->facture(u"F1"_s, u"2024-01-02"_s, entete, corps);
+    QCOMPARE(lire(u"F1"_s), ResultatLecture::Lue);
     QCOMPARE(facture.DossierFacture, attendu);
 }
 
@@ -378,89 +341,85 @@ void TestLecteurFacture::remises() {
     // The discount data of line j is stored under NUMERO_DE_LIGNE 2*j.
     QString corps;
     for (int j = 1; j <= 4; ++j)
-        corps += tranche(j, QStringLiteral("100"), QStringLiteral("DV"), QStringLiteral("D1"));
-    base->facture(QStringLiteral("F1"), QStringLiteral("2024-01-02"), QString(), corps);
-    base->facture(QStringLiteral("F2"), QStringLiteral("2024-01-02"), QString(), corps);
-    base->ligne(QStringLiteral("F1"), 3, 1, 1, QStringLiteral("NON"));
-    base->ligne(QStringLiteral("F1"), 6, 2.5, 5.75, QStringLiteral("C6"));
-    base->ligne(QStringLiteral("F1"), 6, 9, 9, QStringLiteral("SECOND"));
-    base->ligne(QStringLiteral("F2"), 4, 9, 9, QStringLiteral("AUTRE"));
-    base->ligne(QStringLiteral("F1"), 8, QStringLiteral("3"), QStringLiteral("  7,5 "), QStringLiteral("T"));
+        corps += tranche(j, u"100"_s, u"DV"_s, u"D1"_s);
+    base->facture(u"F1"_s, u"2024-01-02"_s, QString(), corps);
+    base->facture(u"F2"_s, u"2024-01-02"_s, QString(), corps);
+    base->ligne(u"F1"_s, 3, 1, 1, u"NON"_s);
+    base->ligne(u"F1"_s, 6, 2.5, 5.75, u"C6"_s);
+    base->ligne(u"F1"_s, 6, 9, 9, u"SECOND"_s);
+    base->ligne(u"F2"_s, 4, 9, 9, u"AUTRE"_s);
+    base->ligne(u"F1"_s, 8, u"3"_s, u"  7,5 "_s, u"T"_s);
     const qint64 avant = connexion->instructionsExecutees();
-    QCOMPARE(lire(QStringLiteral("F1")), ResultatLecture::Lue);
+    QCOMPARE(lire(u"F1"_s), ResultatLecture::Lue);
     // One FACTURES statement, one FACTURES_LIGNE statement per line read.
     QCOMPARE(connexion->instructionsExecutees() - avant, 5);
     const auto remise = [&](int k) {
         return QStringList{facture.cellule(k, TauxRemise), facture.cellule(k, MontantRemise),
                            facture.cellule(k, CodeRemise)};
     };
-    QCOMPARE(remise(2), (QStringList{QStringLiteral("0"), QStringLiteral("0"), QString()}));
-    QCOMPARE(remise(4), (QStringList{QStringLiteral("0"), QStringLiteral("0"), QString()}));
-    QCOMPARE(remise(6), (QStringList{QStringLiteral("2.5"), QStringLiteral("5.75"), QStringLiteral("C6")}));
+    QCOMPARE(remise(2), (QStringList{u"0"_s, u"0"_s, QString()}));
+    QCOMPARE(remise(4), (QStringList{u"0"_s, u"0"_s, QString()}));
+    QCOMPARE(remise(6), (QStringList{u"2.5"_s, u"5.75"_s, u"C6"_s}));
     // A text value is kept as it is, blanks included (SQLite keeps "3" as a number in a REAL column).
-    QCOMPARE(remise(8), (QStringList{QStringLiteral("3"), QStringLiteral("  7,5 "), QStringLiteral("T")}));
+    QCOMPARE(remise(8), (QStringList{u"3"_s, u"  7,5 "_s, u"T"_s}));
 }
 
 void TestLecteurFacture::remisesNulles() {
     QString corps;
     for (int j = 1; j <= 3; ++j)
-        corps += tranche(j, QStringLiteral("100"), QStringLiteral("DV"), QStringLiteral("D1"));
-    base->facture(QStringLiteral("F1"), QStringLiteral("2024-01-02"), QString(), corps);
-    base->ligne(QStringLiteral("F1"), 2, QVariant(), QVariant(), QVariant(), QVariant(), QVariant());
-    base->ligne(QStringLiteral("F1"), 4, QVariant(), 4.5, QVariant(), QStringLiteral("+D"), QVariant());
-    base->ligne(QStringLiteral("F1"), 6, 1, 2, QStringLiteral("C"));
-    QCOMPARE(lire(QStringLiteral("F1")), ResultatLecture::Lue);
+        corps += tranche(j, u"100"_s, u"DV"_s, u"D1"_s);
+    base->facture(u"F1"_s, u"2024-01-02"_s, QString(), corps);
+    base->ligne(u"F1"_s, 2, QVariant(), QVariant(), QVariant(), QVariant(), QVariant());
+    base->ligne(u"F1"_s, 4, QVariant(), 4.5, QVariant(), u"+D"_s, QVariant());
+    base->ligne(u"F1"_s, 6, 1, 2, u"C"_s);
+    QCOMPARE(lire(u"F1"_s), ResultatLecture::Lue);
     QCOMPARE(facture.cellule(2, TauxRemise), QString());
     QCOMPARE(facture.cellule(2, MontantRemise), QString());
     QCOMPARE(facture.cellule(2, CodeRemise), QString());
-    QCOMPARE(facture.cellule(4, MontantRemise), QStringLiteral("4.5"));
-    QCOMPARE(facture.cellule(4, Designation), QStringLiteral("+D"));
+    QCOMPARE(facture.cellule(4, MontantRemise), u"4.5"_s);
+    QCOMPARE(facture.cellule(4, Designation), u"+D"_s);
     // The lines after a Null are read too.
-    QCOMPARE(facture.cellule(6, MontantRemise), QStringLiteral("2"));
-    QCOMPARE(facture.cellule(6, MontantLigne), QStringLiteral("100.00"));
+    QCOMPARE(facture.cellule(6, MontantRemise), u"2"_s);
+    QCOMPARE(facture.cellule(6, MontantLigne), u"100.00"_s);
 }
 
 void TestLecteurFacture::corpsLimites_data() {
     QTest::addColumn<QVariant>("corps");
     QTest::addColumn<QStringList>("attendu");
-    const QString t1 = tranche(1, QStringLiteral("10"), QStringLiteral("DV1"), QStringLiteral("D1"));
-    const QString t2 = tranche(2, QStringLiteral("20"), QStringLiteral("DV2"), QStringLiteral("D2"));
+    const QString t1 = tranche(1, u"10"_s, u"DV1"_s, u"D1"_s);
+    const QString t2 = tranche(2, u"20"_s, u"DV2"_s, u"D2"_s);
     QTest::newRow("null") << QVariant() << QStringList{};
-    QTest::newRow("vide") << QVariant(QString(u""_qs)) << QStringList{};
-    QTest::newRow("un caractère") << QVariant(QStringLiteral("0")) << QStringList{};
-    QTest::newRow("numéro seul") << QVariant(QStringLiteral("01"))
-                                 << QStringList{QStringLiteral("2:********||")};
+    QTest::newRow("vide") << QVariant(QString(u""_s)) << QStringList{};
+    QTest::newRow("un caractère") << QVariant(u"0"_s) << QStringList{};
+    QTest::newRow("numéro seul") << QVariant(u"01"_s) << QStringList{u"2:********||"_s};
     QTest::newRow("coupé dans le dossier")
         << QVariant(t1 + t2.left(125))
-        << QStringList{QStringLiteral("2:DV1     |D1      |10.00"), QStringLiteral("4:DV2     |D2|20.00")};
+        << QStringList{u"2:DV1     |D1      |10.00"_s, u"4:DV2     |D2|20.00"_s};
     QTest::newRow("coupé avant le montant")
-        << QVariant(t1 + t2.left(95))
-        << QStringList{QStringLiteral("2:DV1     |D1      |10.00"), QStringLiteral("4:********||20.00")};
-    QTest::newRow("blancs de fin ôtés") << QVariant(tranche(1, QStringLiteral("1"), QString(), QString()))
-                                        << QStringList{QStringLiteral("2:********||1.00")};
+        << QVariant(t1 + t2.left(95)) << QStringList{u"2:DV1     |D1      |10.00"_s, u"4:********||20.00"_s};
+    QTest::newRow("blancs de fin ôtés")
+        << QVariant(tranche(1, u"1"_s, QString(), QString())) << QStringList{u"2:********||1.00"_s};
     QString long120;
     for (int j = 1; j <= 120; ++j)
-        long120 +=
-            tranche(j <= 99 ? j : j - 99, QStringLiteral("1"), QStringLiteral("DV"), QStringLiteral("D1"));
+        long120 += tranche(j <= 99 ? j : j - 99, u"1"_s, u"DV"_s, u"D1"_s);
     QStringList attendu99;
     for (int j = 1; j <= 99; ++j)
-        attendu99 << QStringLiteral("%1:DV      |D1      |1.00").arg(2 * j);
+        attendu99 << u"%1:DV      |D1      |1.00"_s.arg(2 * j);
     QTest::newRow("plus de 99 tranches") << QVariant(long120) << attendu99;
-    QString accents = tranche(1, QStringLiteral("3"), QStringLiteral("DÉVÎS"), QStringLiteral("DOSSIÉ"));
-    accents.replace(30, 40, QStringLiteral("€ùñ😀").leftJustified(40, u'é'));
+    QString accents = tranche(1, u"3"_s, u"DÉVÎS"_s, u"DOSSIÉ"_s);
+    accents.replace(30, 40, u"€ùñ😀"_s.leftJustified(40, u'é'));
     QTest::newRow("accents et hors plan de base")
-        << QVariant(accents + tranche(2, QStringLiteral("4"), QStringLiteral("ÆØ"), QStringLiteral("Œ")))
-        << QStringList{QStringLiteral("2:DÉVÎS   |DOSSIÉ  |3.00"), QStringLiteral("4:ÆØ      |Œ|4.00")};
-    QTest::newRow("octets (BLOB)") << QVariant(QByteArray("01"))
-                                   << QStringList{QStringLiteral("2:********||")};
+        << QVariant(accents + tranche(2, u"4"_s, u"ÆØ"_s, u"Œ"_s))
+        << QStringList{u"2:DÉVÎS   |DOSSIÉ  |3.00"_s, u"4:ÆØ      |Œ|4.00"_s};
+    QTest::newRow("octets (BLOB)") << QVariant(QByteArray("01")) << QStringList{u"2:********||"_s};
 }
 
 void TestLecteurFacture::corpsLimites() {
     QFETCH(QVariant, corps);
     QFETCH(QStringList, attendu);
-    base->facture(QStringLiteral("F1"), QStringLiteral("2024-01-02"), QStringLiteral("D1"), corps);
+    base->facture(u"F1"_s, u"2024-01-02"_s, u"D1"_s, corps);
     const qint64 avant = connexion->instructionsExecutees();
-    QCOMPARE(lire(QStringLiteral("F1")), ResultatLecture::Lue);
+    QCOMPARE(lire(u"F1"_s), ResultatLecture::Lue);
     QCOMPARE(resume(facture), attendu);
     // One FACTURES_LIGNE statement for each line read, and none for a missing line.
     int lues = 0;
@@ -470,26 +429,24 @@ void TestLecteurFacture::corpsLimites() {
 }
 
 void TestLecteurFacture::numeroAvecApostrophe() {
-    const QString numero = QStringLiteral("F'1 OR '1'='1");
-    base->facture(QStringLiteral("F0"), QStringLiteral("2024-01-01"), QStringLiteral("D0"), QString());
-    base->facture(numero, QStringLiteral("2024-01-02"), QStringLiteral("D1"),
-                  tranche(1, QStringLiteral("10"), QStringLiteral("DV"), QStringLiteral("D1")));
-    base->ligne(numero, 2, 1, 2.5, QStringLiteral("C"));
-    QCOMPARE(lire(QStringLiteral(" ") + numero), ResultatLecture::Lue);
-    QCOMPARE(facture.DossierFacture, QStringLiteral("D1"));
-    QCOMPARE(facture.cellule(2, MontantRemise), QStringLiteral("2.5"));
-    QCOMPARE(lire(QStringLiteral("F'1")), ResultatLecture::Absente);
+    const QString numero = u"F'1 OR '1'='1"_s;
+    base->facture(u"F0"_s, u"2024-01-01"_s, u"D0"_s, QString());
+    base->facture(numero, u"2024-01-02"_s, u"D1"_s, tranche(1, u"10"_s, u"DV"_s, u"D1"_s));
+    base->ligne(numero, 2, 1, 2.5, u"C"_s);
+    QCOMPARE(lire(u" "_s + numero), ResultatLecture::Lue);
+    QCOMPARE(facture.DossierFacture, u"D1"_s);
+    QCOMPARE(facture.cellule(2, MontantRemise), u"2.5"_s);
+    QCOMPARE(lire(u"F'1"_s), ResultatLecture::Absente);
 }
 
 void TestLecteurFacture::depassementNommeLaFacture() {
-    base->facture(QStringLiteral("F9"), QStringLiteral("2024-01-02"), QString(),
-                  tranche(1, QStringLiteral("1E999"), QStringLiteral("DV"), QStringLiteral("D1")));
+    base->facture(u"F9"_s, u"2024-01-02"_s, QString(), tranche(1, u"1E999"_s, u"DV"_s, u"D1"_s));
     try {
-        lire(QStringLiteral("F9"));
+        lire(u"F9"_s);
         QFAIL("no error");
     } catch (const Erreur& e) {
         QCOMPARE(e.numero(), 6);
-        QVERIFY2(e.description().contains(QStringLiteral("F9")), qPrintable(e.description()));
+        QVERIFY2(e.description().contains(u"F9"_s), qPrintable(e.description()));
     }
 }
 
@@ -506,24 +463,20 @@ QStringList toutLeRecord(const EnregistrementFacture& f) {
 void TestLecteurFacture::lotsCommeLaReference() {
     // Rows inserted out of order, duplicated numbers and lines: the first row of a number, in the
     // order a plain selection returns them, is the one that counts on every walk.
-    const QString corps1 = tranche(1, QStringLiteral("100"), QStringLiteral("DV1"), QStringLiteral("D1")) +
-                           tranche(2, QStringLiteral("50.5"), QStringLiteral("DV1"), QStringLiteral("D2"));
-    const QString corps2 = tranche(1, QStringLiteral("7"), QString(), QStringLiteral("D9"));
-    base->ligne(QStringLiteral("F2"), 2, 1, 1, QStringLiteral("F2-1"));
-    base->facture(QStringLiteral("F2"), QStringLiteral("2024-01-03"), QString(), corps2);
-    base->facture(QStringLiteral("F1"), QStringLiteral("2024-01-02"), QStringLiteral("D1"), corps1);
-    base->facture(QStringLiteral("F1"), QStringLiteral("2024-01-09"), QStringLiteral("DX"), corps2);
-    base->ligne(QStringLiteral("F1"), 4, 3, 3.25, QStringLiteral("PREMIER"), QStringLiteral(" +dés"));
-    base->ligne(QStringLiteral("F1"), 2, 2, 2, QStringLiteral("L1"));
-    base->ligne(QStringLiteral("F1"), 4, 9, 9, QStringLiteral("SECOND"));
-    base->executer(
-        QStringLiteral("INSERT INTO FACTURES_LIGNE (NUMERO_DE_FACTURE, CODE_REMISE) VALUES (?, ?)"),
-        {QStringLiteral("F1"), QStringLiteral("SANS LIGNE")});
-    base->facture(QStringLiteral("f1"), QStringLiteral("2024-01-04"), QString(), corps2, QStringLiteral("A"));
-    base->facture(QStringLiteral("F7"), QStringLiteral("2024-01-05"), QString(), corps1, QStringLiteral("F"),
-                  QStringLiteral("7"));
-    const QStringList numeros{QStringLiteral("F1"),   QStringLiteral(" F2 "), QStringLiteral("f1"),
-                              QStringLiteral("F404"), QStringLiteral("F7"),   QStringLiteral("F1")};
+    const QString corps1 = tranche(1, u"100"_s, u"DV1"_s, u"D1"_s) + tranche(2, u"50.5"_s, u"DV1"_s, u"D2"_s);
+    const QString corps2 = tranche(1, u"7"_s, QString(), u"D9"_s);
+    base->ligne(u"F2"_s, 2, 1, 1, u"F2-1"_s);
+    base->facture(u"F2"_s, u"2024-01-03"_s, QString(), corps2);
+    base->facture(u"F1"_s, u"2024-01-02"_s, u"D1"_s, corps1);
+    base->facture(u"F1"_s, u"2024-01-09"_s, u"DX"_s, corps2);
+    base->ligne(u"F1"_s, 4, 3, 3.25, u"PREMIER"_s, u" +dés"_s);
+    base->ligne(u"F1"_s, 2, 2, 2, u"L1"_s);
+    base->ligne(u"F1"_s, 4, 9, 9, u"SECOND"_s);
+    base->executer(u"INSERT INTO FACTURES_LIGNE (NUMERO_DE_FACTURE, CODE_REMISE) VALUES (?, ?)"_s,
+                   {u"F1"_s, u"SANS LIGNE"_s});
+    base->facture(u"f1"_s, u"2024-01-04"_s, QString(), corps2, u"A"_s);
+    base->facture(u"F7"_s, u"2024-01-05"_s, QString(), corps1, u"F"_s, u"7"_s);
+    const QStringList numeros{u"F1"_s, u" F2 "_s, u"f1"_s, u"F404"_s, u"F7"_s, u"F1"_s};
 
     std::vector<QStringList> attendus;
     std::vector<ResultatLecture> resultats;
@@ -552,12 +505,12 @@ void TestLecteurFacture::lotsCommeLaReference() {
     LecteurFacture sansRemises(*connexion, Parcours::ParLots, false);
     EnregistrementFacture f;
     const qint64 avant = connexion->instructionsExecutees();
-    sansRemises.prevoir({QStringLiteral("F1")});
-    QCOMPARE(sansRemises.LireFacture(QStringLiteral("F1"), f), ResultatLecture::Lue);
+    sansRemises.prevoir({u"F1"_s});
+    QCOMPARE(sansRemises.LireFacture(u"F1"_s, f), ResultatLecture::Lue);
     QCOMPARE(connexion->instructionsExecutees() - avant, 1);
     QCOMPARE(f.cellule(2, NumeroDossier), attendus[0].at(3 + 2).section(u'|', NumeroDossier, NumeroDossier));
-    QCOMPARE(f.cellule(4, MontantLigne), QStringLiteral("50.50"));
-    QCOMPARE(f.cellule(4, MontantRemise), QStringLiteral("0"));
+    QCOMPARE(f.cellule(4, MontantLigne), u"50.50"_s);
+    QCOMPARE(f.cellule(4, MontantRemise), u"0"_s);
 }
 
 QTEST_GUILESS_MAIN(TestLecteurFacture)

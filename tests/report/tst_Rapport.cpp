@@ -1,6 +1,6 @@
 #include "commun/Erreur.h"
-#include "report/Rapport.h"
 #include "commun/Windows1252.h"
+#include "report/Rapport.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,6 +10,8 @@
 #ifdef Q_OS_UNIX
 #include <csignal>
 #include <sys/resource.h>
+
+using namespace Qt::StringLiterals;
 #endif
 
 using namespace cc;
@@ -54,18 +56,17 @@ void TestRapport::nom_data() {
     QTest::addColumn<QString>("societe");
     QTest::addColumn<QDateTime>("moment");
     QTest::addColumn<QString>("attendu");
-    QTest::newRow("exemple") << u"SOC1"_qs << QDateTime(QDate(2023, 12, 7), QTime(22, 32, 23))
-                             << u"ResultatControl.SOC1.2023-12-07-22-32-23.txt"_qs;
-    QTest::newRow("zéros, matin") << u"soc 2"_qs << QDateTime(QDate(2024, 1, 2), QTime(3, 4, 5))
-                                  << u"ResultatControl.soc 2.2024-01-02-03-04-05.txt"_qs;
-    QTest::newRow("accents gardés") << u"Société"_qs << QDateTime(QDate(2024, 1, 2), QTime(13, 0, 0))
-                                    << u"ResultatControl.Société.2024-01-02-13-00-00.txt"_qs;
-    QTest::newRow("séparateurs remplacés")
-        << u"A/B\\..\\C"_qs << QDateTime(QDate(2024, 1, 2), QTime(13, 0, 0))
-        << u"ResultatControl.A_B_.._C.2024-01-02-13-00-00.txt"_qs;
+    QTest::newRow("exemple") << u"SOC1"_s << QDateTime(QDate(2023, 12, 7), QTime(22, 32, 23))
+                             << u"ResultatControl.SOC1.2023-12-07-22-32-23.txt"_s;
+    QTest::newRow("zéros, matin") << u"soc 2"_s << QDateTime(QDate(2024, 1, 2), QTime(3, 4, 5))
+                                  << u"ResultatControl.soc 2.2024-01-02-03-04-05.txt"_s;
+    QTest::newRow("accents gardés") << u"Société"_s << QDateTime(QDate(2024, 1, 2), QTime(13, 0, 0))
+                                    << u"ResultatControl.Société.2024-01-02-13-00-00.txt"_s;
+    QTest::newRow("séparateurs remplacés") << u"A/B\\..\\C"_s << QDateTime(QDate(2024, 1, 2), QTime(13, 0, 0))
+                                           << u"ResultatControl.A_B_.._C.2024-01-02-13-00-00.txt"_s;
     QTest::newRow("caractères interdits")
-        << u"a:b*c?\"<>|\t"_qs << QDateTime(QDate(2024, 1, 2), QTime(13, 0, 0))
-        << u"ResultatControl.a_b_c______.2024-01-02-13-00-00.txt"_qs;
+        << u"a:b*c?\"<>|\t"_s << QDateTime(QDate(2024, 1, 2), QTime(13, 0, 0))
+        << u"ResultatControl.a_b_c______.2024-01-02-13-00-00.txt"_s;
 }
 
 void TestRapport::nom() {
@@ -86,19 +87,19 @@ void TestRapport::nom() {
 void TestRapport::rotation() {
     QTemporaryDir d;
     const QDateTime seconde(QDate(2023, 12, 7), QTime(22, 32, 23));
-    const QString rapport = u"ResultatControl.SOC1.2023-12-07-22-32-23.txt"_qs;
-    const QString sauvegarde = u"ResultatControl.SOC1.2023-12-07-22-3223.old.txt"_qs;
+    const QString rapport = u"ResultatControl.SOC1.2023-12-07-22-32-23.txt"_s;
+    const QString sauvegarde = u"ResultatControl.SOC1.2023-12-07-22-3223.old.txt"_s;
     // An earlier run in another second, and another company in the same second: both left alone.
     for (const auto& [societe, moment] :
-         {std::pair{u"SOC1"_qs, seconde.addSecs(-1)}, std::pair{u"SOC2"_qs, seconde}}) {
+         {std::pair{u"SOC1"_s, seconde.addSecs(-1)}, std::pair{u"SOC2"_s, seconde}}) {
         Rapport r(d.path(), societe, HorlogeFixe{moment});
         r.OuvrirRapport();
-        r.EcrireRapport(u"autre"_qs);
+        r.EcrireRapport(u"autre"_s);
         r.FermerRapport();
     }
     const QStringList autres = fichiers(d.path());
 
-    Rapport r(d.path(), u"SOC1"_qs, HorlogeFixe{seconde});
+    Rapport r(d.path(), u"SOC1"_s, HorlogeFixe{seconde});
     const QList<QByteArray> lignes{"premier", "deuxième", "troisième"};
     for (qsizetype n = 0; n < lignes.size(); ++n) {
         r.OuvrirRapport();
@@ -120,24 +121,23 @@ void TestRapport::encodage_data() {
     QTest::addColumn<QByteArray>("octets");
     QTest::newRow("aucune ligne") << QStringList{} << QByteArray();
     QTest::newRow("accents, un octet chacun")
-        << QStringList{u"Erreur sur la facture : F001 dossier D1 "_qs,
-                       u"L'enregistrement est manquant à é è"_qs}
+        << QStringList{u"Erreur sur la facture : F001 dossier D1 "_s,
+                       u"L'enregistrement est manquant à é è"_s}
         << QByteArray("Erreur sur la facture : F001 dossier D1 \r\nL'enregistrement est manquant \xE0 \xE9 "
                       "\xE8\r\n");
-    QTest::newRow("plage 80-9F") << QStringList{u"€ œ Œ … ’"_qs}
-                                 << QByteArray("\x80 \x9C \x8C \x85 \x92\r\n");
-    QTest::newRow("hors de la page de code") << QStringList{u"Łódź 😀 x"_qs}
+    QTest::newRow("plage 80-9F") << QStringList{u"€ œ Œ … ’"_s} << QByteArray("\x80 \x9C \x8C \x85 \x92\r\n");
+    QTest::newRow("hors de la page de code") << QStringList{u"Łódź 😀 x"_s}
                                              << QByteArray("?\xF3"
                                                            "d? ? x\r\n");
     QTest::newRow("ligne vide et blancs gardés")
-        << QStringList{QString(), u"  a  "_qs} << QByteArray("\r\n  a  \r\n");
+        << QStringList{QString(), u"  a  "_s} << QByteArray("\r\n  a  \r\n");
 }
 
 void TestRapport::encodage() {
     QFETCH(QStringList, lignes);
     QFETCH(QByteArray, octets);
     QTemporaryDir d;
-    Rapport r(d.path(), u"SOC1"_qs, horlogeSysteme());
+    Rapport r(d.path(), u"SOC1"_s, HorlogeSysteme());
     r.OuvrirRapport();
     for (const QString& l : lignes)
         r.EcrireRapport(l);
@@ -149,24 +149,24 @@ void TestRapport::encodage() {
 
 void TestRapport::horsOuverture() {
     QTemporaryDir d;
-    Rapport r(d.path(), u"SOC1"_qs, horlogeSysteme());
-    r.EcrireRapport(u"avant"_qs);
+    Rapport r(d.path(), u"SOC1"_s, HorlogeSysteme());
+    r.EcrireRapport(u"avant"_s);
     r.FermerRapport();
     QVERIFY(!r.estOuvert());
     QVERIFY(fichiers(d.path()).isEmpty());
     r.OuvrirRapport();
     QVERIFY(r.estOuvert());
     r.FermerRapport();
-    r.EcrireRapport(u"après"_qs);
+    r.EcrireRapport(u"après"_s);
     r.FermerRapport();
     QCOMPARE(contenu(r.FichierRapport()), QByteArray());
 }
 
 void TestRapport::ligneSurDisqueAvantFermeture() {
     QTemporaryDir d;
-    Rapport r(d.path(), u"SOC1"_qs, horlogeSysteme());
+    Rapport r(d.path(), u"SOC1"_s, HorlogeSysteme());
     r.OuvrirRapport();
-    r.EcrireRapport(u"déjà là"_qs);
+    r.EcrireRapport(u"déjà là"_s);
     // Read by another handle while the report is still open.
     QCOMPARE(contenu(r.FichierRapport()), QByteArray("d\xE9j\xE0 l\xE0\r\n"));
     r.FermerRapport();
@@ -174,8 +174,8 @@ void TestRapport::ligneSurDisqueAvantFermeture() {
 
 void TestRapport::echecCreation() {
     QTemporaryDir d;
-    const QString absent = d.filePath(u"absent"_qs);
-    Rapport r(absent, u"SOC1"_qs, horlogeSysteme());
+    const QString absent = d.filePath(u"absent"_s);
+    Rapport r(absent, u"SOC1"_s, HorlogeSysteme());
     try {
         r.OuvrirRapport();
         QFAIL("no error");
@@ -186,7 +186,7 @@ void TestRapport::echecCreation() {
     // The error can name the report it could not create.
     QVERIFY(r.FichierRapport().startsWith(QDir::toNativeSeparators(absent)));
     QVERIFY(!r.estOuvert());
-    r.EcrireRapport(u"rien"_qs);
+    r.EcrireRapport(u"rien"_s);
     r.FermerRapport();
 }
 
@@ -194,10 +194,10 @@ void TestRapport::echecRotation() {
     QTemporaryDir d;
     const QDateTime seconde(QDate(2023, 12, 7), QTime(22, 32, 23));
     // A backup name taken by a folder that holds something cannot be replaced.
-    QVERIFY(QDir(d.path()).mkpath(u"ResultatControl.SOC1.2023-12-07-22-3223.old.txt/x"_qs));
-    Rapport r(d.path(), u"SOC1"_qs, HorlogeFixe{seconde});
+    QVERIFY(QDir(d.path()).mkpath(u"ResultatControl.SOC1.2023-12-07-22-3223.old.txt/x"_s));
+    Rapport r(d.path(), u"SOC1"_s, HorlogeFixe{seconde});
     r.OuvrirRapport();
-    r.EcrireRapport(u"premier"_qs);
+    r.EcrireRapport(u"premier"_s);
     r.FermerRapport();
     QVERIFY_THROWS_EXCEPTION(Erreur, r.OuvrirRapport());
     // The first run's report is not lost.
@@ -210,9 +210,9 @@ void TestRapport::disquePlein() {
 #else
     // A file size limit makes the system refuse the write as a full disk would.
     QTemporaryDir d;
-    Rapport r(d.path(), u"SOC1"_qs, horlogeSysteme());
+    Rapport r(d.path(), u"SOC1"_s, HorlogeSysteme());
     r.OuvrirRapport();
-    r.EcrireRapport(u"gardée"_qs);
+    r.EcrireRapport(u"gardée"_s);
     const auto ancienSignal = std::signal(SIGXFSZ, SIG_IGN);
     rlimit ancienne{};
     getrlimit(RLIMIT_FSIZE, &ancienne);

@@ -2,9 +2,9 @@
 // PostgreSQL ODBC driver, the way a company on SQL Server is reached. Both checks must give the same
 // report and the same FACTCLI there as on SQLite; a statement that hangs must fail; a server that
 // stops during a repairing run must leave nothing half-done, and the next run must finish the job.
+#include "ServeurTest.h"
 #include "app/Demarrage.h"
 #include "data/TablesFacturation.h"
-#include "ServeurTest.h"
 
 #include "InterlocuteurTest.h"
 #include "app/FenetreControle.h"
@@ -15,10 +15,16 @@
 #include <QCalendarWidget>
 #include <QCheckBox>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QProcessEnvironment>
 #include <QPushButton>
 #include <QTest>
 #include <QThread>
 #include <QTimer>
+
+using namespace Qt::StringLiterals;
 
 using namespace cc;
 using namespace cc::test;
@@ -35,8 +41,8 @@ QString jourIso(const QDate& d) {
 QStringList constats(const QStringList& lignes) {
     QStringList blocs;
     for (const QString& l : lignes) {
-        if (blocs.isEmpty() || l.startsWith(QStringLiteral("Erreur sur la facture")) ||
-            l.startsWith(QStringLiteral("L'enregistrement pour la Facture")))
+        if (blocs.isEmpty() || l.startsWith(u"Erreur sur la facture"_s) ||
+            l.startsWith(u"L'enregistrement pour la Facture"_s))
             blocs << l;
         else
             blocs.last() += u'\n' + l;
@@ -87,29 +93,26 @@ void TestServeur::parametres_data() {
     QTest::addColumn<QStringList>("pilotes");
     QTest::addColumn<QString>("chaine");
     QTest::addColumn<int>("dialecte");
-    const QStringList pg{QStringLiteral("PostgreSQL ANSI"), QStringLiteral("PostgreSQL Unicode")};
-    QTest::newRow("hôte et port") << QStringLiteral("127.0.0.1,5433") << pg
-                                  << QStringLiteral("DRIVER={PostgreSQL Unicode};SERVER=127.0.0.1;PORT=5433;"
-                                                    "DATABASE=SOC1")
+    const QStringList pg{u"PostgreSQL ANSI"_s, u"PostgreSQL Unicode"_s};
+    QTest::newRow("hôte et port") << u"127.0.0.1,5433"_s << pg
+                                  << u"DRIVER={PostgreSQL Unicode};SERVER=127.0.0.1;PORT=5433;"
+                                     "DATABASE=SOC1"_s
                                   << int(Dialecte::Postgres);
-    QTest::newRow("hôte seul") << QStringLiteral(" db.example ") << pg
-                               << QStringLiteral(
-                                      "DRIVER={PostgreSQL Unicode};SERVER=db.example;DATABASE=SOC1")
+    QTest::newRow("hôte seul") << u" db.example "_s << pg
+                               << u"DRIVER={PostgreSQL Unicode};SERVER=db.example;DATABASE=SOC1"_s
                                << int(Dialecte::Postgres);
     QTest::newRow("port qui n'en est pas un")
-        << QStringLiteral("srv,70000") << pg
-        << QStringLiteral("DRIVER={PostgreSQL Unicode};SERVER=srv,70000;DATABASE=SOC1")
+        << u"srv,70000"_s << pg << u"DRIVER={PostgreSQL Unicode};SERVER=srv,70000;DATABASE=SOC1"_s
         << int(Dialecte::Postgres);
     QTest::newRow("port qui ajouterait un attribut")
-        << QStringLiteral("srv;UID=postgres,5432") << pg
-        << QStringLiteral("DRIVER={PostgreSQL Unicode};SERVER={srv;UID=postgres};PORT=5432;DATABASE=SOC1")
+        << u"srv;UID=postgres,5432"_s << pg
+        << u"DRIVER={PostgreSQL Unicode};SERVER={srv;UID=postgres};PORT=5432;DATABASE=SOC1"_s
         << int(Dialecte::Postgres);
     // A SQL Server driver, when there is one, comes first: the server value then goes whole.
     QTest::newRow("SQL Server d'abord")
-        << QStringLiteral("srv,1433")
-        << QStringList{pg.at(1), QStringLiteral("ODBC Driver 17 for SQL Server")}
-        << QStringLiteral("DRIVER={ODBC Driver 17 for SQL Server};SERVER=srv,1433;DATABASE=SOC1;"
-                          "MARS_Connection=yes")
+        << u"srv,1433"_s << QStringList{pg.at(1), u"ODBC Driver 17 for SQL Server"_s}
+        << u"DRIVER={ODBC Driver 17 for SQL Server};SERVER=srv,1433;DATABASE=SOC1;"
+           "MARS_Connection=yes"_s
         << int(Dialecte::SqlServer);
 }
 
@@ -118,18 +121,17 @@ void TestServeur::parametres() {
     QFETCH(QStringList, pilotes);
     QFETCH(QString, chaine);
     QFETCH(int, dialecte);
-    const Environnement env{QStringLiteral("/base"), QStringLiteral("SOC1"), serveur, QStringLiteral("2008")};
+    const Environnement env{u"/base"_s, u"SOC1"_s, serveur, u"2008"_s};
     const ParametresOdbc p = ParametresSqlServer(env, CheminBaseSociete(env), pilotes, Systeme::Autre);
     QCOMPARE(p.chaine, chaine);
     QCOMPARE(int(p.dialecte), dialecte);
-    QCOMPARE(p.utilisateur, QStringLiteral("VENDRAX"));
+    QCOMPARE(p.utilisateur, u"VENDRAX"_s);
     QVERIFY(!p.chaine.contains(p.motDePasse, Qt::CaseInsensitive));
 }
 
 std::unique_ptr<Connexion> TestServeur::ouvrirProgramme(const QString& base) {
     // The dialect given is the kind's; the server must be recognised for what it is.
-    auto c = Connexion::ouvrirOdbc(serveur_->chaine(base), QStringLiteral("VENDRAX"),
-                                   QStringLiteral("MBRTQL"), Dialecte::SqlServer);
+    auto c = Connexion::ouvrirOdbc(serveur_->chaine(base), u"VENDRAX"_s, u"MBRTQL"_s, Dialecte::SqlServer);
     if (c->dialecte() != Dialecte::Postgres)
         qFatal("the server was not recognised as PostgreSQL (%d)", int(c->dialecte()));
     return c;
@@ -164,12 +166,11 @@ void TestServeur::bornesDuJour() {
     if (!bornes_)
         bornes_ = std::make_unique<BasePostgres>(*serveur_, nomSociete("bornes"));
     BasePostgres* base = bornes_.get();
-    QVERIFY(base->connexion().executer(QStringLiteral("DROP TABLE IF EXISTS JOURS")));
-    QVERIFY(base->connexion().executer(QStringLiteral("CREATE TABLE JOURS (N integer, JOUR %1)").arg(type)));
-    QVERIFY(base->connexion().executer(QStringLiteral("INSERT INTO JOURS VALUES (1, CAST(? AS timestamp))"),
-                                       {jour}));
+    QVERIFY(base->connexion().executer(u"DROP TABLE IF EXISTS JOURS"_s));
+    QVERIFY(base->connexion().executer(u"CREATE TABLE JOURS (N integer, JOUR %1)"_s.arg(type)));
+    QVERIFY(base->connexion().executer(u"INSERT INTO JOURS VALUES (1, CAST(? AS timestamp))"_s, {jour}));
     auto c = ouvrirProgramme(base->nom());
-    Requete r(*c, QStringLiteral("SELECT N FROM JOURS WHERE JOUR >= ? AND JOUR <= ?"));
+    Requete r(*c, u"SELECT N FROM JOURS WHERE JOUR >= ? AND JOUR <= ?"_s);
     r.executer(BornesPeriode(*c, QDate(2024, 3, 1), QDate(2024, 3, 31)));
     QCOMPARE(r.suivant(), dedans);
 }
@@ -181,18 +182,16 @@ void TestServeur::listeDeValeurs() {
         QSKIP("No PostgreSQL server: run through CTest, whose fixture starts one (scripts/postgres)");
     BasePostgres base(*serveur_, nomSociete("valeurs"));
     for (const char* n : {"F1", "F'2", "F3 ", "F4"})
-        QVERIFY(base.connexion().executer(
-            QStringLiteral("INSERT INTO FACTURES (NUMERO_DE_FACTURE) VALUES (?)"), {QString::fromLatin1(n)}));
+        QVERIFY(base.connexion().executer(u"INSERT INTO FACTURES (NUMERO_DE_FACTURE) VALUES (?)"_s,
+                                          {QString::fromLatin1(n)}));
     auto c = ouvrirProgramme(base.nom());
-    Requete r(
-        *c, QStringLiteral("SELECT f.NUMERO_DE_FACTURE FROM (VALUES (?),(?),(?),(?)) AS v(n) JOIN FACTURES f "
-                           "ON f.NUMERO_DE_FACTURE = v.n ORDER BY f.NUMERO_DE_FACTURE"));
-    r.executer(
-        {QStringLiteral("F'2"), QStringLiteral("F3"), QStringLiteral("F4"), QStringLiteral("x' OR '1'='1")});
+    Requete r(*c, u"SELECT f.NUMERO_DE_FACTURE FROM (VALUES (?),(?),(?),(?)) AS v(n) JOIN FACTURES f "
+                  "ON f.NUMERO_DE_FACTURE = v.n ORDER BY f.NUMERO_DE_FACTURE"_s);
+    r.executer({u"F'2"_s, u"F3"_s, u"F4"_s, u"x' OR '1'='1"_s});
     QStringList trouves;
     while (r.suivant())
         trouves << r.valeur(0).toString();
-    QCOMPARE(trouves, (QStringList{QStringLiteral("F'2"), QStringLiteral("F4")}));
+    QCOMPARE(trouves, (QStringList{u"F'2"_s, u"F4"_s}));
 }
 
 // A statement that runs past its time-out fails with the server's reason, and the connection stays
@@ -209,36 +208,35 @@ void TestServeur::delaiRequete() {
     QFETCH(bool, verrou);
     BasePostgres base(*serveur_, nomSociete("delai"));
     QVERIFY(base.connexion().executer(
-        QStringLiteral("INSERT INTO FACTCLI (NUM_FACTURE, NUM_DOSSIER, Montant) VALUES ('F1', 'D1', 1)")));
+        u"INSERT INTO FACTCLI (NUM_FACTURE, NUM_DOSSIER, Montant) VALUES ('F1', 'D1', 1)"_s));
 
     // The host product holding the table, as it does while it saves an invoice.
-    ConnexionTest autre(*serveur_, base.nom(), QStringLiteral("VENDRAX"), QStringLiteral("MBRTQL"));
+    ConnexionTest autre(*serveur_, base.nom(), u"VENDRAX"_s, u"MBRTQL"_s);
     if (verrou) {
         QVERIFY(autre.base().transaction());
-        QVERIFY(autre.executer(QStringLiteral("LOCK TABLE FACTCLI IN ACCESS EXCLUSIVE MODE")));
+        QVERIFY(autre.executer(u"LOCK TABLE FACTCLI IN ACCESS EXCLUSIVE MODE"_s));
     }
 
     auto c = ouvrirProgramme(base.nom());
     c->definirDelaiRequete(1);
-    Requete lente(*c, verrou ? QStringLiteral("UPDATE FACTCLI SET Montant = ? WHERE NUM_FACTURE = ?")
-                             : QStringLiteral("SELECT pg_sleep(?)"));
+    Requete lente(*c, verrou ? u"UPDATE FACTCLI SET Montant = ? WHERE NUM_FACTURE = ?"_s
+                             : u"SELECT pg_sleep(?)"_s);
     QElapsedTimer chrono;
     chrono.start();
     bool echec = false;
     try {
-        lente.executer(verrou ? QVariantList{2.0, QStringLiteral("F1")} : QVariantList{30});
+        lente.executer(verrou ? QVariantList{2.0, u"F1"_s} : QVariantList{30});
     } catch (const Erreur& e) {
         echec = true;
-        QVERIFY2(e.description().contains(QStringLiteral("cancel"), Qt::CaseInsensitive),
-                 qPrintable(e.description()));
+        QVERIFY2(e.description().contains(u"cancel"_s, Qt::CaseInsensitive), qPrintable(e.description()));
     }
     QVERIFY(echec);
     QVERIFY2(chrono.elapsed() < 10000, qPrintable(QString::number(chrono.elapsed())));
     if (verrou)
         QVERIFY(autre.base().rollback());
 
-    Requete suite(*c, QStringLiteral("SELECT Montant FROM FACTCLI WHERE NUM_FACTURE = ?"));
-    suite.executer({QStringLiteral("F1")});
+    Requete suite(*c, u"SELECT Montant FROM FACTCLI WHERE NUM_FACTURE = ?"_s);
+    suite.executer({u"F1"_s});
     QVERIFY(suite.suivant());
     QCOMPARE(suite.valeur(0).toDouble(), 1.0);
 }
@@ -307,7 +305,7 @@ void TestServeur::commeSurSQLite() {
                                                contenuFactCliNormalise(a.rangees), a.avant, a.apres);
     QVERIFY2(diffSQLite.isEmpty(), qPrintable(diffSQLite));
     // The program's messages are the same on both, bar the company's name.
-    QCOMPARE(b.compterErreurs(QStringLiteral("Cette facture provient")), attendu.messagesAnciennes);
+    QCOMPARE(b.compterErreurs(u"Cette facture provient"_s), attendu.messagesAnciennes);
 }
 
 // The server stops (as a crash would) in the middle of a run with both repair boxes ticked.
@@ -333,15 +331,15 @@ void TestServeur::serveurArreteEnCours() {
     const QString nom = nomSociete("coupe");
     BasePostgres base(*serveur_, nom);
     base.remplir(societe);
-    const int avant = base.connexion().valeur(QStringLiteral("SELECT count(*) FROM FACTCLI")).toInt();
+    const int avant = base.connexion().valeur(u"SELECT count(*) FROM FACTCLI"_s).toInt();
     Lot lot(nom);
     versServeur(lot, *serveur_);
 
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), lot.repertoireConfiguration());
+    env.insert(u"XDG_CONFIG_HOME"_s, lot.repertoireConfiguration());
     p.setProcessEnvironment(env);
-    p.start(lot.repertoireProgramme() + QStringLiteral("/controle-coherence"), arguments);
+    p.start(lot.repertoireProgramme() + u"/controle-coherence"_s, arguments);
     QVERIFY(p.waitForStarted(10000));
     // Cut once the run has added some rows, well before its end.
     QElapsedTimer chrono;
@@ -349,21 +347,21 @@ void TestServeur::serveurArreteEnCours() {
     int ajoutes = 0;
     while (p.state() == QProcess::Running && ajoutes < 40 && chrono.elapsed() < 60000) {
         QThread::msleep(20);
-        ajoutes = base.connexion().valeur(QStringLiteral("SELECT count(*) FROM FACTCLI")).toInt() - avant;
+        ajoutes = base.connexion().valeur(u"SELECT count(*) FROM FACTCLI"_s).toInt() - avant;
     }
     QVERIFY2(p.state() == QProcess::Running,
              "the run ended before the server could be stopped: make it longer");
-    QVERIFY(serveur_->commande(QStringLiteral("couper")));
+    QVERIFY(serveur_->commande(u"couper"_s));
     QVERIFY(p.waitForFinished(120000));
     const QString erreurs = QString::fromUtf8(p.readAllStandardError());
     const QString sortie = QString::fromUtf8(p.readAllStandardOutput());
-    QVERIFY(serveur_->commande(QStringLiteral("relancer")));
+    QVERIFY(serveur_->commande(u"relancer"_s));
     base.reconnecter();
 
     QCOMPARE(p.exitStatus(), QProcess::NormalExit);
     QVERIFY2(p.exitCode() == 2, qPrintable(erreurs));
-    QVERIFY2(erreurs.contains(QStringLiteral("Le traitement a été interrompu.")), qPrintable(erreurs));
-    QVERIFY2(!erreurs.contains(QStringLiteral("MBRTQL"), Qt::CaseInsensitive), qPrintable(erreurs));
+    QVERIFY2(erreurs.contains(u"Le traitement a été interrompu."_s), qPrintable(erreurs));
+    QVERIFY2(!erreurs.contains(u"MBRTQL"_s, Qt::CaseInsensitive), qPrintable(erreurs));
     // The report keeps its lines: the first ones of the uninterrupted run, whole.
     const QString chemin = sortie.trimmed().section(u'\n', -1);
     QFile f(chemin);
@@ -390,7 +388,7 @@ void TestServeur::serveurArreteEnCours() {
     for (qsizetype i = 0; i < tableCoupee.size(); ++i) {
         const QString& r = tableCoupee.at(i);
         QVERIFY2(r == depart.value(i) || r == entiere.value(i),
-                 qPrintable(QStringLiteral("row %1: %2").arg(i + 1).arg(r)));
+                 qPrintable(u"row %1: %2"_s.arg(i + 1).arg(r)));
     }
 
     // The run after the server is back finishes the job.
@@ -401,7 +399,7 @@ void TestServeur::serveurArreteEnCours() {
     // Between them, the cut run and the next report every finding of the uninterrupted run, and
     // nothing that a run after it would not.
     const QStringList lignesEntier = entier.lignesRapport();
-    const QStringList lignesPartiel = QString::fromLatin1(partiel).chopped(2).split(QStringLiteral("\r\n"));
+    const QStringList lignesPartiel = QString::fromLatin1(partiel).chopped(2).split(u"\r\n"_s);
     const QStringList lignesEnsuite = ensuite.lignesRapport();
     const QStringList lignesEntierEnsuite = entierEnsuite.lignesRapport();
     for (qsizetype i = lignesPartiel.size(); i < lignesEntier.size(); ++i)
@@ -433,12 +431,12 @@ void TestServeur::fenetreServeurArrete() {
     session.connexion = OuvrirConnexion(session.environnement, CheminBaseSociete(session.environnement),
                                         TypeSource::SqlServer, false, utilisateur);
     QVERIFY2(session.connexion, qPrintable(utilisateur.textes().join(u'\n')));
-    FenetreControle f(lot.repertoireProgramme(), horlogeSysteme(), &utilisateur);
+    FenetreControle f(lot.repertoireProgramme(), HorlogeSysteme(), &utilisateur);
     f.Form_Load(std::move(session));
-    f.findChild<QCalendarWidget*>(QStringLiteral("dte_Date"))->setSelectedDate(du);
-    f.findChild<QCalendarWidget*>(QStringLiteral("dte_Date_Fin"))->setSelectedDate(au);
-    f.findChild<QCheckBox*>(QStringLiteral("chk_AjoutEnregistrement"))->setChecked(true);
-    f.findChild<QCheckBox*>(QStringLiteral("chk_MiseAJour"))->setChecked(true);
+    f.findChild<QCalendarWidget*>(u"dte_Date"_s)->setSelectedDate(du);
+    f.findChild<QCalendarWidget*>(u"dte_Date_Fin"_s)->setSelectedDate(au);
+    f.findChild<QCheckBox*>(u"chk_AjoutEnregistrement"_s)->setChecked(true);
+    f.findChild<QCheckBox*>(u"chk_MiseAJour"_s)->setChecked(true);
 
     // The run lets the window's events through between records: the server is stopped from there.
     bool coupe = false;
@@ -448,14 +446,14 @@ void TestServeur::fenetreServeurArrete() {
     connect(&minuterie, &QTimer::timeout, this, [&] {
         if (!coupe && depuis.elapsed() > 200) {
             coupe = true;
-            serveur_->commande(QStringLiteral("couper"));
+            serveur_->commande(u"couper"_s);
         }
     });
     depuis.start();
     minuterie.start();
-    QTest::mouseClick(f.findChild<QPushButton*>(QStringLiteral("cmd_Lancer")), Qt::LeftButton);
+    QTest::mouseClick(f.findChild<QPushButton*>(u"cmd_Lancer"_s), Qt::LeftButton);
     minuterie.stop();
-    QVERIFY(serveur_->commande(QStringLiteral("relancer")));
+    QVERIFY(serveur_->commande(u"relancer"_s));
     base.reconnecter();
 
     QVERIFY2(coupe, "the run ended before the server could be stopped: make it longer");
@@ -468,11 +466,11 @@ void TestServeur::fenetreServeurArrete() {
     const auto& boite = boites.first();
     QVERIFY(!boite.question);
     QCOMPARE(boite.icone, Icone::Critique);
-    QVERIFY2(boite.texte.startsWith(QStringLiteral("Erreur ")), qPrintable(boite.texte));
-    QVERIFY(boite.texte.contains(QStringLiteral("Le traitement a été interrompu.")));
-    QVERIFY(!boite.texte.contains(QStringLiteral("MBRTQL"), Qt::CaseInsensitive));
+    QVERIFY2(boite.texte.startsWith(u"Erreur "_s), qPrintable(boite.texte));
+    QVERIFY(boite.texte.contains(u"Le traitement a été interrompu."_s));
+    QVERIFY(!boite.texte.contains(u"MBRTQL"_s, Qt::CaseInsensitive));
     QVERIFY(f.isEnabled());
-    QVERIFY(f.findChild<QPushButton*>(QStringLiteral("cmd_Lancer"))->isEnabled());
+    QVERIFY(f.findChild<QPushButton*>(u"cmd_Lancer"_s)->isEnabled());
     QVERIFY(QFile::exists(f.FichierRapport()));
 }
 

@@ -2,6 +2,8 @@
 // program reads, invoices it can read, the faults it is meant to find, and the settings that point at
 // the company.
 
+#include "ConnexionOutil.h"
+#include "data/ReglagesHote.h"
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
@@ -18,6 +20,7 @@
 #include <cmath>
 
 using namespace Qt::StringLiterals;
+using namespace cc;
 
 namespace {
 
@@ -37,25 +40,12 @@ Execution lancer(const QStringList& arguments) {
 // One open connection to a generated database for the life of the object.
 class Lecture {
 public:
-    explicit Lecture(const QString& chemin) : nom_(QStringLiteral("lecture-%1").arg(++compteur_)) {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), nom_);
-        db.setDatabaseName(chemin);
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
-        if (!db.open())
-            qFatal("%s", qPrintable(db.lastError().text()));
-    }
-    ~Lecture() {
-        QSqlDatabase::database(nom_, false).close();
-        QSqlDatabase::removeDatabase(nom_);
-    }
-    Lecture(const Lecture&) = delete;
-    Lecture& operator=(const Lecture&) = delete;
+    explicit Lecture(const QString& chemin)
+        : connexion_(u"QSQLITE"_s, chemin, cc::outils::ConnexionOutil::lectureSeule()) {}
 
     // Every row of the query, its values joined by "|".
     QStringList lignes(const QString& sql) const {
-        QSqlQuery q(QSqlDatabase::database(nom_, false));
-        if (!q.exec(sql))
-            qFatal("%s: %s", qPrintable(sql), qPrintable(q.lastError().text()));
+        QSqlQuery q = connexion_.executer(sql);
         QStringList resultat;
         while (q.next()) {
             QStringList valeurs;
@@ -69,28 +59,20 @@ public:
     // A dump that tells apart types, Nulls and every digit of the amounts.
     QStringList vidage() const {
         QStringList tout;
-        for (const auto& table :
-             {QStringLiteral("FACTURES"), QStringLiteral("FACTURES_LIGNE"), QStringLiteral("FACTCLI")}) {
-            const QStringList colonnes =
-                lignes(QStringLiteral("SELECT name FROM pragma_table_info('%1')").arg(table));
+        for (const auto& table : {u"FACTURES"_s, u"FACTURES_LIGNE"_s, u"FACTCLI"_s}) {
+            const QStringList colonnes = lignes(u"SELECT name FROM pragma_table_info('%1')"_s.arg(table));
             QStringList cites;
             for (const QString& c : colonnes)
-                cites.append(QStringLiteral("quote(%1)").arg(c));
-            tout += lignes(QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid").arg(cites.join(u','), table));
+                cites.append(u"quote(%1)"_s.arg(c));
+            tout += lignes(u"SELECT %1 FROM %2 ORDER BY rowid"_s.arg(cites.join(u','), table));
         }
         return tout;
     }
 
-    QSqlQuery requete(const QString& sql) const {
-        QSqlQuery q(QSqlDatabase::database(nom_, false));
-        if (!q.exec(sql))
-            qFatal("%s: %s", qPrintable(sql), qPrintable(q.lastError().text()));
-        return q;
-    }
+    QSqlQuery requete(const QString& sql) const { return connexion_.executer(sql); }
 
 private:
-    static inline int compteur_ = 0;
-    QString nom_;
+    cc::outils::ConnexionOutil connexion_;
 };
 
 qint64 centimes(double valeur) {
@@ -115,7 +97,7 @@ private Q_SLOTS:
     void refus();
 
 private:
-    QString base() const { return dossier_.filePath(QStringLiteral("demo/base/SOCDEMO/vendrax.mdb")); }
+    QString base() const { return dossier_.filePath(u"demo/base/SOCDEMO/vendrax.mdb"_s); }
 
     QTemporaryDir dossier_;
     QString bilan_;
@@ -126,12 +108,10 @@ void TestGenerateurDemo::initTestCase() {
     QVERIFY2(QFileInfo::exists(qEnvironmentVariable("CC_GENERATEUR")),
              "CC_GENERATEUR ne désigne pas le générateur");
     // Set before anything in this process reads settings, so that QSettings looks where the generator wrote.
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(dossier_.filePath(QStringLiteral("demo/config"))));
-    const Execution e = lancer(
-        {QStringLiteral("--sortie"), dossier_.filePath(QStringLiteral("demo")), QStringLiteral("--factures"),
-         QStringLiteral("400"), QStringLiteral("--graine"), QStringLiteral("3"),
-         QStringLiteral("--anciennes"), QStringLiteral("2"), QStringLiteral("--debut"),
-         QStringLiteral("2023-03-01"), QStringLiteral("--fin"), QStringLiteral("2023-08-31")});
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(dossier_.filePath(u"demo/config"_s)));
+    const Execution e =
+        lancer({u"--sortie"_s, dossier_.filePath(u"demo"_s), u"--factures"_s, u"400"_s, u"--graine"_s, u"3"_s,
+                u"--anciennes"_s, u"2"_s, u"--debut"_s, u"2023-03-01"_s, u"--fin"_s, u"2023-08-31"_s});
     QCOMPARE(e.code, 0);
     bilan_ = e.erreurs;
     QVERIFY(QFileInfo::exists(base()));
@@ -140,11 +120,11 @@ void TestGenerateurDemo::initTestCase() {
 void TestGenerateurDemo::tables_data() {
     QTest::addColumn<QString>("table");
     QTest::addColumn<QStringList>("colonnes");
-    QTest::newRow("FACTURES") << QStringLiteral("FACTURES")
+    QTest::newRow("FACTURES") << u"FACTURES"_s
                               << QStringList{u"NUMERO_DE_FACTURE TEXT"_s, u"JOUR TEXT"_s,
                                              u"NUMERO_DE_DOSSIER TEXT"_s, u"type_piece TEXT"_s,
                                              u"flag_divers TEXT"_s,       u"Corps TEXT"_s};
-    QTest::newRow("FACTURES_LIGNE") << QStringLiteral("FACTURES_LIGNE")
+    QTest::newRow("FACTURES_LIGNE") << u"FACTURES_LIGNE"_s
                                     << QStringList{u"NUMERO_DE_FACTURE TEXT"_s,
                                                    u"NUMERO_DE_LIGNE INTEGER"_s,
                                                    u"TAUX_REMISE REAL"_s,
@@ -152,7 +132,7 @@ void TestGenerateurDemo::tables_data() {
                                                    u"CODE_REMISE TEXT"_s,
                                                    u"DESIGNATION_COMPLEMENT TEXT"_s,
                                                    u"REFERENCE_MATIERE_COMPLEMENT TEXT"_s};
-    QTest::newRow("FACTCLI") << QStringLiteral("FACTCLI")
+    QTest::newRow("FACTCLI") << u"FACTCLI"_s
                              << QStringList{u"NUM_FACTURE TEXT"_s, u"NUM_DOSSIER TEXT"_s, u"JOUR TEXT"_s,
                                             u"NUM_DEVIS TEXT"_s,   u"DATE_MAJ TEXT"_s,    u"Montant REAL"_s};
 }
@@ -162,18 +142,17 @@ void TestGenerateurDemo::tables() {
     QFETCH(QStringList, colonnes);
     const Lecture l(base());
     QStringList trouvees;
-    for (const QString& c :
-         l.lignes(QStringLiteral("SELECT name, type FROM pragma_table_info('%1')").arg(table)))
+    for (const QString& c : l.lignes(u"SELECT name, type FROM pragma_table_info('%1')"_s.arg(table)))
         trouvees.append(QString(c).replace(u'|', u' '));
     QCOMPARE(trouvees, colonnes);
-    QVERIFY(!l.lignes(QStringLiteral("SELECT 1 FROM %1 LIMIT 1").arg(table)).isEmpty());
+    QVERIFY(!l.lignes(u"SELECT 1 FROM %1 LIMIT 1"_s.arg(table)).isEmpty());
 }
 
 void TestGenerateurDemo::index() {
     const Lecture l(base());
-    QStringList index = l.lignes(
-        QStringLiteral("SELECT m.tbl_name || '(' || group_concat(i.name, ',') || ')' FROM sqlite_master m, "
-                       "pragma_index_info(m.name) i WHERE m.type = 'index' GROUP BY m.name"));
+    QStringList index =
+        l.lignes(u"SELECT m.tbl_name || '(' || group_concat(i.name, ',') || ')' FROM sqlite_master m, "
+                 "pragma_index_info(m.name) i WHERE m.type = 'index' GROUP BY m.name"_s);
     index.sort();
     QCOMPARE(index, (QStringList{u"FACTCLI(JOUR)"_s, u"FACTCLI(NUM_FACTURE,NUM_DOSSIER)"_s,
                                  u"FACTURES(JOUR)"_s, u"FACTURES(NUMERO_DE_FACTURE)"_s,
@@ -183,16 +162,15 @@ void TestGenerateurDemo::index() {
 void TestGenerateurDemo::memeGraineMemeBase() {
     const auto generer = [&](const QString& nom, const QString& graine) {
         const QString sortie = dossier_.filePath(nom);
-        const Execution e = lancer({QStringLiteral("--sortie"), sortie, QStringLiteral("--factures"),
-                                    QStringLiteral("150"), QStringLiteral("--graine"), graine,
-                                    QStringLiteral("--debut"), QStringLiteral("2024-01-01")});
+        const Execution e = lancer({u"--sortie"_s, sortie, u"--factures"_s, u"150"_s, u"--graine"_s, graine,
+                                    u"--debut"_s, u"2024-01-01"_s});
         if (e.code != 0)
             qFatal("generer-demo: %s", qPrintable(e.erreurs));
-        return Lecture(sortie + QStringLiteral("/base/SOCDEMO/vendrax.mdb")).vidage();
+        return Lecture(sortie + u"/base/SOCDEMO/vendrax.mdb"_s).vidage();
     };
-    const QStringList a = generer(QStringLiteral("a"), QStringLiteral("42"));
-    const QStringList b = generer(QStringLiteral("b"), QStringLiteral("42"));
-    const QStringList c = generer(QStringLiteral("c"), QStringLiteral("43"));
+    const QStringList a = generer(u"a"_s, u"42"_s);
+    const QStringList b = generer(u"b"_s, u"42"_s);
+    const QStringList c = generer(u"c"_s, u"43"_s);
     QVERIFY(a.size() > 150);
     QCOMPARE(a, b);
     QVERIFY(a != c);
@@ -202,9 +180,9 @@ void TestGenerateurDemo::memeGraineMemeBase() {
 // that belong to a line and carry no Null where the reader wants text.
 void TestGenerateurDemo::corps() {
     const Lecture l(base());
-    QSqlQuery q = l.requete(QStringLiteral(
-        "SELECT NUMERO_DE_FACTURE, JOUR, NUMERO_DE_DOSSIER, type_piece, flag_divers, Corps FROM FACTURES"));
-    const QRegularExpression motifJour(QStringLiteral("^2023-0[3-8]-\\d\\d( \\d\\d:\\d\\d:\\d\\d)?$"));
+    QSqlQuery q = l.requete(
+        u"SELECT NUMERO_DE_FACTURE, JOUR, NUMERO_DE_DOSSIER, type_piece, flag_divers, Corps FROM FACTURES"_s);
+    const QRegularExpression motifJour(u"^2023-0[3-8]-\\d\\d( \\d\\d:\\d\\d:\\d\\d)?$"_s);
     QSet<QString> numeros;
     QSet<QString> lignesExistantes;
     int anciennes = 0;
@@ -236,9 +214,8 @@ void TestGenerateurDemo::corps() {
     }
     QCOMPARE(numeros.size(), 400);
     QCOMPARE(anciennes, 2);
-    QSqlQuery r =
-        l.requete(QStringLiteral("SELECT NUMERO_DE_FACTURE, NUMERO_DE_LIGNE, TAUX_REMISE, MONTANT_REMISE, "
-                                 "CODE_REMISE FROM FACTURES_LIGNE"));
+    QSqlQuery r = l.requete(u"SELECT NUMERO_DE_FACTURE, NUMERO_DE_LIGNE, TAUX_REMISE, MONTANT_REMISE, "
+                            "CODE_REMISE FROM FACTURES_LIGNE"_s);
     while (r.next()) {
         const QString cle = r.value(0).toString() + u'|' + r.value(1).toString();
         QVERIFY2(lignesExistantes.contains(cle), qPrintable(cle));
@@ -254,11 +231,11 @@ void TestGenerateurDemo::anomalies() {
     QHash<QString, qint64> attendus;      // "invoice|dossier" -> cents
     QHash<QString, double> sommesReelles; // the same, added up line by line in floating point
     QHash<QString, qint64> remises;
-    QSqlQuery r = l.requete(
-        QStringLiteral("SELECT NUMERO_DE_FACTURE, NUMERO_DE_LIGNE, MONTANT_REMISE FROM FACTURES_LIGNE"));
+    QSqlQuery r =
+        l.requete(u"SELECT NUMERO_DE_FACTURE, NUMERO_DE_LIGNE, MONTANT_REMISE FROM FACTURES_LIGNE"_s);
     while (r.next())
         remises.insert(r.value(0).toString() + u'|' + r.value(1).toString(), centimes(r.value(2).toDouble()));
-    QSqlQuery f = l.requete(QStringLiteral("SELECT NUMERO_DE_FACTURE, type_piece, Corps FROM FACTURES"));
+    QSqlQuery f = l.requete(u"SELECT NUMERO_DE_FACTURE, type_piece, Corps FROM FACTURES"_s);
     while (f.next()) {
         const QString numero = f.value(0).toString();
         const bool avoir = f.value(1).toString() == u"A";
@@ -282,8 +259,7 @@ void TestGenerateurDemo::anomalies() {
 
     QHash<QString, QList<double>> rangs;
     qint64 enTrop = 0;
-    QSqlQuery c =
-        l.requete(QStringLiteral("SELECT NUM_FACTURE, NUM_DOSSIER, Montant FROM FACTCLI ORDER BY rowid"));
+    QSqlQuery c = l.requete(u"SELECT NUM_FACTURE, NUM_DOSSIER, Montant FROM FACTCLI ORDER BY rowid"_s);
     while (c.next()) {
         const QString cle = c.value(0).toString() + u'|' + c.value(1).toString();
         if (!attendus.contains(cle))
@@ -308,8 +284,8 @@ void TestGenerateurDemo::anomalies() {
         QVERIFY2(trouves.front() == sommesReelles.value(it.key()), qPrintable(it.key()));
     }
 
-    const QRegularExpression motif(QStringLiteral("anomalies : (\\d+) manquantes, (\\d+) montants faux, "
-                                                  "(\\d+) en trop, (\\d+) doublons"));
+    const QRegularExpression motif(u"anomalies : (\\d+) manquantes, (\\d+) montants faux, "
+                                   "(\\d+) en trop, (\\d+) doublons"_s);
     const auto m = motif.match(bilan_);
     QVERIFY2(m.hasMatch(), qPrintable(bilan_));
     QCOMPARE(manquantes, m.captured(1).toLongLong());
@@ -322,25 +298,21 @@ void TestGenerateurDemo::anomalies() {
 }
 
 void TestGenerateurDemo::reglages() {
-    QSettings s(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("VB and VBA Program Settings"),
-                QStringLiteral("VENDRAX9"));
-    QVERIFY2(s.fileName().startsWith(dossier_.filePath(QStringLiteral("demo/config"))),
-             qPrintable(s.fileName()));
-    const QString repertoireBase = s.value(QStringLiteral("Répertoire de base/Nom")).toString();
-    QCOMPARE(repertoireBase, QDir(dossier_.filePath(QStringLiteral("demo/base"))).absolutePath());
-    QCOMPARE(s.value(QStringLiteral("Société active/Répertoire")).toString(), QStringLiteral("SOCDEMO"));
-    QVERIFY(QFileInfo::exists(repertoireBase + QStringLiteral("/SOCDEMO/vendrax.mdb")));
+    QSettings s(QSettings::NativeFormat, QSettings::UserScope, OrganisationReglages(), ApplicationReglages());
+    QVERIFY2(s.fileName().startsWith(dossier_.filePath(u"demo/config"_s)), qPrintable(s.fileName()));
+    const QString repertoireBase = s.value(CleRepertoireBase()).toString();
+    QCOMPARE(repertoireBase, QDir(dossier_.filePath(u"demo/base"_s)).absolutePath());
+    QCOMPARE(s.value(CleSocieteActive()).toString(), u"SOCDEMO"_s);
+    QVERIFY(QFileInfo::exists(repertoireBase + u"/SOCDEMO/vendrax.mdb"_s));
 }
 
 void TestGenerateurDemo::remplaceLaBase() {
-    const QString sortie = dossier_.filePath(QStringLiteral("remplace"));
-    for (const auto& nombre : {QStringLiteral("60"), QStringLiteral("20")})
-        QCOMPARE(lancer({QStringLiteral("--sortie"), sortie, QStringLiteral("--factures"), nombre,
-                         QStringLiteral("--societe"), QStringLiteral("AUTRE")})
-                     .code,
+    const QString sortie = dossier_.filePath(u"remplace"_s);
+    for (const auto& nombre : {u"60"_s, u"20"_s})
+        QCOMPARE(lancer({u"--sortie"_s, sortie, u"--factures"_s, nombre, u"--societe"_s, u"AUTRE"_s}).code,
                  0);
-    const Lecture l(sortie + QStringLiteral("/base/AUTRE/vendrax.mdb"));
-    QCOMPARE(l.lignes(QStringLiteral("SELECT count(*) FROM FACTURES")), QStringList{u"20"_s});
+    const Lecture l(sortie + u"/base/AUTRE/vendrax.mdb"_s);
+    QCOMPARE(l.lignes(u"SELECT count(*) FROM FACTURES"_s), QStringList{u"20"_s});
 }
 
 void TestGenerateurDemo::refus_data() {
@@ -360,9 +332,9 @@ void TestGenerateurDemo::refus_data() {
 
 void TestGenerateurDemo::refus() {
     QFETCH(QStringList, arguments);
-    const QString sortie = dossier_.filePath(QStringLiteral("refus"));
+    const QString sortie = dossier_.filePath(u"refus"_s);
     if (!arguments.isEmpty())
-        arguments.prepend(sortie), arguments.prepend(QStringLiteral("--sortie"));
+        arguments.prepend(sortie), arguments.prepend(u"--sortie"_s);
     const Execution e = lancer(arguments);
     QCOMPARE(e.code, 64);
     QVERIFY(!e.erreurs.isEmpty());

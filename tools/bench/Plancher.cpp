@@ -1,5 +1,7 @@
 #include "Plancher.h"
 
+#include "ConnexionOutil.h"
+
 #include <QCryptographicHash>
 #include <QElapsedTimer>
 #include <QSqlDatabase>
@@ -15,38 +17,14 @@ namespace {
 // A read-only connection for the life of the object.
 class Lecture {
 public:
-    explicit Lecture(const QString& chemin) : nom_(QStringLiteral("banc-%1").arg(++compteur_)) {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), nom_);
-        db.setDatabaseName(chemin);
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
-        if (!db.open())
-            throw std::runtime_error(db.lastError().text().toStdString());
-    }
-    ~Lecture() {
-        {
-            QSqlDatabase db = QSqlDatabase::database(nom_, false);
-            db.close();
-        }
-        QSqlDatabase::removeDatabase(nom_);
-    }
-    Lecture(const Lecture&) = delete;
-    Lecture& operator=(const Lecture&) = delete;
-
+    explicit Lecture(const QString& chemin)
+        : connexion_(QStringLiteral("QSQLITE"), chemin, outils::ConnexionOutil::lectureSeule()) {}
     QSqlQuery executer(const QString& sql, const QVariantList& valeurs) const {
-        QSqlQuery q(QSqlDatabase::database(nom_, false));
-        q.setForwardOnly(true);
-        if (!q.prepare(sql))
-            throw std::runtime_error((sql + QStringLiteral(" : ") + q.lastError().text()).toStdString());
-        for (const QVariant& v : valeurs)
-            q.addBindValue(v);
-        if (!q.exec())
-            throw std::runtime_error((sql + QStringLiteral(" : ") + q.lastError().text()).toStdString());
-        return q;
+        return connexion_.executer(sql, valeurs);
     }
 
 private:
-    static inline int compteur_ = 0;
-    QString nom_;
+    outils::ConnexionOutil connexion_;
 };
 
 struct Lecture1 {

@@ -6,6 +6,7 @@
 #include "Lancement.h"
 #include "Plancher.h"
 #include "Tableau.h"
+#include "data/ReglagesHote.h"
 
 #include "Arguments.h"
 
@@ -22,13 +23,14 @@
 #include <stdexcept>
 
 using namespace cc::banc;
+using namespace cc;
 using cc::outils::entier;
 
 namespace {
 
-constexpr int sortieDifferences = 1;
-constexpr int sortieEchec = 2;
-constexpr int sortieUsage = 64;
+constexpr int SortieDifferences = 1;
+constexpr int SortieEchec = 2;
+constexpr int SortieUsage = 64;
 
 constexpr qint64 tailleDefaut = 100'000;
 constexpr qint64 tailleRapide = 5'000;
@@ -133,10 +135,9 @@ Societe copierSociete(const Societe& source, const QString& racine) {
     QDir(racine).removeRecursively();
     if (!QDir().mkpath(QFileInfo(copie.base()).absolutePath()) || !QFile::copy(source.base(), copie.base()))
         throw Echec(QStringLiteral("impossible de copier la société dans %1").arg(racine));
-    QSettings reglages(copie.config() + QStringLiteral("/VB and VBA Program Settings/VENDRAX9.conf"),
-                       QSettings::IniFormat);
-    reglages.setValue(QStringLiteral("Répertoire de base/Nom"), racine + QStringLiteral("/base"));
-    reglages.setValue(QStringLiteral("Société active/Répertoire"), societe);
+    QSettings reglages(FichierReglages(copie.config()), QSettings::IniFormat);
+    reglages.setValue(CleRepertoireBase(), racine + QStringLiteral("/base"));
+    reglages.setValue(CleSocieteActive(), societe);
     reglages.sync();
     if (reglages.status() != QSettings::NoError)
         throw Echec(QStringLiteral("impossible d'écrire les réglages de %1").arg(racine));
@@ -243,7 +244,7 @@ struct Options {
 int usage(const QString& message) {
     dire(message);
     erreurs() << QStringLiteral("Essayez « banc-controle --aide ».") << Qt::endl;
-    return sortieUsage;
+    return SortieUsage;
 }
 
 int lancerBanc(const Options& o) {
@@ -372,7 +373,7 @@ int lancerBanc(const Options& o) {
     else if (!temporaire)
         sortie() << QStringLiteral("\nDossier de travail : %1\n").arg(dossier);
     sortie() << Qt::flush;
-    return differences ? sortieDifferences : 0;
+    return differences ? SortieDifferences : 0;
 }
 
 } // namespace
@@ -481,5 +482,5 @@ int main(int argc, char** argv) {
     } catch (const std::exception& e) {
         dire(QString::fromStdString(e.what()));
     }
-    return sortieEchec;
+    return SortieEchec;
 }

@@ -3,6 +3,7 @@
 // installation.
 
 #include "Generateur.h"
+#include "data/ReglagesHote.h"
 
 #include "Arguments.h"
 
@@ -16,12 +17,13 @@
 #include <optional>
 
 using namespace cc::demo;
+using namespace cc;
 using cc::outils::entier;
 
 namespace {
 
-constexpr int sortieUsage = 64;
-constexpr int sortieEchec = 2;
+constexpr int SortieUsage = 64;
+constexpr int SortieEchec = 2;
 
 void ecrire(const QString& texte) {
     std::fputs(texte.toLocal8Bit().constData(), stderr);
@@ -31,7 +33,7 @@ void ecrire(const QString& texte) {
 int usage(const QString& message) {
     ecrire(QStringLiteral("generer-demo : %1").arg(message));
     ecrire(QStringLiteral("Essayez « generer-demo --aide »."));
-    return sortieUsage;
+    return SortieUsage;
 }
 
 std::optional<double> pourcentage(const QString& texte) {
@@ -190,7 +192,7 @@ int main(int argc, char** argv) {
 
     if (!QDir().mkpath(repertoireSociete)) {
         ecrire(QStringLiteral("generer-demo : impossible de créer %1").arg(repertoireSociete));
-        return sortieEchec;
+        return SortieEchec;
     }
 
     QElapsedTimer chrono;
@@ -200,18 +202,18 @@ int main(int argc, char** argv) {
         b = GenererSociete(p, repertoireSociete + QStringLiteral("/vendrax.mdb"));
     } catch (const ErreurDemo& e) {
         ecrire(QStringLiteral("generer-demo : %1").arg(QString::fromStdString(e.what())));
-        return sortieEchec;
+        return SortieEchec;
     }
 
-    QSettings reglages(QSettings::NativeFormat, QSettings::UserScope,
-                       QStringLiteral("VB and VBA Program Settings"), QStringLiteral("VENDRAX9"));
-    reglages.setValue(QStringLiteral("Répertoire de base/Nom"), repertoireBase);
-    reglages.setValue(QStringLiteral("Société active/Répertoire"), nom);
+    QSettings reglages(QSettings::NativeFormat, QSettings::UserScope, OrganisationReglages(),
+                       ApplicationReglages());
+    reglages.setValue(CleRepertoireBase(), repertoireBase);
+    reglages.setValue(CleSocieteActive(), nom);
     reglages.sync();
     if (reglages.status() != QSettings::NoError) {
         ecrire(QStringLiteral("generer-demo : impossible d'écrire les réglages dans %1")
                    .arg(reglages.fileName()));
-        return sortieEchec;
+        return SortieEchec;
     }
 
     // The company name goes in last, so that a "%" in it is never taken for a place holder.

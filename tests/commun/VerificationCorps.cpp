@@ -1,7 +1,4 @@
-#pragma once
-
-// Checks the record that RemplirLignes leaves against a model of the Corps layout written apart from
-// it. Shared by the bounded random test and the fuzz target.
+#include "VerificationCorps.h"
 
 #include "checks/EcritureFactCli.h"
 #include "commun/Erreur.h"
@@ -11,23 +8,20 @@
 
 #include <QList>
 #include <QSet>
-#include <QString>
 #include <cmath>
 #include <utility>
 
+using namespace Qt::StringLiterals;
+
 namespace cc::test {
 
-// Discount data made up from the row number: some rows have none.
-inline std::optional<DonneesRemise> remiseFactice(int rangee) {
+std::optional<DonneesRemise> remiseFactice(int rangee) {
     if (rangee % 6 == 0)
         return std::nullopt;
-    return DonneesRemise{QString::number(rangee), QStringLiteral("%1.5").arg(rangee % 7), QStringLiteral("C"),
-                         QStringLiteral("+d"), QString()};
+    return DonneesRemise{QString::number(rangee), u"%1.5"_s.arg(rangee % 7), u"C"_s, u"+d"_s, QString()};
 }
 
-// Empty when the record is what the layout says; otherwise what is wrong. lignesLues receives the lines
-// read, -1 when an amount too large stopped the reading.
-inline QString verifierCorps(const QString& corps, const QString& dossierEntete, int* lignesLues = nullptr) {
+QString verifierCorps(const QString& corps, const QString& dossierEntete, int* lignesLues) {
     // The lines read: the longest run of slices, from the first, whose numbers are two digits rising
     // strictly from 01 to 99.
     QList<int> lues;
@@ -51,13 +45,12 @@ inline QString verifierCorps(const QString& corps, const QString& dossierEntete,
         // Only an amount too large for a double may stop the reading.
         if (lignesLues)
             *lignesLues = -1;
-        return e.numero() == 6 ? QString()
-                               : QStringLiteral("erreur %1 %2").arg(e.numero()).arg(e.description());
+        return e.numero() == 6 ? QString() : u"erreur %1 %2"_s.arg(e.numero()).arg(e.description());
     }
     if (lignesLues)
         *lignesLues = resultat;
     if (resultat != lues.size())
-        return QStringLiteral("%1 lignes lues au lieu de %2").arg(resultat).arg(lues.size());
+        return u"%1 lignes lues au lieu de %2"_s.arg(resultat).arg(lues.size());
 
     QString dossierAttendu = dossierEntete;
     for (qsizetype x = 0; x < lues.size(); ++x) {
@@ -74,9 +67,9 @@ inline QString verifierCorps(const QString& corps, const QString& dossierEntete,
             r[Zone100] == lu(100, 3) && r[Zone103] == lu(103, 1) && r[Zone104] == lu(104, 8) &&
             r[Zone112] == lu(112, 3) && r[NumeroDossier] == lu(123, 8) && r[Zone141] == lu(141, 1) &&
             r[NumeroDevis] == (SupprimerBlancs(devis).isEmpty() ? DevisAbsent() : devis) &&
-            r[TauxRemise] == (remiseFactice(k) ? QString::number(k) : QStringLiteral("0"));
+            r[TauxRemise] == (remiseFactice(k) ? QString::number(k) : u"0"_s);
         if (!ok)
-            return QStringLiteral("rangée %1 mal remplie").arg(k);
+            return u"rangée %1 mal remplie"_s.arg(k);
         for (const auto& [colonne, decimales] : {std::pair{MontantLigne, 2}, std::pair{Zone79, 4}}) {
             // Empty, or a plain number with "." and fixed decimals that reads back to itself.
             const QString& m = r[colonne];
@@ -85,14 +78,14 @@ inline QString verifierCorps(const QString& corps, const QString& dossierEntete,
             const qsizetype point = m.indexOf(u'.');
             if (point < 1 || m.size() - point - 1 != decimales || m.contains(u',') ||
                 FormatDecimales(LireNombre(m), decimales) != m)
-                return QStringLiteral("rangée %1: montant %2").arg(k).arg(m);
+                return u"rangée %1: montant %2"_s.arg(k).arg(m);
         }
         const QString dossier = SupprimerBlancs(lu(123, 8));
         if (!dossier.isEmpty() && dossier != dossierAttendu)
             dossierAttendu.clear();
     }
     if (f.DossierFacture != dossierAttendu)
-        return QStringLiteral("dossier de la facture %1 au lieu de %2").arg(f.DossierFacture, dossierAttendu);
+        return u"dossier de la facture %1 au lieu de %2"_s.arg(f.DossierFacture, dossierAttendu);
 
     // Every other row is empty, except a single missing line between two read ones, which may carry an
     // estimate and a dossier alone.
@@ -102,7 +95,7 @@ inline QString verifierCorps(const QString& corps, const QString& dossierEntete,
         const bool trou = k % 2 == 0 && lues.contains(k / 2 - 1) && lues.contains(k / 2 + 1);
         for (int c = 0; c < NombreColonnes; ++c)
             if (!f.LignesFacture[k][c].isEmpty() && !(trou && (c == NumeroDevis || c == NumeroDossier)))
-                return QStringLiteral("rangée %1 colonne %2 remplie").arg(k).arg(c);
+                return u"rangée %1 colonne %2 remplie"_s.arg(k).arg(c);
     }
 
     // Reading again gives the same record, and the amounts of every dossier named are finite.
@@ -110,26 +103,24 @@ inline QString verifierCorps(const QString& corps, const QString& dossierEntete,
     g.DossierFacture = dossierEntete;
     RemplirLignes(corps, g, remiseFactice);
     if (g.LignesFacture != f.LignesFacture || g.DossierFacture != f.DossierFacture)
-        return QStringLiteral("lecture instable");
-    QSet<QString> dossiers{QStringLiteral("ABSENT")};
+        return u"lecture instable"_s;
+    QSet<QString> dossiers{u"ABSENT"_s};
     for (int k = 2; k <= 198; k += 2)
         dossiers.insert(SupprimerBlancs(f.cellule(k, NumeroDossier)));
-    for (const QString& type : {QStringLiteral("A"), QStringLiteral("F")}) {
+    for (const QString& type : {u"A"_s, u"F"_s}) {
         f.TypePiece = type;
         for (const QString& dossier : dossiers)
             if (!std::isfinite(MontantDossier(f, dossier)))
-                return QStringLiteral("montant non fini");
+                return u"montant non fini"_s;
     }
     return {};
 }
 
-// The number reading and the whole-number pattern on any text: no failure but an overflow, and the
-// pattern either leaves the text alone or gives digits.
-inline QString verifierNombre(const QString& texte) {
+QString verifierNombre(const QString& texte) {
     try {
         const double v = LireNombre(texte);
         if (!std::isfinite(v))
-            return QStringLiteral("nombre non fini");
+            return u"nombre non fini"_s;
     } catch (const Erreur& e) {
         if (e.numero() != 6)
             return e.description();
@@ -138,9 +129,9 @@ inline QString verifierNombre(const QString& texte) {
     if (entier != texte) {
         for (qsizetype i = 0; i < entier.size(); ++i)
             if (!((entier[i] >= u'0' && entier[i] <= u'9') || (i == 0 && entier[i] == u'-')))
-                return QStringLiteral("entier %1").arg(entier);
+                return u"entier %1"_s.arg(entier);
         if (entier.startsWith(u'0') || entier == u"-" || entier.startsWith(u"-0"))
-            return QStringLiteral("entier %1").arg(entier);
+            return u"entier %1"_s.arg(entier);
     }
     return {};
 }
