@@ -256,7 +256,14 @@ void ControleFactures::ecrireManquant(const QString& numero, const QString& doss
     // The write lock is taken before the write's own selection, so that what it finds still holds
     // when it writes.
     groupe_.avantEcriture();
-    const ResultatEcriture r = ecriture_->EnregistrerFactCli(facture_, dossier, devis, numero);
+    ResultatEcriture r;
+    try {
+        r = ecriture_->EnregistrerFactCli(facture_, dossier, devis, numero);
+    } catch (const Erreur&) {
+        ligne.action = action::EcritureRefusee();
+        groupe_.constat(std::move(ligne));
+        throw;
+    }
     recherche_.ecriture(numero);
     ligne.numeroEcrit = r.valeurs.numero;
     ligne.jourEcrit = r.valeurs.jour;
@@ -306,7 +313,15 @@ void ControleFactures::MettreAJourMontant(const QString& numero, const QString& 
         }
         // Named by its locator and the pair it was selected with: a row deleted and replaced since the
         // selection changes nothing, and the row is looked up again.
-        if (table.reecrireMontant(*ligne, numero, dossier, montant) > 0) {
+        int changees = 0;
+        try {
+            changees = table.reecrireMontant(*ligne, numero, dossier, montant);
+        } catch (const Erreur&) {
+            constatLigne.action = action::EcritureRefusee();
+            groupe_.constat(std::move(constatLigne));
+            throw;
+        }
+        if (changees > 0) {
             recherche_.ecriture(numero);
             constatLigne.montantFactCli = ligne->montant;
             constatLigne.action = action::MontantReecrit();
@@ -314,6 +329,8 @@ void ControleFactures::MettreAJourMontant(const QString& numero, const QString& 
             return;
         }
     }
+    constatLigne.action = action::EcritureRefusee();
+    groupe_.constat(std::move(constatLigne));
     throw ErreurLigneChangee(numero, dossier);
 }
 

@@ -75,9 +75,10 @@ void BaseTest::factCli(const QVariant& facture, const QVariant& dossier, const Q
 
 QStringList BaseTest::contenuFactCli() const {
     QSqlQuery q(base());
+    // A table without rowid is read in the order of its key.
     const QString sql = u"SELECT NUM_FACTURE, NUM_DOSSIER, JOUR, NUM_DEVIS, DATE_MAJ, "
-                        "CAST(Montant AS TEXT) FROM FACTCLI ORDER BY rowid"_s;
-    if (!q.exec(sql))
+                        "CAST(Montant AS TEXT) FROM FACTCLI"_s;
+    if (!q.exec(sql + u" ORDER BY rowid"_s) && !q.exec(sql))
         echec(q.lastError(), sql);
     QStringList lignes;
     while (q.next()) {

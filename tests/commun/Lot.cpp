@@ -140,8 +140,9 @@ ResultatLot Lot::lancer(const QStringList& arguments, int delaiMs) {
 
 std::vector<RangeeFactCli> Lot::rangeesFactCli() const {
     QSqlQuery q(base_->base());
-    if (!q.exec(u"SELECT NUM_FACTURE, NUM_DOSSIER, JOUR, NUM_DEVIS, DATE_MAJ, Montant FROM FACTCLI "
-                "ORDER BY rowid"_s))
+    // A table without rowid is read in the order of its key.
+    const QString sql = u"SELECT NUM_FACTURE, NUM_DOSSIER, JOUR, NUM_DEVIS, DATE_MAJ, Montant FROM FACTCLI"_s;
+    if (!q.exec(sql + u" ORDER BY rowid"_s) && !q.exec(sql))
         qFatal("Lot: %s", qPrintable(q.lastError().text()));
     std::vector<RangeeFactCli> rangees;
     while (q.next())

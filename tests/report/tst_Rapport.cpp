@@ -1,5 +1,6 @@
 #include "commun/Erreur.h"
 #include "commun/Windows1252.h"
+#include "report/Constats.h"
 #include "report/Rapport.h"
 
 #include <QDir>
@@ -28,6 +29,7 @@ private Q_SLOTS:
     void ligneSurDisqueAvantFermeture();
     void echecCreation();
     void echecRotation();
+    void rotationPendantUneAutreExecution();
     void disquePlein();
 };
 
@@ -207,6 +209,37 @@ void TestRapport::echecRotation() {
     QCOMPARE(QFileInfo(r.FichierRapport()).fileName(), u"ResultatControl.SOC1.2023-12-07-22-32-23-2.txt"_s);
     QCOMPARE(contenu(premier), QByteArray("premier\r\n"));
     QCOMPARE(contenu(r.FichierRapport()), QByteArray("second\r\n"));
+}
+
+// Two runs for the same company in the same second: the first one's report and findings file become
+// the backups while it still writes into them, and lose nothing.
+void TestRapport::rotationPendantUneAutreExecution() {
+    QTemporaryDir d;
+    const QDateTime seconde(QDate(2023, 12, 7), QTime(22, 32, 23));
+    Rapport premier(d.path(), u"SOC1"_s, HorlogeFixe{seconde});
+    Rapport second(d.path(), u"SOC1"_s, HorlogeFixe{seconde});
+    FichierConstats constatsPremier;
+    FichierConstats constatsSecond;
+    premier.OuvrirRapport();
+    constatsPremier.ouvrir(premier.FichierConstats(), premier.SauvegardeConstats(), seconde, u"factures"_s);
+    premier.EcrireRapport(u"un"_s);
+    constatsPremier.ecrire({.facture = u"F1"_s});
+    second.OuvrirRapport();
+    constatsSecond.ouvrir(second.FichierConstats(), second.SauvegardeConstats(), seconde, u"factcli"_s);
+    premier.EcrireRapport(u"deux"_s);
+    constatsPremier.ecrire({.facture = u"F2"_s});
+    second.EcrireRapport(u"autre"_s);
+    for (Rapport* r : {&premier, &second})
+        r->FermerRapport();
+    constatsPremier.fermer();
+    constatsSecond.fermer();
+    QCOMPARE(contenu(d.filePath(u"ResultatControl.SOC1.2023-12-07-22-3223.old.txt"_s)),
+             QByteArray("un\r\ndeux\r\n"));
+    QCOMPARE(contenu(d.filePath(u"ResultatControl.SOC1.2023-12-07-22-32-23.txt"_s)), QByteArray("autre\r\n"));
+    const QByteArray ancien = contenu(d.filePath(u"ResultatControl.SOC1.2023-12-07-22-3223.old.csv"_s));
+    QCOMPARE(ancien.count("\r\n"), 3);
+    QVERIFY(ancien.contains(";F2;"));
+    QCOMPARE(contenu(d.filePath(u"ResultatControl.SOC1.2023-12-07-22-32-23.csv"_s)).count("\r\n"), 1);
 }
 
 void TestRapport::disquePlein() {

@@ -75,6 +75,8 @@ private Q_SLOTS:
     void commeSurSQLite();
     void serveurArreteEnCours();
     void fenetreServeurArrete();
+    void ecrituresSurLeServeur_data();
+    void ecrituresSurLeServeur();
     void cleanupTestCase() { bornes_.reset(); }
 
 private:
@@ -472,6 +474,86 @@ void TestServeur::fenetreServeurArrete() {
     QVERIFY(f.isEnabled());
     QVERIFY(f.findChild<QPushButton*>(u"cmd_Lancer"_s)->isEnabled());
     QVERIFY(QFile::exists(f.FichierRapport()));
+}
+
+// Writes on the server that do not go as planned: another session rewrites the row while the run waits
+// for it, a trigger refuses the insert, a deferred check refuses the commit. The run counts only what
+// lasted, and a row left different is never reported as rewritten.
+void TestServeur::ecrituresSurLeServeur_data() {
+    QTest::addColumn<QString>("cas");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("resume");
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<double>("montant");
+    QTest::newRow("mise à jour concurrente")
+        << u"concurrente"_s << 0 << u"montants réécrits : 1"_s << u"montant réécrit"_s << 100.0;
+    QTest::newRow("insertion ignorée") << u"ignoree"_s << 1 << u"enregistrements ajoutés : 0 ;"_s
+                                       << u"écriture refusée par la base"_s << -1.0;
+    QTest::newRow("validation refusée") << u"validation"_s << 2 << u"enregistrements ajoutés : 0 ;"_s
+                                        << u"écriture refusée par la base"_s << -1.0;
+}
+
+void TestServeur::ecrituresSurLeServeur() {
+    if (!serveur_)
+        QSKIP("No PostgreSQL server: run through CTest, whose fixture starts one (scripts/postgres)");
+    QFETCH(QString, cas);
+    QFETCH(int, code);
+    QFETCH(QString, resume);
+    QFETCH(QString, action);
+    QFETCH(double, montant);
+    const QString nom = nomSociete("ecritures");
+    BasePostgres base(*serveur_, nom);
+    ConnexionTest& c = base.connexion();
+    QVERIFY(c.executer(u"INSERT INTO FACTURES VALUES ('F1', '2024-03-01', 'D1', 'F', '0', ?)"_s,
+                       {tranche(1, u"100.00"_s, u"DV1"_s, u"D1"_s)}));
+    const bool concurrente = cas == u"concurrente";
+    if (concurrente)
+        QVERIFY(c.executer(u"INSERT INTO FACTCLI (NUM_FACTURE, NUM_DOSSIER, JOUR, NUM_DEVIS, Montant) "
+                           "VALUES ('F1', 'D1', '2024-03-01', 'DV1', 1)"_s));
+    else if (cas == u"ignoree")
+        QVERIFY(
+            c.executer(u"CREATE FUNCTION refus() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN RETURN NULL; "
+                       "END $$; CREATE TRIGGER refus BEFORE INSERT ON FACTCLI FOR EACH ROW EXECUTE "
+                       "FUNCTION refus();"_s));
+    else
+        QVERIFY(
+            c.executer(u"CREATE FUNCTION refus() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN RAISE "
+                       "EXCEPTION 'refus'; END $$; CREATE CONSTRAINT TRIGGER refus AFTER INSERT ON FACTCLI "
+                       "DEFERRABLE INITIALLY DEFERRED FOR EACH ROW EXECUTE FUNCTION refus();"_s));
+
+    // Another session holds the row while the run wants to rewrite it, then rewrites it itself.
+    ConnexionTest autre(*serveur_, nom, u"VENDRAX"_s, u"MBRTQL"_s);
+    if (concurrente) {
+        QVERIFY(autre.base().transaction());
+        QVERIFY(autre.executer(u"UPDATE FACTCLI SET Montant = 2 WHERE NUM_FACTURE = 'F1'"_s));
+    }
+    Lot lot(nom);
+    versServeur(lot, *serveur_);
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(u"XDG_CONFIG_HOME"_s, lot.repertoireConfiguration());
+    p.setProcessEnvironment(env);
+    p.start(lot.repertoireProgramme() + u"/controle-coherence"_s,
+            argumentsLot(u"2024-03-01"_s, u"2024-03-31"_s, true, !concurrente, concurrente));
+    QVERIFY(p.waitForStarted(10000));
+    if (concurrente) {
+        QTest::qWait(2000);
+        QVERIFY(autre.base().commit());
+    }
+    QVERIFY(p.waitForFinished(60000));
+    const QString erreurs = QString::fromUtf8(p.readAllStandardError());
+    QVERIFY2(p.exitCode() == code, qPrintable(erreurs));
+    QVERIFY2(erreurs.contains(resume), qPrintable(erreurs));
+    const QString rapport = QString::fromUtf8(p.readAllStandardOutput()).trimmed().section(u'\n', -1);
+    QFile f(rapport.chopped(4) + u".csv"_s);
+    QVERIFY2(f.open(QIODevice::ReadOnly), qPrintable(rapport));
+    const QString constatsRun = QString::fromUtf8(f.readAll());
+    QVERIFY2(constatsRun.contains(u";"_s + action + u";"_s), qPrintable(constatsRun));
+    const QVariant reste = c.valeur(u"SELECT Montant FROM FACTCLI WHERE NUM_FACTURE = 'F1'"_s);
+    if (montant < 0)
+        QVERIFY(reste.isNull());
+    else
+        QCOMPARE(reste.toDouble(), montant);
 }
 
 QTEST_MAIN(TestServeur)
