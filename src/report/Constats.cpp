@@ -110,12 +110,8 @@ void FichierConstats::ouvrir(const QString& chemin, const QString& sauvegarde, c
     QStringList entete;
     for (const QString& c : ColonnesConstats())
         entete << ChampCsv(c);
-    const QByteArray octets = QByteArrayLiteral("\xEF\xBB\xBF") + entete.join(u';').toUtf8() + "\r\n";
-    errno = 0;
-    if (flux_->write(octets) != octets.size()) {
-        const int e = errno;
-        EchecFichier(*flux_, QStringLiteral("Impossible d'écrire dans le fichier de constats"), e);
-    }
+    EcrireOctets(*flux_, QByteArrayLiteral("\xEF\xBB\xBF") + entete.join(u';').toUtf8() + "\r\n",
+                 QStringLiteral("Impossible d'écrire dans le fichier de constats"));
 }
 
 void FichierConstats::ecrire(const LigneConstat& l) {
@@ -146,26 +142,14 @@ void FichierConstats::ecrire(const LigneConstat& l) {
     QStringList cites;
     for (const QString& c : champs)
         cites << ChampCsv(c);
-    const QByteArray octets = cites.join(u';').toUtf8() + "\r\n";
-    errno = 0;
-    if (flux_->write(octets) != octets.size()) {
-        const int e = errno;
-        EchecFichier(*flux_, QStringLiteral("Impossible d'écrire dans le fichier de constats"), e);
-    }
+    EcrireOctets(*flux_, cites.join(u';').toUtf8() + "\r\n",
+                 QStringLiteral("Impossible d'écrire dans le fichier de constats"));
     ++lignes_;
 }
 
 void FichierConstats::fermer() {
-    if (!flux_)
-        return;
-    std::unique_ptr<QFile> flux = std::move(flux_);
-    flux->unsetError();
-    errno = 0;
-    const bool ok = flux->flush();
-    const int e = errno;
-    flux->close();
-    if (!ok || flux->error() != QFileDevice::NoError)
-        EchecFichier(*flux, QStringLiteral("Impossible de fermer le fichier de constats"), e);
+    if (flux_)
+        FermerFichier(std::move(flux_), QStringLiteral("Impossible de fermer le fichier de constats"));
 }
 
 } // namespace cc

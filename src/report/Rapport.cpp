@@ -106,32 +106,37 @@ QString Rapport::SauvegardeConstats() const {
     return sauvegarde_.isEmpty() ? QString() : sauvegarde_ + QStringLiteral(".csv");
 }
 
+void EcrireOctets(QFile& fichier, const QByteArray& octets, const QString& action) {
+    errno = 0;
+    if (fichier.write(octets) != octets.size()) {
+        const int e = errno;
+        // What reached the file stays; the run stops on this error.
+        EchecFichier(fichier, action, e);
+    }
+}
+
+void FermerFichier(std::unique_ptr<QFile> fichier, const QString& action) {
+    // A write that failed has already been reported; closing only answers for what is left.
+    fichier->unsetError();
+    errno = 0;
+    const bool ok = fichier->flush();
+    const int e = errno;
+    fichier->close();
+    if (!ok || fichier->error() != QFileDevice::NoError)
+        EchecFichier(*fichier, action, e);
+}
+
 void Rapport::EcrireRapport(const QString& ligne) {
     if (!flux_)
         return;
-    const QByteArray octets = EncoderWindows1252(ligne) + QByteArrayLiteral("\r\n");
-    errno = 0;
-    const qint64 ecrits = flux_->write(octets);
-    if (ecrits != octets.size()) {
-        const int e = errno;
-        // Keep what reached the file; the run stops on this error.
-        EchecFichier(*flux_, QStringLiteral("Impossible d'écrire dans le rapport"), e);
-    }
+    EcrireOctets(*flux_, EncoderWindows1252(ligne) + QByteArrayLiteral("\r\n"),
+                 QStringLiteral("Impossible d'écrire dans le rapport"));
     ++lignes_;
 }
 
 void Rapport::FermerRapport() {
-    if (!flux_)
-        return;
-    std::unique_ptr<QFile> flux = std::move(flux_);
-    // A write that failed has already been reported; closing only answers for what is left.
-    flux->unsetError();
-    errno = 0;
-    const bool ok = flux->flush();
-    const int e = errno;
-    flux->close();
-    if (!ok || flux->error() != QFileDevice::NoError)
-        EchecFichier(*flux, QStringLiteral("Impossible de fermer le rapport"), e);
+    if (flux_)
+        FermerFichier(std::move(flux_), QStringLiteral("Impossible de fermer le rapport"));
 }
 
 } // namespace cc

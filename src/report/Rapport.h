@@ -60,4 +60,9 @@ private:
 std::unique_ptr<QFile> CreerFichierNeuf(const QString& nom, const QString& sauvegarde, const QString& action,
                                         bool& renommageRefuse);
 
+// Writes bytes to a file; raises its failure (a full disk included), naming the action.
+void EcrireOctets(QFile& fichier, const QByteArray& octets, const QString& action);
+// Closes the file, its content complete on disk; raises the failure of its last bytes.
+void FermerFichier(std::unique_ptr<QFile> fichier, const QString& action);
+
 } // namespace cc
