@@ -8,6 +8,9 @@
 #include <QSqlRecord>
 #include <QSqlResult>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
 #include <sql.h>
 #include <sqlext.h>
 
@@ -119,11 +122,13 @@ Dialecte DialecteServeur(const QSqlDatabase& db, Dialecte parDefaut) {
     SQLHANDLE connexion = *static_cast<SQLHANDLE const*>(h.data());
     if (!connexion)
         return parDefaut;
-    SQLCHAR nom[256] = {};
+    // The wide-character entry point: Wine's ODBC lacks some of the 8-bit ones. The length is in bytes.
+    SQLWCHAR nom[256] = {};
     SQLSMALLINT longueur = 0;
-    if (!SQL_SUCCEEDED(SQLGetInfo(connexion, SQL_DBMS_NAME, nom, sizeof nom, &longueur)))
+    if (!SQL_SUCCEEDED(SQLGetInfoW(connexion, SQL_DBMS_NAME, nom, sizeof nom - sizeof nom[0], &longueur)))
         return parDefaut;
-    return DialecteDuSgbd(QString::fromLatin1(reinterpret_cast<const char*>(nom)), parDefaut);
+    static_assert(sizeof(SQLWCHAR) == sizeof(char16_t));
+    return DialecteDuSgbd(QString::fromUtf16(reinterpret_cast<const char16_t*>(nom)), parDefaut);
 }
 
 Dialecte DialecteDuSgbd(const QString& nomSgbd, Dialecte parDefaut) {
