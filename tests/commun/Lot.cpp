@@ -1,11 +1,12 @@
 #include "Lot.h"
 
+#include "ReglagesHote.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
-#include <QSettings>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTest>
@@ -15,7 +16,11 @@ namespace cc::test {
 namespace {
 
 QString nomProgramme() {
+#ifdef Q_OS_WIN
+    return QStringLiteral("controle-coherence.exe");
+#else
     return QStringLiteral("controle-coherence");
+#endif
 }
 
 // Only the accented letters that the messages hold: Latin-1 and Windows-1252 agree on them.
@@ -63,16 +68,14 @@ Lot::Lot(const QString& societe) : societe_(societe) {
         qFatal("Lot: cannot copy %s", source.constData());
     QFile(copie).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
-    // On Linux the host settings are an INI file; written with QSettings so that its escaping of the
-    // accented section names is the one the program reads.
     {
-        QSettings reglages(repertoireConfiguration() +
-                               QStringLiteral("/VB and VBA Program Settings/VENDRAX9.conf"),
-                           QSettings::IniFormat);
-        reglages.setValue(QStringLiteral("Répertoire de base/Nom"), dir_.path() + QStringLiteral("/base"));
-        reglages.setValue(QStringLiteral("Société active/Répertoire"), societe_);
-        reglages.sync();
-        if (reglages.status() != QSettings::NoError)
+        const auto reglages = reglagesHote(repertoireConfiguration());
+        reglages->clear();
+        reglages->setValue(QStringLiteral("Répertoire de base/Nom"),
+                           QDir::toNativeSeparators(dir_.path() + QStringLiteral("/base")));
+        reglages->setValue(QStringLiteral("Société active/Répertoire"), societe_);
+        reglages->sync();
+        if (reglages->status() != QSettings::NoError)
             qFatal("Lot: cannot write the settings");
     }
     base_ = std::make_unique<BaseTest>(cheminBase());
@@ -82,6 +85,11 @@ BaseTest& Lot::nouvelleBase() {
     base_.reset();
     base_ = std::make_unique<BaseTest>(cheminBase());
     return *base_;
+}
+
+bool Lot::supprimerBase() {
+    base_.reset();
+    return QFile::remove(cheminBase());
 }
 
 QString Lot::repertoireProgramme() const {
@@ -132,8 +140,10 @@ ResultatLot Lot::lancer(const QStringList& arguments, int delaiMs) {
     } else if (rapports.size() > 1) {
         r.cheminRapport = QStringLiteral("<plusieurs rapports>");
     }
-    r.factCli = base_->contenuFactCli();
-    r.rangees = rangeesFactCli();
+    if (base_) {
+        r.factCli = base_->contenuFactCli();
+        r.rangees = rangeesFactCli();
+    }
     return r;
 }
 

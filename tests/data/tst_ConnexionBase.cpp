@@ -203,8 +203,9 @@ void TestConnexionBase::chaineJet_data() {
     QTest::addColumn<QStringList>("pilotes");
     QTest::addColumn<int>("systeme");
     QTest::addColumn<QString>("chaine");
-    QTest::newRow("MDBTools") << QStringList{u"FreeTDS"_qs, u"MDBTools"_qs} << int(Systeme::Autre)
-                              << u"DRIVER={MDBTools};DBQ=/base/SOC 1/vendrax.mdb"_qs;
+    QTest::newRow("MDBTools")
+        << QStringList{u"FreeTDS"_qs, u"MDBTools"_qs} << int(Systeme::Autre)
+        << QDir::toNativeSeparators(u"/base/SOC 1/vendrax.mdb"_qs).prepend(u"DRIVER={MDBTools};DBQ="_qs);
     QTest::newRow("aucun pilote") << QStringList{u"FreeTDS"_qs} << int(Systeme::Autre) << QString();
     QTest::newRow("Windows, pilote ACE")
         << QStringList{u"Microsoft Access Driver (*.mdb, *.accdb)"_qs} << int(Systeme::Windows)

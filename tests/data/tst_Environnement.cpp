@@ -1,4 +1,5 @@
 #include "InterlocuteurTest.h"
+#include "ReglagesHote.h"
 #include "data/Environnement.h"
 
 #include <QDir>
@@ -9,6 +10,7 @@
 
 using namespace cc;
 using cc::test::InterlocuteurTest;
+using cc::test::remplacerReglagesHote;
 
 class TestEnvironnement : public QObject {
     Q_OBJECT
@@ -119,11 +121,10 @@ void TestEnvironnement::verifier() {
     QTemporaryDir base;
     QTemporaryDir config;
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config.path());
-    if (!parametres.isNull()) {
-        QVERIFY(QDir(config.path()).mkdir(u"VB and VBA Program Settings"_qs));
-        parametres.replace("%BASE%", base.path().toUtf8());
-        ecrire(config.filePath(u"VB and VBA Program Settings/VENDRAX9.conf"_qs), parametres);
-    }
+    // As the host product writes it; the INI text doubles a backslash.
+    parametres.replace("%BASE%",
+                       QDir::toNativeSeparators(base.path()).replace(u'\\', QStringLiteral("\\\\")).toUtf8());
+    remplacerReglagesHote(config.path(), parametres);
     if (!societe.isEmpty()) {
         QVERIFY(QDir(base.path()).mkdir(societe));
         const QString chemin = base.filePath(societe + u"/vendrax.mdb"_qs);
@@ -139,7 +140,8 @@ void TestEnvironnement::verifier() {
     InterlocuteurTest i;
     QCOMPARE(VerifierEnvironnement(env, i), attendu);
     QCOMPARE(env.RepertoireSociete, lueSociete);
-    message.replace(u"%BASE%"_qs, base.path()).replace(u"%SEP%"_qs, QDir::separator());
+    message.replace(u"%BASE%"_qs, QDir::toNativeSeparators(base.path()))
+        .replace(u"%SEP%"_qs, QDir::separator());
     if (message.isEmpty()) {
         QVERIFY(i.boites.isEmpty());
     } else {

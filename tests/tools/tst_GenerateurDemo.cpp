@@ -103,13 +103,14 @@ class TestGenerateurDemo : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void initTestCase();
+    // First: on Windows the later runs write the same registry key.
+    void reglages();
     void tables_data();
     void tables();
     void index();
     void memeGraineMemeBase();
     void corps();
     void anomalies();
-    void reglages();
     void remplaceLaBase();
     void refus_data();
     void refus();
@@ -324,10 +325,14 @@ void TestGenerateurDemo::anomalies() {
 void TestGenerateurDemo::reglages() {
     QSettings s(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("VB and VBA Program Settings"),
                 QStringLiteral("VENDRAX9"));
+#ifndef Q_OS_WIN
+    // On Windows they are the registry's, in the tests' own Wine prefix.
     QVERIFY2(s.fileName().startsWith(dossier_.filePath(QStringLiteral("demo/config"))),
              qPrintable(s.fileName()));
+#endif
     const QString repertoireBase = s.value(QStringLiteral("Répertoire de base/Nom")).toString();
-    QCOMPARE(repertoireBase, QDir(dossier_.filePath(QStringLiteral("demo/base"))).absolutePath());
+    QCOMPARE(repertoireBase,
+             QDir::toNativeSeparators(QDir(dossier_.filePath(QStringLiteral("demo/base"))).absolutePath()));
     QCOMPARE(s.value(QStringLiteral("Société active/Répertoire")).toString(), QStringLiteral("SOCDEMO"));
     QVERIFY(QFileInfo::exists(repertoireBase + QStringLiteral("/SOCDEMO/vendrax.mdb")));
 }
