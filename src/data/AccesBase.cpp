@@ -1,6 +1,7 @@
 #include "data/AccesBase.h"
 
 #include <QAtomicInteger>
+#include <QDir>
 #include <QFileInfo>
 #include <QSqlDriver>
 #include <QSqlError>
@@ -87,11 +88,11 @@ std::unique_ptr<Connexion> Connexion::ouvrirSQLite(const QString& chemin, int de
     db.setDatabaseName(url.toString(QUrl::FullyEncoded));
     db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(delaiOccupeMs));
     if (!db.open())
-        leverErreurSql(db.lastError(), chemin);
+        leverErreurSql(db.lastError(), QDir::toNativeSeparators(chemin));
     // Opening is lazy in SQLite: read the schema now so that a file that is no database fails here.
     QSqlQuery essai(db);
     if (!essai.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")))
-        leverErreurSql(essai.lastError(), chemin);
+        leverErreurSql(essai.lastError(), QDir::toNativeSeparators(chemin));
     return connexion;
 }
 
