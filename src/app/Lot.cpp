@@ -9,7 +9,13 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+// After windows.h, which it needs.
+#include <psapi.h>
+#else
 #include <sys/resource.h>
+#endif
 
 namespace cc {
 
@@ -26,10 +32,18 @@ std::optional<QDate> lireJour(const QString& texte) {
 }
 
 long memoireMaximaleKo() {
+#ifdef Q_OS_WIN
+    PROCESS_MEMORY_COUNTERS compteurs{};
+    compteurs.cb = sizeof compteurs;
+    if (!GetProcessMemoryInfo(GetCurrentProcess(), &compteurs, sizeof compteurs))
+        return -1;
+    return long(compteurs.PeakWorkingSetSize / 1024);
+#else
     rusage usage{};
     if (getrusage(RUSAGE_SELF, &usage) != 0)
         return -1;
     return usage.ru_maxrss;
+#endif
 }
 
 } // namespace

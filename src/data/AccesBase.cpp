@@ -1,6 +1,7 @@
 #include "data/AccesBase.h"
 
 #include <QAtomicInteger>
+#include <QDir>
 #include <QFileInfo>
 #include <QSqlDriver>
 #include <QSqlError>
@@ -8,6 +9,9 @@
 #include <QSqlRecord>
 #include <QSqlResult>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
 #include <sql.h>
 #include <sqlext.h>
 
@@ -125,11 +129,11 @@ std::unique_ptr<Connexion> Connexion::ouvrirSQLite(const QString& chemin, int de
     db.setDatabaseName(url.toString(QUrl::FullyEncoded));
     db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(delaiOccupeMs));
     if (!db.open())
-        LeverErreurSql(db.lastError(), chemin);
+        LeverErreurSql(db.lastError(), QDir::toNativeSeparators(chemin));
     // Opening is lazy in SQLite: read the schema now so that a file that is no database fails here.
     QSqlQuery essai(db);
     if (!essai.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")))
-        LeverErreurSql(essai.lastError(), chemin);
+        LeverErreurSql(essai.lastError(), QDir::toNativeSeparators(chemin));
     return connexion;
 }
 
@@ -160,11 +164,13 @@ Dialecte DialecteServeur(const QSqlDatabase& db, Dialecte parDefaut) {
     SQLHANDLE connexion = *static_cast<SQLHANDLE const*>(h.data());
     if (!connexion)
         return parDefaut;
-    SQLCHAR nom[256] = {};
+    // The wide-character entry point: Wine's ODBC lacks some of the 8-bit ones. The length is in bytes.
+    SQLWCHAR nom[256] = {};
     SQLSMALLINT longueur = 0;
-    if (!SQL_SUCCEEDED(SQLGetInfo(connexion, SQL_DBMS_NAME, nom, sizeof nom, &longueur)))
+    if (!SQL_SUCCEEDED(SQLGetInfoW(connexion, SQL_DBMS_NAME, nom, sizeof nom - sizeof nom[0], &longueur)))
         return parDefaut;
-    return DialecteDuSgbd(QString::fromLatin1(reinterpret_cast<const char*>(nom)), parDefaut);
+    static_assert(sizeof(SQLWCHAR) == sizeof(char16_t));
+    return DialecteDuSgbd(QString::fromUtf16(reinterpret_cast<const char16_t*>(nom)), parDefaut);
 }
 
 Dialecte DialecteDuSgbd(const QString& nomSgbd, Dialecte parDefaut) {

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QSqlDatabase>
 #include <exception>
+#include <iterator>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -181,15 +182,18 @@ QStringList PilotesOdbcInstalles() {
     SQLSetEnvAttr(environnement, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
     SQLUSMALLINT sens = SQL_FETCH_FIRST;
     for (;;) {
-        SQLCHAR description[512] = {};
-        SQLCHAR attributs[2048] = {};
+        // The wide-character entry point: the 8-bit one aborts under Wine. Lengths are in characters.
+        SQLWCHAR description[512] = {};
+        SQLWCHAR attributs[2048] = {};
         SQLSMALLINT longueurDescription = 0;
         SQLSMALLINT longueurAttributs = 0;
-        const SQLRETURN r = SQLDrivers(environnement, sens, description, sizeof description,
-                                       &longueurDescription, attributs, sizeof attributs, &longueurAttributs);
+        const SQLRETURN r =
+            SQLDriversW(environnement, sens, description, std::size(description) - 1, &longueurDescription,
+                        attributs, std::size(attributs) - 1, &longueurAttributs);
         if (!SQL_SUCCEEDED(r))
             break;
-        pilotes.append(QString::fromLocal8Bit(reinterpret_cast<const char*>(description)));
+        static_assert(sizeof(SQLWCHAR) == sizeof(char16_t));
+        pilotes.append(QString::fromUtf16(reinterpret_cast<const char16_t*>(description)));
         sens = SQL_FETCH_NEXT;
     }
     SQLFreeHandle(SQL_HANDLE_ENV, environnement);

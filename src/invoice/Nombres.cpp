@@ -173,8 +173,10 @@ QString ecrire(bool negatif, const std::string& r, int decimales) {
     std::string s;
     if (r.empty()) {
         s = "0";
-        if (decimales > 0)
-            s += "." + std::string(std::size_t(decimales), '0');
+        if (decimales > 0) {
+            s.push_back('.');
+            s.append(std::size_t(decimales), '0');
+        }
         return QString::fromLatin1(s.data(), qsizetype(s.size()));
     }
     if (negatif)

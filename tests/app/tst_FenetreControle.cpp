@@ -1,5 +1,6 @@
 #include "BaseTest.h"
 #include "InterlocuteurTest.h"
+#include "ReglagesTest.h"
 #include "app/FenetreControle.h"
 #include "data/Environnement.h"
 #include "data/ReglagesHote.h"
@@ -45,6 +46,7 @@ void TestFenetreControle::initTestCase() {
     // The host settings of these tests live in a folder of their own, never the user's.
     QVERIFY(config_.isValid());
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(config_.path()));
+    remplacerReglagesHote(config_.path(), {});
 }
 
 void TestFenetreControle::controles_data() {
@@ -177,7 +179,8 @@ void TestFenetreControle::demarrageEtLancement() {
     f.findChild<QCheckBox*>("chk_AjoutEnregistrement")->setChecked(true);
     QTest::mouseClick(f.findChild<QPushButton*>("cmd_Lancer"), Qt::LeftButton);
 
-    const QString rapport = programme + u"/ResultatControl.SOC 1.2026-12-08-10-15-30.txt"_s;
+    const QString rapport =
+        QDir::toNativeSeparators(programme + u"/ResultatControl.SOC 1.2026-12-08-10-15-30.txt"_s);
     QCOMPARE(f.FichierRapport(), rapport);
     QCOMPARE(utilisateur.boites.size(), 1);
     QVERIFY(utilisateur.boites.first().question);

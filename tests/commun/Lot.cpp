@@ -1,12 +1,13 @@
 #include "Lot.h"
 #include "data/ReglagesHote.h"
 
+#include "ReglagesTest.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
-#include <QSettings>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTest>
@@ -18,7 +19,11 @@ namespace cc::test {
 namespace {
 
 QString nomProgramme() {
+#ifdef Q_OS_WIN
+    return u"controle-coherence.exe"_s;
+#else
     return u"controle-coherence"_s;
+#endif
 }
 
 // Only the accented letters that the messages hold: Latin-1 and Windows-1252 agree on them.
@@ -66,14 +71,13 @@ Lot::Lot(const QString& societe) : societe_(societe) {
         qFatal("Lot: cannot copy %s", source.constData());
     QFile(copie).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
-    // On Linux the host settings are an INI file; written with QSettings so that its escaping of the
-    // accented section names is the one the program reads.
     {
-        QSettings reglages(FichierReglages(repertoireConfiguration()), QSettings::IniFormat);
-        reglages.setValue(CleRepertoireBase(), dir_.path() + u"/base"_s);
-        reglages.setValue(CleSocieteActive(), societe_);
-        reglages.sync();
-        if (reglages.status() != QSettings::NoError)
+        const auto reglages = reglagesHote(repertoireConfiguration());
+        reglages->clear();
+        reglages->setValue(CleRepertoireBase(), QDir::toNativeSeparators(dir_.path() + u"/base"_s));
+        reglages->setValue(CleSocieteActive(), societe_);
+        reglages->sync();
+        if (reglages->status() != QSettings::NoError)
             qFatal("Lot: cannot write the settings");
     }
     base_ = std::make_unique<BaseTest>(cheminBase());
@@ -83,6 +87,11 @@ BaseTest& Lot::nouvelleBase() {
     base_.reset();
     base_ = std::make_unique<BaseTest>(cheminBase());
     return *base_;
+}
+
+bool Lot::supprimerBase() {
+    base_.reset();
+    return QFile::remove(cheminBase());
 }
 
 QString Lot::repertoireProgramme() const {
@@ -133,8 +142,10 @@ ResultatLot Lot::lancer(const QStringList& arguments, int delaiMs) {
     } else if (rapports.size() > 1) {
         r.cheminRapport = u"<plusieurs rapports>"_s;
     }
-    r.factCli = base_->contenuFactCli();
-    r.rangees = rangeesFactCli();
+    if (base_) {
+        r.factCli = base_->contenuFactCli();
+        r.rangees = rangeesFactCli();
+    }
     return r;
 }
 

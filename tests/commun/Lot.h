@@ -55,6 +55,8 @@ public:
     BaseTest& base() { return *base_; }
     // Replaces the company database with a new one holding the three empty tables.
     BaseTest& nouvelleBase();
+    // Closes the test's connection and removes the company database (Windows removes no open file).
+    bool supprimerBase();
     const QString& societe() const { return societe_; }
     QString repertoireProgramme() const;
     QString cheminBase() const;

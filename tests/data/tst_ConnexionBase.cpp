@@ -200,8 +200,9 @@ void TestConnexionBase::chaineJet_data() {
     QTest::addColumn<QStringList>("pilotes");
     QTest::addColumn<int>("systeme");
     QTest::addColumn<QString>("chaine");
-    QTest::newRow("MDBTools") << QStringList{u"FreeTDS"_s, u"MDBTools"_s} << int(Systeme::Autre)
-                              << u"DRIVER={MDBTools};DBQ=/base/SOC 1/vendrax.mdb"_s;
+    QTest::newRow("MDBTools")
+        << QStringList{u"FreeTDS"_s, u"MDBTools"_s} << int(Systeme::Autre)
+        << QDir::toNativeSeparators(u"/base/SOC 1/vendrax.mdb"_s).prepend(u"DRIVER={MDBTools};DBQ="_s);
     QTest::newRow("aucun pilote") << QStringList{u"FreeTDS"_s} << int(Systeme::Autre) << QString();
     QTest::newRow("Windows, pilote ACE")
         << QStringList{u"Microsoft Access Driver (*.mdb, *.accdb)"_s} << int(Systeme::Windows)

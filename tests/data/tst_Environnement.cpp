@@ -1,4 +1,5 @@
 #include "InterlocuteurTest.h"
+#include "ReglagesTest.h"
 #include "app/Demarrage.h"
 #include "data/Environnement.h"
 #include "data/ReglagesHote.h"
@@ -13,6 +14,7 @@ using namespace Qt::StringLiterals;
 
 using namespace cc;
 using cc::test::InterlocuteurTest;
+using cc::test::remplacerReglagesHote;
 
 class TestEnvironnement : public QObject {
     Q_OBJECT
@@ -123,11 +125,9 @@ void TestEnvironnement::verifier() {
     QTemporaryDir base;
     QTemporaryDir config;
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config.path());
-    if (!parametres.isNull()) {
-        QVERIFY(QDir(config.path()).mkdir(OrganisationReglages()));
-        parametres.replace("%BASE%", base.path().toUtf8());
-        ecrire(FichierReglages(config.path()), parametres);
-    }
+    // As the host product writes it; the INI text doubles a backslash.
+    parametres.replace("%BASE%", QDir::toNativeSeparators(base.path()).replace(u'\\', u"\\\\"_s).toUtf8());
+    remplacerReglagesHote(config.path(), parametres);
     if (!societe.isEmpty()) {
         QVERIFY(QDir(base.path()).mkdir(societe));
         const QString chemin = base.filePath(societe + u"/vendrax.mdb"_s);
@@ -143,7 +143,8 @@ void TestEnvironnement::verifier() {
     InterlocuteurTest i;
     QCOMPARE(VerifierEnvironnement(env, i), attendu);
     QCOMPARE(env.RepertoireSociete, lueSociete);
-    message.replace(u"%BASE%"_s, base.path()).replace(u"%SEP%"_s, QDir::separator());
+    message.replace(u"%BASE%"_s, QDir::toNativeSeparators(base.path()))
+        .replace(u"%SEP%"_s, QDir::separator());
     if (message.isEmpty()) {
         QVERIFY(i.boites.isEmpty());
     } else {

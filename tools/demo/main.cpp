@@ -187,7 +187,9 @@ int main(int argc, char** argv) {
     const QString repertoireBase = racine + QStringLiteral("/base");
     const QString repertoireSociete = repertoireBase + u'/' + nom;
     // The settings go under the output folder, never into the user's own configuration; this has to
-    // happen before the first use of QSettings, which keeps the location it finds then.
+    // happen before the first use of QSettings, which keeps the location it finds then. On Windows they
+    // are the current user's registry key, the one the program reads: a Wine prefix of its own keeps
+    // them apart.
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(racine + QStringLiteral("/config")));
 
     if (!QDir().mkpath(repertoireSociete)) {
@@ -207,7 +209,7 @@ int main(int argc, char** argv) {
 
     QSettings reglages(QSettings::NativeFormat, QSettings::UserScope, OrganisationReglages(),
                        ApplicationReglages());
-    reglages.setValue(CleRepertoireBase(), repertoireBase);
+    reglages.setValue(CleRepertoireBase(), QDir::toNativeSeparators(repertoireBase));
     reglages.setValue(CleSocieteActive(), nom);
     reglages.sync();
     if (reglages.status() != QSettings::NoError) {
