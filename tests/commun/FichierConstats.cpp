@@ -148,7 +148,8 @@ Constats lireConstats(const ResultatLot& r) {
             faute = u"%1 fields"_s.arg(l.size());
         else if (execution.isEmpty() || l[modele::Execution] != execution)
             faute = u"stamp other than the report's (%1)"_s.arg(r.cheminRapport);
-        else if (!l[modele::DateEcrite].isEmpty() && !dateEcriteValide(l[modele::DateEcrite], r))
+        else if (!l[modele::DateEcrite].isEmpty() && l[modele::Sens] != u"annulation"_s &&
+                 !dateEcriteValide(l[modele::DateEcrite], r))
             faute = u"DATE_MAJ written outside the run (%1 to %2)"_s.arg(r.avant.toString(Qt::ISODate),
                                                                          r.apres.toString(Qt::ISODate));
         if (!faute.isEmpty()) {
@@ -156,7 +157,7 @@ Constats lireConstats(const ResultatLot& r) {
             return c;
         }
         l[modele::Execution] = modele::ExecutionDuLot;
-        if (!l[modele::DateEcrite].isEmpty())
+        if (!l[modele::DateEcrite].isEmpty() && l[modele::Sens] != u"annulation"_s)
             l[modele::DateEcrite] = modele::DateDuLot;
         c.lignes.push_back(l);
     }

@@ -22,8 +22,9 @@ struct LectureCsv {
 LectureCsv lireCsv(const QByteArray& octets);
 
 // The rows of a run's findings file, header checked and left out, each with the stand-ins of the
-// model where the run took the clock: the stamp must be the report's, a DATE_MAJ written must lie
-// within the run. erreur says what is wrong with the file.
+// model where the run took the clock: the stamp must be the report's, a DATE_MAJ written by a check
+// must lie within the run (an undo's rows may repeat those of the run undone). erreur says what is
+// wrong with the file.
 struct Constats {
     std::vector<QStringList> lignes;
     QString erreur;
