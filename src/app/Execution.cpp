@@ -1,19 +1,32 @@
 #include "app/Execution.h"
 
+#include "checks/Annulation.h"
 #include "report/Rapport.h"
+
+#include <functional>
 
 #include <new>
 
 namespace cc {
 
-ResultatExecution ExecuterControle(const ContexteControle& contexte, const OptionsControle& options) {
+namespace {
+
+// Opens the report and the findings file, runs the work, closes them. A failure stops the work but
+// keeps every line written and every row saved; it is returned, never thrown.
+ResultatExecution executer(const ContexteControle& contexte, const QString& sens,
+                           const std::function<void(ResultatExecution&)>& travail) {
     ResultatExecution resultat;
     Rapport& rapport = contexte.rapport;
     try {
         rapport.OuvrirRapport();
         resultat.fichierRapport = rapport.FichierRapport();
-        ExecuterVerification(contexte, options, resultat.compteurs);
+        if (contexte.constats)
+            contexte.constats->ouvrir(rapport.FichierConstats(), rapport.SauvegardeConstats(),
+                                      rapport.moment(), sens);
+        travail(resultat);
         rapport.FermerRapport();
+        if (contexte.constats)
+            contexte.constats->fermer();
     } catch (const Erreur& e) {
         resultat.erreur = e;
     } catch (const std::bad_alloc&) {
@@ -22,20 +35,36 @@ ResultatExecution ExecuterControle(const ContexteControle& contexte, const Optio
         resultat.erreur = Erreur(Erreur::ErreurInterne, QString::fromLocal8Bit(e.what()));
     }
     if (resultat.erreur) {
-        // Rows already saved stay saved: an open group of writes is committed, not lost.
+        // The checks have committed what they could; anything still open is not counted anywhere.
+        contexte.connexion.annulerTransaction();
         try {
-            if (contexte.connexion.enTransaction())
-                contexte.connexion.validerTransaction();
+            rapport.FermerRapport();
         } catch (const Erreur&) {
         }
         try {
-            rapport.FermerRapport();
+            if (contexte.constats)
+                contexte.constats->fermer();
         } catch (const Erreur&) {
         }
     }
     resultat.fichierRapport = rapport.FichierRapport();
     resultat.lignesRapport = rapport.lignesEcrites();
+    if (contexte.constats)
+        resultat.fichierConstats = contexte.constats->chemin();
     return resultat;
+}
+
+} // namespace
+
+ResultatExecution ExecuterControle(const ContexteControle& contexte, const OptionsControle& options) {
+    return executer(contexte,
+                    options.aPartirDesFactures ? QStringLiteral("factures") : QStringLiteral("factcli"),
+                    [&](ResultatExecution& r) { ExecuterVerification(contexte, options, r.compteurs); });
+}
+
+ResultatExecution ExecuterAnnulation(const ContexteControle& contexte, const QString& fichierConstats) {
+    return executer(contexte, QStringLiteral("annulation"),
+                    [&](ResultatExecution& r) { AnnulerEcritures(contexte, fichierConstats, r.annulation); });
 }
 
 QString MessageEchec(const Erreur& erreur, const QString& fichierRapport) {

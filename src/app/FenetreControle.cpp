@@ -155,7 +155,9 @@ ResultatExecution FenetreControle::ExecuterControle() {
     setEnabled(false);
     cmd_Lancer_->setEnabled(false);
     Rapport rapport(repertoireProgramme_, session_->environnement.RepertoireSociete, horloge_);
-    const ContexteControle contexte{*session_->connexion, rapport, interlocuteur(), *this, horloge_};
+    FichierConstats constats;
+    const ContexteControle contexte{
+        *session_->connexion, rapport, interlocuteur(), *this, horloge_, &constats};
     depuisEvenements_.start();
     ResultatExecution resultat = cc::ExecuterControle(contexte, optionsAffichees());
     fichierRapport_ = resultat.fichierRapport;

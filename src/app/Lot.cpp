@@ -46,11 +46,13 @@ QString TexteUsage() {
         "  --sens factcli     contrôle à partir de FACTCLI\n"
         "  --ajouter          ajouter les enregistrements manquants dans FACTCLI\n"
         "  --mettre-a-jour    mettre à jour les montants différents\n"
+        "  --annuler FICHIER  annuler les écritures enregistrées dans un fichier de constats (.csv)\n"
         "  --statistiques     ajoute une ligne de mesures (instructions, lignes lues, mémoire, durée)\n"
         "  --help             affiche cette aide\n"
         "  --version          affiche la version\n"
         "\n"
-        "Code de sortie : 0 rapport vide, 1 rapport non vide, 2 échec, 64 erreur d'usage.\n");
+        "Code de sortie : 0 rien trouvé, 1 quelque chose trouvé (ou, avec --annuler, des lignes laissées\n"
+        "telles quelles), 2 échec, 64 erreur d'usage.\n");
 }
 
 std::variant<ArgumentsLot, ErreurUsage> AnalyserArguments(const QStringList& arguments,
@@ -92,6 +94,11 @@ std::variant<ArgumentsLot, ErreurUsage> AnalyserArguments(const QStringList& arg
                 lot.options.aPartirDesFactures = false;
             else
                 return ErreurUsage{QStringLiteral("Sens inconnu : %1 (factures ou factcli)").arg(v)};
+        } else if (a == u"--annuler") {
+            if (!valeur(v) || v.isEmpty())
+                return ErreurUsage{
+                    QStringLiteral("L'option --annuler attend un fichier de constats (.csv).")};
+            lot.annuler = v;
         } else if (a == u"--statistiques") {
             lot.statistiques = true;
         } else if (a == u"--ajouter") {
@@ -101,6 +108,12 @@ std::variant<ArgumentsLot, ErreurUsage> AnalyserArguments(const QStringList& arg
         } else {
             return ErreurUsage{QStringLiteral("Option inconnue : %1").arg(a)};
         }
+    }
+    if (!lot.annuler.isEmpty()) {
+        if (duDonne || lot.options.ajouter || lot.options.mettreAJour || !lot.options.aPartirDesFactures ||
+            arguments.contains(QStringLiteral("--au")) || arguments.contains(QStringLiteral("--sens")))
+            return ErreurUsage{QStringLiteral("L'option --annuler ne se combine pas avec un contrôle.")};
+        return lot;
     }
     if (!duDonne && !lot.aide && !lot.version)
         return ErreurUsage{QStringLiteral("L'option --du est obligatoire.")};
@@ -148,22 +161,37 @@ int ExecuterLot(const QStringList& arguments, const QString& repertoireProgramme
         return SortieEchec;
 
     Rapport rapport(repertoireProgramme, session->environnement.RepertoireSociete, horloge);
+    FichierConstats constats;
     ProgressionMuette progression;
-    const ContexteControle contexte{*session->connexion, rapport, interlocuteur, progression, horloge};
-    const ResultatExecution resultat = ExecuterControle(contexte, lot.options);
+    const ContexteControle contexte{*session->connexion, rapport, interlocuteur,
+                                    progression,         horloge, &constats};
+    const bool annulation = !lot.annuler.isEmpty();
+    const ResultatExecution resultat =
+        annulation ? ExecuterAnnulation(contexte, lot.annuler) : ExecuterControle(contexte, lot.options);
 
-    const Compteurs& c = resultat.compteurs;
-    erreurs
-        << QStringLiteral(
-               "Enregistrements parcourus : %1 ; lignes du rapport : %2 ; enregistrements manquants : %3 ; "
-               "montants différents : %4 ; enregistrements ajoutés : %5 ; montants réécrits : %6")
-               .arg(c.parcourus)
-               .arg(resultat.lignesRapport)
-               .arg(c.manquants)
-               .arg(c.montantsDifferents)
-               .arg(c.ajoutes)
-               .arg(c.reecrits)
-        << Qt::endl;
+    if (annulation) {
+        const CompteursAnnulation& a = resultat.annulation;
+        erreurs << QStringLiteral("Écritures à annuler : %1 ; annulées : %2 ; déjà rétablies : %3 ; laissées "
+                                  "telles quelles : %4")
+                       .arg(a.ecritures)
+                       .arg(a.annulees)
+                       .arg(a.dejaRetablies)
+                       .arg(a.laissees)
+                << Qt::endl;
+    } else {
+        const Compteurs& c = resultat.compteurs;
+        erreurs << QStringLiteral(
+                       "Enregistrements parcourus : %1 ; lignes du rapport : %2 ; enregistrements "
+                       "manquants : %3 ; montants différents : %4 ; enregistrements ajoutés : %5 ; "
+                       "montants réécrits : %6")
+                       .arg(c.parcourus)
+                       .arg(resultat.lignesRapport)
+                       .arg(c.manquants)
+                       .arg(c.montantsDifferents)
+                       .arg(c.ajoutes)
+                       .arg(c.reecrits)
+                << Qt::endl;
+    }
     if (lot.statistiques) {
         const Connexion& connexion = *session->connexion;
         erreurs
@@ -184,7 +212,11 @@ int ExecuterLot(const QStringList& arguments, const QString& repertoireProgramme
     }
     interlocuteur.question(MessageFin(resultat.fichierRapport), TitreApplication());
     sortie << resultat.fichierRapport << Qt::endl;
-    return resultat.lignesRapport > 0 ? SortieRapportNonVide : SortieRapportVide;
+    // A scheduled job must see that something was found even when the report, as specified, lists
+    // no differing amount.
+    if (annulation)
+        return resultat.annulation.incomplete() ? SortieRapportNonVide : SortieRapportVide;
+    return resultat.trouve() ? SortieRapportNonVide : SortieRapportVide;
 }
 
 } // namespace cc

@@ -22,6 +22,7 @@ struct ArgumentsLot {
     bool aide = false;
     bool version = false;
     bool statistiques = false; // one more line on standard error: statements, rows, memory, time
+    QString annuler;           // a findings file whose writes are to be undone
 };
 
 struct ErreurUsage {

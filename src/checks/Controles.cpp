@@ -29,14 +29,18 @@ std::vector<QString> numerosDuLot(const ListeTextes& liste, std::size_t i) {
 }
 
 // Reads an invoice into the record; an invoice of the old DOS version is told to the user, once
-// each time it is read. True when the invoice's lines are in the record.
-bool lire(LecteurFacture& lecteur, Interlocuteur& interlocuteur, const QString& numero,
-          EnregistrementFacture& facture) {
+// each time it is read, and recorded. True when the invoice's lines are in the record.
+bool lire(LecteurFacture& lecteur, Interlocuteur& interlocuteur, GroupeEcritures& groupe,
+          const QString& numero, const QString& dossier, EnregistrementFacture& facture) {
     switch (lecteur.LireFacture(numero, facture)) {
     case ResultatLecture::Lue:
         return true;
     case ResultatLecture::Ancienne:
         interlocuteur.message(MessageFactureAncienne(), TitreLectureFacture(), Icone::Critique);
+        groupe.constat({.facture = numero,
+                        .dossier = dossier,
+                        .constat = constat::FactureAncienne(),
+                        .action = action::Aucune()});
         return true;
     case ResultatLecture::Absente:
         break;
@@ -44,33 +48,97 @@ bool lire(LecteurFacture& lecteur, Interlocuteur& interlocuteur, const QString& 
     return false;
 }
 
+QDateTime dateMaj(const QString& texte) {
+    return QDateTime::fromString(texte, QStringLiteral("dd/MM/yyyy hh:mm"));
+}
+
 } // namespace
 
+GroupeEcritures::GroupeEcritures(Connexion& connexion, FichierConstats* constats, Compteurs& compteurs,
+                                 int facturesParGroupe)
+    : connexion_(connexion), constats_(constats), compteurs_(compteurs),
+      facturesParGroupe_(facturesParGroupe) {}
+
 void GroupeEcritures::avantEcriture() {
-    if (!actif_ || connexion_.enTransaction())
+    if (connexion_.enTransaction())
         return;
     connexion_.commencerTransaction();
     factures_ = 0;
     depuis_.start();
 }
 
+void GroupeEcritures::constat(LigneConstat ligne) {
+    if (enAttente_.empty()) {
+        if (constats_)
+            constats_->ecrire(ligne);
+        return;
+    }
+    enAttente_.emplace_back(std::move(ligne), std::nullopt);
+}
+
+void GroupeEcritures::ecriture(LigneConstat ligne, Genre genre) {
+    enAttente_.emplace_back(std::move(ligne), genre);
+}
+
 void GroupeEcritures::finFacture() {
     if (!connexion_.enTransaction())
         return;
-    if (++factures_ >= FacturesParGroupe || depuis_.elapsed() >= DureeGroupeMs)
-        connexion_.validerTransaction();
+    if (++factures_ >= facturesParGroupe_ || depuis_.elapsed() >= DureeGroupeMs)
+        valider();
 }
 
 void GroupeEcritures::terminer() {
-    connexion_.validerTransaction();
+    valider();
+}
+
+void GroupeEcritures::valider() {
+    try {
+        connexion_.validerTransaction();
+    } catch (const Erreur&) {
+        connexion_.annulerTransaction();
+        vider(false);
+        throw;
+    }
+    vider(true);
+}
+
+void GroupeEcritures::abandonner() noexcept {
+    try {
+        try {
+            connexion_.validerTransaction();
+        } catch (const Erreur&) {
+            connexion_.annulerTransaction();
+            vider(false);
+            return;
+        }
+        vider(true);
+    } catch (...) {
+        // The findings file failed too: the run's own error is the one to tell.
+    }
+}
+
+void GroupeEcritures::vider(bool valide) {
+    auto attente = std::exchange(enAttente_, {});
+    for (auto& [ligne, genre] : attente) {
+        if (genre && valide)
+            ++(*genre == Genre::Ajout ? compteurs_.ajoutes : compteurs_.reecrits);
+        else if (genre)
+            ligne.action = action::EcritureRefusee();
+        if (constats_)
+            constats_->ecrire(ligne);
+    }
 }
 
 ControleFactures::ControleFactures(const ContexteControle& contexte, const OptionsControle& options,
                                    Compteurs& compteurs)
     : contexte_(contexte), options_(options), compteurs_(compteurs),
-      lecteur_(contexte.connexion, options.parcours), ecriture_(contexte.connexion, contexte.horloge),
-      recherche_(contexte.connexion, options.parcours),
-      groupe_(contexte.connexion, options.parcours != Parcours::Reference) {}
+      lecteur_(contexte.connexion, options.parcours), recherche_(contexte.connexion, options.parcours),
+      // The reference walk commits each invoice's writes at once.
+      groupe_(contexte.connexion, contexte.constats, compteurs,
+              options.parcours == Parcours::Reference ? 1 : FacturesParGroupe) {
+    if (options.ajouter || options.mettreAJour)
+        ecriture_.emplace(contexte.connexion, contexte.horloge);
+}
 
 void ControleFactures::ListerFactures() {
     TabFactures_.vider();
@@ -86,6 +154,16 @@ void ControleFactures::ParcourirFactures() {
     if (TabFactures_.vide())
         return;
     contexte_.progression.definirMaximum(entier(TabFactures_.taille()));
+    try {
+        parcourir();
+    } catch (...) {
+        // Rows already saved stay saved, and what the group holds is committed where it still can be.
+        groupe_.abandonner();
+        throw;
+    }
+}
+
+void ControleFactures::parcourir() {
     std::size_t finLotFactures = 0;
     std::size_t finLotFactCli = 0;
     for (std::size_t i = 0; i < TabFactures_.taille(); ++i) {
@@ -103,7 +181,7 @@ void ControleFactures::ParcourirFactures() {
         }
         if (!TabFactures_.estNul(i)) {
             const QString numero = TabFactures_.texte(i);
-            if (lire(lecteur_, contexte_.interlocuteur, numero, facture_))
+            if (lire(lecteur_, contexte_.interlocuteur, groupe_, numero, QString(), facture_))
                 ControlerFacture(numero);
         }
         groupe_.finFacture();
@@ -128,17 +206,19 @@ void ControleFactures::ControlerFacture(const QString& numero) {
             contexte_.rapport.EcrireRapport(QStringLiteral("Erreur sur la facture : ") + numero +
                                             QStringLiteral(" et le dossier : ") + d);
             contexte_.rapport.EcrireRapport(QStringLiteral("L'enregistrement est manquant"));
-            if (options_.ajouter) {
-                groupe_.avantEcriture();
-                ecriture_.EnregistrerFactCli(facture_, d, devis, numero);
-                recherche_.ecriture(numero);
-                ++compteurs_.ajoutes;
-            }
+            ecrireManquant(numero, d, devis);
             break;
         case EtatFactCli::MontantDifferent:
             ++compteurs_.montantsDifferents;
             if (options_.mettreAJour)
                 MettreAJourMontant(numero, d);
+            else
+                groupe_.constat({.facture = numero,
+                                 .dossier = d,
+                                 .constat = constat::MontantDifferent(),
+                                 .montantFactCli = montantTrouve_,
+                                 .montantFacture = MontantDossier(facture_, d),
+                                 .action = action::Aucune()});
             break;
         case EtatFactCli::Identique:
             break;
@@ -153,6 +233,7 @@ EtatFactCli ControleFactures::ChercherFactCli(const QString& numero, const QStri
         if (ligne.dossier != dossier)
             continue;
         // Only the first equal row is compared; a Null amount is not counted as different.
+        montantTrouve_ = ligne.montant;
         if (ligne.montant.isNull())
             return EtatFactCli::Identique;
         return ligne.montant.toDouble() == MontantDossier(facture_, dossier) ? EtatFactCli::Identique
@@ -161,29 +242,87 @@ EtatFactCli ControleFactures::ChercherFactCli(const QString& numero, const QStri
     return EtatFactCli::Absent;
 }
 
-void ControleFactures::MettreAJourMontant(const QString& numero, const QString& dossier) {
-    // The database compares here with its own rules; only the first row returned is looked at.
-    const std::optional<LigneTrouvee> ligne = ecriture_.table().premiereLigne(numero, dossier);
-    if (!ligne) {
-        // The report's lines are kept word for word as the host writes them ("Facture :" unspaced).
-        contexte_.rapport.EcrireRapport(QStringLiteral("L'enregistrement pour la Facture :") + numero +
-                                        QStringLiteral(" et le Dossier : ") + dossier +
-                                        QStringLiteral(" n'existe pas dans FACTCLI"));
+void ControleFactures::ecrireManquant(const QString& numero, const QString& dossier, const QString& devis) {
+    LigneConstat ligne{.facture = numero,
+                       .dossier = dossier,
+                       .devis = devis,
+                       .constat = constat::LigneManquante(),
+                       .montantFacture = MontantDossier(facture_, dossier),
+                       .action = action::Aucune()};
+    if (!options_.ajouter) {
+        groupe_.constat(std::move(ligne));
         return;
     }
-    if (ligne->dossier != dossier)
-        return;
+    // The write lock is taken before the write's own selection, so that what it finds still holds
+    // when it writes.
     groupe_.avantEcriture();
-    ecriture_.table().reecrireMontant(*ligne, numero, dossier, MontantDossier(facture_, dossier));
+    const ResultatEcriture r = ecriture_->EnregistrerFactCli(facture_, dossier, devis, numero);
     recherche_.ecriture(numero);
-    ++compteurs_.reecrits;
+    ligne.numeroEcrit = r.valeurs.numero;
+    ligne.jourEcrit = r.valeurs.jour;
+    ligne.dateMajEcrite = dateMaj(r.valeurs.dateMaj);
+    if (r.ancienne) {
+        ligne.montantFactCli = r.ancienne->montant;
+        ligne.ancienNumero = r.ancienne->numero;
+        ligne.ancienDossier = r.ancienne->dossier;
+        ligne.ancienJour = r.ancienne->jour;
+        ligne.ancienDevis = r.ancienne->devis;
+        ligne.ancienneDateMaj = r.ancienne->dateMaj;
+    }
+    if (!r.ecrite) {
+        ligne.action = action::EcritureRefusee();
+        groupe_.constat(std::move(ligne));
+        return;
+    }
+    ligne.action = r.ancienne ? action::LigneReecrite() : action::LigneAjoutee();
+    groupe_.ecriture(std::move(ligne), GroupeEcritures::Genre::Ajout);
+}
+
+void ControleFactures::MettreAJourMontant(const QString& numero, const QString& dossier) {
+    const double montant = MontantDossier(facture_, dossier);
+    LigneConstat constatLigne{.facture = numero,
+                              .dossier = dossier,
+                              .constat = constat::MontantDifferent(),
+                              .montantFactCli = montantTrouve_,
+                              .montantFacture = montant,
+                              .action = action::Aucune()};
+    groupe_.avantEcriture();
+    EcritureTableFactCli& table = ecriture_->table();
+    for (int essai = 0; essai < 2; ++essai) {
+        // The database compares here with its own rules; only the first row returned is looked at.
+        const std::optional<LigneTrouvee> ligne = table.premiereLigne(numero, dossier);
+        if (!ligne) {
+            // The report's lines are kept word for word as the host writes them ("Facture :" unspaced).
+            contexte_.rapport.EcrireRapport(QStringLiteral("L'enregistrement pour la Facture :") + numero +
+                                            QStringLiteral(" et le Dossier : ") + dossier +
+                                            QStringLiteral(" n'existe pas dans FACTCLI"));
+            constatLigne.action = action::LigneIntrouvable();
+            groupe_.constat(std::move(constatLigne));
+            return;
+        }
+        if (ligne->dossier != dossier) {
+            groupe_.constat(std::move(constatLigne));
+            return;
+        }
+        // Named by its locator and the pair it was selected with: a row deleted and replaced since the
+        // selection changes nothing, and the row is looked up again.
+        if (table.reecrireMontant(*ligne, numero, dossier, montant) > 0) {
+            recherche_.ecriture(numero);
+            constatLigne.montantFactCli = ligne->montant;
+            constatLigne.action = action::MontantReecrit();
+            groupe_.ecriture(std::move(constatLigne), GroupeEcritures::Genre::Reecriture);
+            return;
+        }
+    }
+    throw ErreurLigneChangee(numero, dossier);
 }
 
 ControleFactCli::ControleFactCli(const ContexteControle& contexte, const OptionsControle& options,
                                  Compteurs& compteurs)
     : contexte_(contexte), options_(options), compteurs_(compteurs),
       // Only the lines' dossiers are looked at here: the discount data is not read.
-      lecteur_(contexte.connexion, options.parcours, options.parcours == Parcours::Reference) {}
+      lecteur_(contexte.connexion, options.parcours, options.parcours == Parcours::Reference),
+      groupe_(contexte.connexion, contexte.constats, compteurs, 1) {}
 
 void ControleFactCli::ListerFactCli() {
     TabFactCli_.vider();
@@ -209,8 +348,13 @@ void ControleFactCli::ParcourirFactCli() {
         if (!SupprimerBlancs(e.NumDossier).isEmpty() && !SupprimerBlancs(e.NumFacture).isEmpty()) {
             // No caching across entries: an invoice with several rows is read once for each of them
             // (from the lot's rows), and its old-invoice message comes each time.
-            if (lire(lecteur_, contexte_.interlocuteur, e.NumFacture, facture_))
+            if (lire(lecteur_, contexte_.interlocuteur, groupe_, e.NumFacture, e.NumDossier, facture_))
                 ControlerLigneFactCli(e);
+            else
+                groupe_.constat({.facture = e.NumFacture,
+                                 .dossier = e.NumDossier,
+                                 .constat = constat::FactureInexistante(),
+                                 .action = action::Aucune()});
         }
         contexte_.progression.traiterEvenements();
     }
@@ -228,6 +372,10 @@ void ControleFactCli::ControlerLigneFactCli(const EntreeFactCli& entree) {
     contexte_.rapport.EcrireRapport(QStringLiteral("Erreur sur la facture : ") + entree.NumFacture +
                                     QStringLiteral(" et le dossier : ") + entree.NumDossier);
     contexte_.rapport.EcrireRapport(QStringLiteral("L'enregistrement est manquant dans la facture"));
+    groupe_.constat({.facture = entree.NumFacture,
+                     .dossier = entree.NumDossier,
+                     .constat = constat::DossierAbsent(),
+                     .action = action::Aucune()});
 }
 
 void ExecuterVerification(const ContexteControle& contexte, const OptionsControle& options,

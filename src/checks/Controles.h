@@ -9,6 +9,7 @@
 #include "data/TablesFacturation.h"
 #include "invoice/EnregistrementFacture.h"
 #include "invoice/LecteurFacture.h"
+#include "report/Constats.h"
 
 #include <QDate>
 #include <QElapsedTimer>
@@ -32,13 +33,16 @@ struct OptionsControle {
     Parcours parcours = Parcours::ParLots;
 };
 
-// What a run did, for the batch summary.
+// What a run did, for the batch summary. Writes count only once the database has carried them out
+// and they are committed.
 struct Compteurs {
     qint64 parcourus = 0;          // records walked
     qint64 manquants = 0;          // FACTCLI rows found missing
     qint64 montantsDifferents = 0; // amounts found different, repaired or not
-    qint64 ajoutes = 0;            // rows added
+    qint64 ajoutes = 0;            // rows added (or, where the write found one after all, rewritten)
     qint64 reecrits = 0;           // amounts rewritten
+    // Whether the run found anything: a report line, or an amount that differs and stays so.
+    bool trouve(qint64 lignesRapport) const { return lignesRapport > 0 || montantsDifferents > reecrits; }
 };
 
 // What every check works with during one run.
@@ -48,28 +52,48 @@ struct ContexteControle {
     Interlocuteur& interlocuteur;
     Progression& progression;
     Horloge horloge;
+    // The findings file; none when null.
+    FichierConstats* constats = nullptr;
 };
 
 enum class EtatFactCli { Absent = 0, MontantDifferent = 1, Identique = 2 };
 
 // Writes are grouped in transactions, never splitting one invoice's writes, and committed every
 // few hundred invoices or every second: a run that is killed loses at most its last group, which
-// the next run does again.
+// the next run does again. A write counts, and its row reaches the findings file, only once its group
+// is committed; the findings that come after it wait with it, so that the file keeps their order.
 class GroupeEcritures {
 public:
-    // A failure leaves the open group to the run sequence, which commits what was saved before it.
-    GroupeEcritures(Connexion& connexion, bool actif) : connexion_(connexion), actif_(actif) {}
+    enum class Genre { Ajout, Reecriture };
+
+    // facturesParGroupe: invoices a group may hold before it is committed.
+    GroupeEcritures(Connexion& connexion, FichierConstats* constats, Compteurs& compteurs,
+                    int facturesParGroupe);
     GroupeEcritures(const GroupeEcritures&) = delete;
     GroupeEcritures& operator=(const GroupeEcritures&) = delete;
+    // Begins a group, the write lock taken, when none is open: before a write's own selection.
     void avantEcriture();
+    // A finding without a write.
+    void constat(LigneConstat ligne);
+    // A write the database carried out (rows changed); counted when it is committed.
+    void ecriture(LigneConstat ligne, Genre genre);
     void finFacture();
+    // Commits the open group. Throws Erreur; the group's writes are then rolled back and shown refused.
     void terminer();
+    // After a failure of the run: commits what the group holds where the database still can, else
+    // rolls it back; never throws.
+    void abandonner() noexcept;
 
 private:
+    void valider();
+    void vider(bool valide);
     Connexion& connexion_;
-    bool actif_;
+    FichierConstats* constats_;
+    Compteurs& compteurs_;
+    int facturesParGroupe_;
     int factures_ = 0;
     QElapsedTimer depuis_;
+    std::vector<std::pair<LigneConstat, std::optional<Genre>>> enAttente_;
 };
 
 // Walks the invoices of the period and checks that FACTCLI holds each of their dossiers.
@@ -93,9 +117,15 @@ private:
     Compteurs& compteurs_;
     EnregistrementFacture facture_;
     LecteurFacture lecteur_;
-    EcritureFactCli ecriture_;
+    void parcourir();
+    void ecrireManquant(const QString& numero, const QString& dossier, const QString& devis);
+
+    // Prepared only when a repair option is on, so that a plain check works on a FACTCLI that cannot
+    // be written (a view, a table without rowid).
+    std::optional<EcritureFactCli> ecriture_;
     LectureFactCli recherche_;
     GroupeEcritures groupe_;
+    QVariant montantTrouve_; // the amount of the row ChercherFactCli compared
     ListeTextes TabFactures_;
 };
 
@@ -144,6 +174,7 @@ private:
     Compteurs& compteurs_;
     EnregistrementFacture facture_;
     LecteurFacture lecteur_;
+    GroupeEcritures groupe_;
     ListeFactCli TabFactCli_;
 };
 

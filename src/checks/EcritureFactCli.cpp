@@ -62,23 +62,39 @@ double MontantDossier(const EnregistrementFacture& facture, const QString& dossi
 EcritureFactCli::EcritureFactCli(Connexion& connexion, Horloge horloge)
     : horloge_(std::move(horloge)), table_(connexion) {}
 
-void EcritureFactCli::EnregistrerFactCli(const EnregistrementFacture& facture, const QString& dossier,
-                                         const QString& devis, const QString& numeroFacture) {
+ResultatEcriture EcritureFactCli::EnregistrerFactCli(const EnregistrementFacture& facture,
+                                                     const QString& dossier, const QString& devis,
+                                                     const QString& numeroFacture) {
+    ResultatEcriture resultat;
     if (dossier.isEmpty())
-        return;
+        return resultat;
     const QString numero = SupprimerBlancs(numeroFacture);
-    // Only the first row returned is rewritten.
-    const std::optional<LigneTrouvee> ligne = table_.premiereLigne(numero, dossier);
-    const ValeursFactCli valeurs{dossier,
-                                 numero,
-                                 facture.JourFacture,
-                                 devis,
-                                 horloge_().toString(QStringLiteral("dd/MM/yyyy hh:mm")),
-                                 MontantDossier(facture, dossier)};
-    if (ligne)
-        table_.reecrire(*ligne, valeurs);
-    else
-        table_.ajouter(valeurs);
+    resultat.valeurs = ValeursFactCli{dossier,
+                                      numero,
+                                      facture.JourFacture,
+                                      devis,
+                                      horloge_().toString(QStringLiteral("dd/MM/yyyy hh:mm")),
+                                      MontantDossier(facture, dossier)};
+    for (int essai = 0; essai < 2; ++essai) {
+        // Only the first row returned is rewritten.
+        resultat.ancienne = table_.premiereLigne(numero, dossier);
+        if (!resultat.ancienne) {
+            resultat.ecrite = table_.ajouter(resultat.valeurs) > 0;
+            return resultat;
+        }
+        if (table_.reecrire(*resultat.ancienne, numero, dossier, resultat.valeurs) > 0) {
+            resultat.ecrite = true;
+            return resultat;
+        }
+    }
+    throw ErreurLigneChangee(numeroFacture, dossier);
+}
+
+Erreur ErreurLigneChangee(const QString& numero, const QString& dossier) {
+    return Erreur(Erreur::EcritureConcurrente,
+                  QStringLiteral("La ligne de FACTCLI de la facture %1 et du dossier %2 a changé pendant "
+                                 "l'écriture : elle n'a pas été réécrite.")
+                      .arg(numero, dossier));
 }
 
 } // namespace cc

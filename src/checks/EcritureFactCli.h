@@ -1,10 +1,12 @@
 #pragma once
 
+#include "commun/Erreur.h"
 #include "commun/Horloge.h"
 #include "data/TablesFacturation.h"
 #include "invoice/EnregistrementFacture.h"
 
 #include <QString>
+#include <optional>
 
 namespace cc {
 
@@ -15,6 +17,13 @@ namespace cc {
 // discounts; a row of 0.001 or less in magnitude counts nothing. Reads the record only.
 double MontantDossier(const EnregistrementFacture& facture, const QString& dossier);
 
+// What EnregistrerFactCli did.
+struct ResultatEcriture {
+    bool ecrite = false;                  // the database changed a row
+    std::optional<LigneTrouvee> ancienne; // the row of the pair rewritten, as it stood; none for an insert
+    ValeursFactCli valeurs;               // what was written
+};
+
 // Adds or rewrites the FACTCLI row of an invoice and a dossier. Its statements are prepared once.
 class EcritureFactCli {
 public:
@@ -22,9 +31,12 @@ public:
 
     // Nothing for an empty dossier. Otherwise adds the row of the pair when FACTCLI has none, or
     // rewrites the first row returned for it, and only that one, leaving its other columns as they
-    // are. The invoice number is written trimmed, the amount is MontantDossier. Throws Erreur.
-    void EnregistrerFactCli(const EnregistrementFacture& facture, const QString& dossier,
-                            const QString& devis, const QString& numeroFacture);
+    // are. The invoice number is written trimmed, the amount is MontantDossier. A rewrite that changes
+    // no row (the row changed meanwhile) looks the row up again and tries once more; then it is an
+    // error. An insert that changes no row (a trigger of the database refused it) is not written.
+    // Throws Erreur.
+    ResultatEcriture EnregistrerFactCli(const EnregistrementFacture& facture, const QString& dossier,
+                                        const QString& devis, const QString& numeroFacture);
 
     // The statements on FACTCLI, shared with the amount rewrite of the check.
     EcritureTableFactCli& table() { return table_; }
@@ -33,5 +45,8 @@ private:
     Horloge horloge_;
     EcritureTableFactCli table_;
 };
+
+// The failure of a rewrite whose row changed under it twice.
+Erreur ErreurLigneChangee(const QString& numero, const QString& dossier);
 
 } // namespace cc

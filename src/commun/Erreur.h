@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFile>
 #include <QString>
 #include <exception>
 
@@ -18,6 +19,7 @@ public:
         DisquePlein = 61,
         AccesFichier = 75,
         RequeteRefusee = 3001,
+        EcritureConcurrente = 3197, // a row changed by another program while it was being written
         TransactionRefusee = 3246,
         ChampIntrouvable = 3265,
         PiloteIntrouvable = 3706, // no driver, or no suitable one, for the database
@@ -39,5 +41,9 @@ private:
     QString source_;
     QByteArray utf8_;
 };
+
+// Raises the failure of a file operation: a full disk (or quota, or file-size limit) as DisquePlein,
+// anything else as AccesFichier, naming the action and the file.
+[[noreturn]] void EchecFichier(const QFile& fichier, const QString& action, int numeroErrno);
 
 } // namespace cc

@@ -196,10 +196,19 @@ void Connexion::validerTransaction() {
     if (!enTransaction_)
         return;
     QSqlDatabase db = base();
-    enTransaction_ = false;
     ++instructions_;
+    // A commit that fails leaves the transaction open: the caller may try again or roll it back.
     if (!db.commit())
         LeverErreurSql(db.lastError(), QStringLiteral("validation de transaction"));
+    enTransaction_ = false;
+}
+
+void Connexion::annulerTransaction() noexcept {
+    if (!enTransaction_)
+        return;
+    enTransaction_ = false;
+    ++instructions_;
+    base().rollback();
 }
 
 Requete::Requete(Connexion& connexion, const QString& sql)

@@ -72,7 +72,10 @@ public:
     qint64 lignesLues() const { return lignes_; }
 
     void commencerTransaction();
+    // Commits. Throws Erreur when the database refuses; the transaction is then still open.
     void validerTransaction();
+    // Rolls back whatever the open transaction holds (nothing when none is open); never fails.
+    void annulerTransaction() noexcept;
     bool enTransaction() const { return enTransaction_; }
 
 private:

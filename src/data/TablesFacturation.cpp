@@ -2,7 +2,52 @@
 
 #include "commun/TexteChamp.h"
 
+#include <cmath>
+
 namespace cc {
+
+// How the rows of one table are named and ordered: an expression naming one physical row (selected
+// beside it), the condition that finds that row again from the bound value, and the column that
+// orders the rows as a plain selection returns them. Empty where the table has none.
+struct Localisation {
+    QString expression;
+    QString condition;
+    QString ordre;
+};
+
+// On SQLite a column of the table may take the name of its rowid (rowid, _rowid_ or oid, any letter
+// case) and hide it; the first of the three names that no column takes is used. A table without
+// rowid, or a view, has none: its rows are then named by their keys.
+Localisation localiser(Connexion& connexion, const QString& table) {
+    const PiecesDialecte& pieces = connexion.pieces();
+    if (!pieces.comparaisonSQLite)
+        return {pieces.localisateur, pieces.conditionLocalisateur, pieces.ordrePhysique};
+    Requete genre(connexion, QStringLiteral("SELECT type FROM sqlite_master WHERE name = ? COLLATE NOCASE"));
+    genre.executer({table});
+    const bool vue = genre.suivant() && genre.valeur(0).toString() == u"view";
+    genre.terminer();
+    if (vue)
+        return {};
+    QStringList colonnes;
+    Requete info(connexion, QStringLiteral("SELECT name FROM pragma_table_info(?)"));
+    info.executer({table});
+    while (info.suivant())
+        colonnes << info.valeur(0).toString();
+    info.terminer();
+    for (const QString& nom : {QStringLiteral("rowid"), QStringLiteral("_rowid_"), QStringLiteral("oid")}) {
+        if (colonnes.contains(nom, Qt::CaseInsensitive))
+            continue;
+        try {
+            // A table created WITHOUT ROWID refuses the name.
+            Requete essai(connexion, QStringLiteral("SELECT ") + nom + QStringLiteral(" FROM ") + table +
+                                         QStringLiteral(" LIMIT 0"));
+        } catch (const Erreur&) {
+            return {};
+        }
+        return {nom, nom + QStringLiteral(" = ?"), nom};
+    }
+    return {};
+}
 
 namespace {
 
@@ -27,15 +72,15 @@ QString listeDeValeurs(const Connexion& connexion, int nombre) {
 
 // " ORDER BY" the rows of a table in the order a plain selection of one number returns them, so that
 // the rows of a lot come per number as one statement per number would give them (the first row of a
-// number is the one that counts). Empty where the database keeps no such order.
-QString ordrePhysique(const Connexion& connexion, const QString& table) {
-    const QString& colonne = connexion.pieces().ordrePhysique;
+// number is the one that counts). Empty where the table keeps no such order.
+QString ordrePhysique(Connexion& connexion, const QString& table) {
+    const QString colonne = localiser(connexion, table).ordre;
     return colonne.isEmpty() ? QString() : QStringLiteral(" ORDER BY ") + table + u'.' + colonne;
 }
 
 // The statement that reads the given columns of a table for a whole lot of numbers, each row
 // beside the number it answers (column 0).
-QString sqlLot(const Connexion& connexion, const QString& colonnes, const QString& table,
+QString sqlLot(Connexion& connexion, const QString& colonnes, const QString& table,
                const QString& colonneNumero) {
     return QStringLiteral("SELECT v.n AS CC_NUMERO, ") + colonnes + QStringLiteral(" FROM ") +
            listeDeValeurs(connexion, TailleLot) + QStringLiteral(" JOIN ") + table + QStringLiteral(" ON ") +
@@ -65,9 +110,48 @@ DonneesRemise lireRemise(const Requete& r) {
             TexteValeur(r.valeur(QStringLiteral("REFERENCE_MATIERE_COMPLEMENT")))};
 }
 
+// The row of the record a FACTURES_LIGNE row belongs to: its NUMERO_DE_LIGNE when that is exactly a
+// whole number a row can have, as the database compares it with a row number in a statement; -1
+// otherwise (Null, a fraction, a number out of range, text that is not a plain whole number), which
+// matches no row.
+int rangeeDeLigne(const QVariant& numero) {
+    constexpr qint64 RangeeMax = 1'000'000;
+    qint64 rangee = -1;
+    switch (numero.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::Short:
+        rangee = numero.toLongLong();
+        break;
+    case QMetaType::UInt:
+    case QMetaType::ULongLong:
+    case QMetaType::UShort:
+        rangee = numero.toULongLong() <= quint64(RangeeMax) ? qint64(numero.toULongLong()) : -1;
+        break;
+    case QMetaType::Double:
+    case QMetaType::Float: {
+        const double d = numero.toDouble();
+        if (std::isfinite(d) && d == std::floor(d) && std::fabs(d) <= double(RangeeMax))
+            rangee = qint64(d);
+        break;
+    }
+    case QMetaType::QString: {
+        // Text compares as text: only the plain decimal writing of a number is that number.
+        const QString t = numero.toString();
+        bool ok = false;
+        const qint64 n = t.toLongLong(&ok);
+        if (ok && t == QString::number(n))
+            rangee = n;
+        break;
+    }
+    default:
+        break;
+    }
+    return rangee >= 0 && rangee <= RangeeMax ? int(rangee) : -1;
+}
+
 RemiseLigne lireRemiseLigne(const Requete& r) {
-    const QVariant ligne = r.valeur(QStringLiteral("NUMERO_DE_LIGNE"));
-    return {ligne.isNull() ? -1 : ligne.toInt(), lireRemise(r)};
+    return {rangeeDeLigne(r.valeur(QStringLiteral("NUMERO_DE_LIGNE"))), lireRemise(r)};
 }
 
 EnteteFacture lireEntete(const Requete& r) {
@@ -109,10 +193,12 @@ void ListerFacturesPeriode(Connexion& connexion, const QDate& debut, const QDate
     lister.terminer();
 }
 
-void ListerFactCliPeriode(Connexion& connexion, const QDate& debut, const QDate& fin,
-                          const std::function<void(const QString& numero, const QString& dossier)>& recevoir) {
-    Requete lister(connexion,
-                   QStringLiteral("SELECT NUM_FACTURE, NUM_DOSSIER FROM FACTCLI WHERE JOUR >= ? AND JOUR <= ?"));
+void ListerFactCliPeriode(
+    Connexion& connexion, const QDate& debut, const QDate& fin,
+    const std::function<void(const QString& numero, const QString& dossier)>& recevoir) {
+    Requete lister(
+        connexion,
+        QStringLiteral("SELECT NUM_FACTURE, NUM_DOSSIER FROM FACTCLI WHERE JOUR >= ? AND JOUR <= ?"));
     lister.executer(BornesPeriode(connexion, debut, fin));
     while (lister.suivant())
         recevoir(TexteValeur(lister.valeur(0)), TexteValeur(lister.valeur(1)));
@@ -137,13 +223,12 @@ LectureFactures::LectureFactures(Connexion& connexion, Parcours parcours, bool a
                                        QStringLiteral(" FROM FACTURES_LIGNE WHERE NUMERO_DE_FACTURE = ?"));
     if (parcours_ == Parcours::ParFacture)
         return;
-    lotFactures_.emplace(connexion,
-                         sqlLot(connexion, ColonnesEntete, QStringLiteral("FACTURES"),
-                                QStringLiteral("NUMERO_DE_FACTURE")));
+    lotFactures_.emplace(connexion, sqlLot(connexion, ColonnesEntete, QStringLiteral("FACTURES"),
+                                           QStringLiteral("NUMERO_DE_FACTURE")));
     if (avecRemises_)
-        lotLignes_.emplace(connexion, sqlLot(connexion, QStringLiteral("NUMERO_DE_LIGNE, ") + ColonnesRemise,
-                                             QStringLiteral("FACTURES_LIGNE"),
-                                             QStringLiteral("NUMERO_DE_FACTURE")));
+        lotLignes_.emplace(connexion,
+                           sqlLot(connexion, QStringLiteral("NUMERO_DE_LIGNE, ") + ColonnesRemise,
+                                  QStringLiteral("FACTURES_LIGNE"), QStringLiteral("NUMERO_DE_FACTURE")));
 }
 
 void LectureFactures::prevoir(const QStringList& cles) {
@@ -279,59 +364,91 @@ const std::vector<LigneFactCli>& LectureFactCli::lignes(const QString& numero) {
 
 namespace {
 
-// Where the database has no row locator (Jet) the row can only be found again by its keys: every
-// duplicate of the pair is then rewritten with the same values, not the first one alone.
-QString conditionLigne(const Connexion& connexion) {
-    const QString& condition = connexion.pieces().conditionLocalisateur;
-    return condition.isEmpty() ? QStringLiteral("NUM_FACTURE = ? AND NUM_DOSSIER = ?") : condition;
+const QString ColonnesEcrites =
+    QStringLiteral("NUM_FACTURE, NUM_DOSSIER, JOUR, NUM_DEVIS, DATE_MAJ, Montant");
+
+// The condition that names the row: its locator and the pair it was selected with, or the pair alone.
+QString conditionLigne(const Localisation& l) {
+    const QString paire = QStringLiteral("NUM_FACTURE = ? AND NUM_DOSSIER = ?");
+    return l.condition.isEmpty() ? paire : l.condition + QStringLiteral(" AND ") + paire;
 }
 
 } // namespace
 
 EcritureTableFactCli::EcritureTableFactCli(Connexion& connexion)
-    : parLocalisateur_(!connexion.pieces().localisateur.isEmpty()),
-      selection_(connexion,
-                 QStringLiteral("SELECT ") +
-                     (parLocalisateur_ ? connexion.pieces().localisateur : QStringLiteral("NULL")) +
-                     QStringLiteral(" AS CC_LIGNE, NUM_DOSSIER FROM FACTCLI WHERE NUM_FACTURE = ? AND "
-                                    "NUM_DOSSIER = ?")),
+    : EcritureTableFactCli(connexion, localiser(connexion, QStringLiteral("FACTCLI"))) {}
+
+EcritureTableFactCli::EcritureTableFactCli(Connexion& connexion, const Localisation& l)
+    : parLocalisateur_(!l.expression.isEmpty()),
+      selection_(connexion, QStringLiteral("SELECT ") +
+                                (parLocalisateur_ ? l.expression : QStringLiteral("NULL")) +
+                                QStringLiteral(" AS CC_LIGNE, ") + ColonnesEcrites +
+                                QStringLiteral(" FROM FACTCLI WHERE NUM_FACTURE = ? AND NUM_DOSSIER = ?")),
       ajout_(connexion,
              QStringLiteral("INSERT INTO FACTCLI (NUM_DOSSIER, NUM_FACTURE, JOUR, NUM_DEVIS, DATE_MAJ, "
                             "Montant) VALUES (?, ?, ?, ?, ?, ?)")),
       reecriture_(connexion, QStringLiteral("UPDATE FACTCLI SET NUM_DOSSIER = ?, NUM_FACTURE = ?, JOUR = ?, "
                                             "NUM_DEVIS = ?, DATE_MAJ = ?, Montant = ? WHERE ") +
-                                 conditionLigne(connexion)),
+                                 conditionLigne(l)),
       reecritureMontant_(connexion,
-                         QStringLiteral("UPDATE FACTCLI SET Montant = ? WHERE ") + conditionLigne(connexion)) {}
+                         QStringLiteral("UPDATE FACTCLI SET Montant = ? WHERE ") + conditionLigne(l)),
+      suppression_(connexion, QStringLiteral("DELETE FROM FACTCLI WHERE ") + conditionLigne(l)) {}
 
-std::optional<LigneTrouvee> EcritureTableFactCli::premiereLigne(const QString& numero, const QString& dossier) {
+std::vector<LigneTrouvee> EcritureTableFactCli::lignes(const QString& numero, const QString& dossier) {
+    std::vector<LigneTrouvee> trouvees;
     selection_.executer({numero, dossier});
-    std::optional<LigneTrouvee> ligne;
-    if (selection_.suivant())
-        ligne = LigneTrouvee{selection_.valeur(0), selection_.texte(QStringLiteral("NUM_DOSSIER"))};
+    while (selection_.suivant())
+        trouvees.push_back(
+            {selection_.valeur(0), selection_.texte(QStringLiteral("NUM_FACTURE")),
+             selection_.texte(QStringLiteral("NUM_DOSSIER")), selection_.texte(QStringLiteral("JOUR")),
+             selection_.texte(QStringLiteral("NUM_DEVIS")), selection_.texte(QStringLiteral("DATE_MAJ")),
+             selection_.valeur(QStringLiteral("Montant"))});
     selection_.terminer();
-    return ligne;
+    return trouvees;
 }
 
-void EcritureTableFactCli::ajouter(const ValeursFactCli& v) {
+std::optional<LigneTrouvee> EcritureTableFactCli::premiereLigne(const QString& numero,
+                                                                const QString& dossier) {
+    std::vector<LigneTrouvee> trouvees = lignes(numero, dossier);
+    if (trouvees.empty())
+        return std::nullopt;
+    return std::move(trouvees.front());
+}
+
+int EcritureTableFactCli::ajouter(const ValeursFactCli& v) {
     ajout_.executer({v.dossier, v.numero, v.jour, v.devis, v.dateMaj, v.montant});
+    return ajout_.lignesTouchees();
 }
 
-void EcritureTableFactCli::reecrire(const LigneTrouvee& ligne, const ValeursFactCli& v) {
-    QVariantList valeurs{v.dossier, v.numero, v.jour, v.devis, v.dateMaj, v.montant};
-    if (parLocalisateur_)
+namespace {
+
+QVariantList avecLigne(QVariantList valeurs, bool parLocalisateur, const LigneTrouvee& ligne,
+                       const QString& numero, const QString& dossier) {
+    if (parLocalisateur)
         valeurs.append(ligne.localisateur);
-    else
-        valeurs << v.numero << v.dossier;
-    reecriture_.executer(valeurs);
+    valeurs << numero << dossier;
+    return valeurs;
 }
 
-void EcritureTableFactCli::reecrireMontant(const LigneTrouvee& ligne, const QString& numero,
-                                           const QString& dossier, double montant) {
-    if (parLocalisateur_)
-        reecritureMontant_.executer({montant, ligne.localisateur});
-    else
-        reecritureMontant_.executer({montant, numero, dossier});
+} // namespace
+
+int EcritureTableFactCli::reecrire(const LigneTrouvee& ligne, const QString& numero, const QString& dossier,
+                                   const ValeursFactCli& v) {
+    reecriture_.executer(avecLigne({v.dossier, v.numero, v.jour, v.devis, v.dateMaj, v.montant},
+                                   parLocalisateur_, ligne, numero, dossier));
+    return reecriture_.lignesTouchees();
+}
+
+int EcritureTableFactCli::reecrireMontant(const LigneTrouvee& ligne, const QString& numero,
+                                          const QString& dossier, const QVariant& montant) {
+    reecritureMontant_.executer(avecLigne({montant}, parLocalisateur_, ligne, numero, dossier));
+    return reecritureMontant_.lignesTouchees();
+}
+
+int EcritureTableFactCli::supprimer(const LigneTrouvee& ligne, const QString& numero,
+                                    const QString& dossier) {
+    suppression_.executer(avecLigne({}, parLocalisateur_, ligne, numero, dossier));
+    return suppression_.lignesTouchees();
 }
 
 } // namespace cc

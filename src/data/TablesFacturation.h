@@ -70,10 +70,10 @@ private:
     Parcours parcours_;
     bool avecRemises_;
     Requete facture_;
-    std::optional<Requete> ligne_;                        // one line's discount data (reference walk)
-    std::optional<Requete> lignes_;                       // all the discount data of one invoice
-    std::optional<Requete> lotFactures_;                  // the FACTURES rows of a lot
-    std::optional<Requete> lotLignes_;                    // the FACTURES_LIGNE rows of a lot
+    std::optional<Requete> ligne_;                            // one line's discount data (reference walk)
+    std::optional<Requete> lignes_;                           // all the discount data of one invoice
+    std::optional<Requete> lotFactures_;                      // the FACTURES rows of a lot
+    std::optional<Requete> lotLignes_;                        // the FACTURES_LIGNE rows of a lot
     QHash<QString, std::optional<EnteteFacture>> entetesLot_; // every number asked; none when no row
     QHash<QString, std::vector<RemiseLigne>> remisesLot_;
     std::vector<RemiseLigne> remises_;
@@ -118,37 +118,54 @@ struct ValeursFactCli {
     QString jour;
     QString devis;
     QString dateMaj;
-    double montant = 0;
+    QVariant montant; // a double, or Null (only where an undo puts back a Null amount)
 };
 
-// The first FACTCLI row of an invoice and a dossier, as the database compares them: what finds it
-// again (its locator, Null where the database has none) and its dossier as stored.
+// A FACTCLI row of an invoice and a dossier, as the database compares them: what finds it again (its
+// locator, Null where the table has none) and the values the program writes, as stored.
 struct LigneTrouvee {
     QVariant localisateur;
+    QString numero; // NUM_FACTURE, through TexteChamp like the others
     QString dossier;
+    QString jour;
+    QString devis;
+    QString dateMaj;
+    QVariant montant;
 };
 
-// Writes FACTCLI. A row is found again by its locator; where the database has none (Jet) by the
-// key pair, so that every duplicate of the pair then changes together. Statements are prepared once.
+struct Localisation;
+
+// Writes FACTCLI. A row is named by its locator together with the key pair it was selected with, so
+// that a row deleted and replaced meanwhile is never written in its place; where the table has no
+// locator (Jet, a SQLite table without rowid or whose rowid names are all columns), by the key pair
+// alone, so that every duplicate of the pair then changes together. Each write returns the rows the
+// database changed. Statements are prepared once, when the object is made.
 class EcritureTableFactCli {
 public:
     explicit EcritureTableFactCli(Connexion& connexion);
-    // The first row returned for the pair; nothing when there is none. The result is freed before
-    // returning (an ODBC connection holds one result set at a time).
+    // The rows of the pair, in the order the database returns them; the first one is the one that is
+    // rewritten. The result is freed before returning (an ODBC connection holds one result at a time).
+    std::vector<LigneTrouvee> lignes(const QString& numero, const QString& dossier);
     std::optional<LigneTrouvee> premiereLigne(const QString& numero, const QString& dossier);
-    void ajouter(const ValeursFactCli& valeurs);
-    // Rewrites every column the program writes, the others kept.
-    void reecrire(const LigneTrouvee& ligne, const ValeursFactCli& valeurs);
+    int ajouter(const ValeursFactCli& valeurs);
+    // Rewrites every column the program writes, the others kept. numero and dossier: the pair the row
+    // was selected with.
+    int reecrire(const LigneTrouvee& ligne, const QString& numero, const QString& dossier,
+                 const ValeursFactCli& valeurs);
     // Rewrites the amount alone.
-    void reecrireMontant(const LigneTrouvee& ligne, const QString& numero, const QString& dossier,
-                         double montant);
+    int reecrireMontant(const LigneTrouvee& ligne, const QString& numero, const QString& dossier,
+                        const QVariant& montant);
+    // Deletes the row (the undo of a row the program added).
+    int supprimer(const LigneTrouvee& ligne, const QString& numero, const QString& dossier);
 
 private:
+    EcritureTableFactCli(Connexion& connexion, const Localisation& localisation);
     bool parLocalisateur_;
     Requete selection_;
     Requete ajout_;
     Requete reecriture_;
     Requete reecritureMontant_;
+    Requete suppression_;
 };
 
 } // namespace cc

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <cerrno>
+#include <filesystem>
 #include <utility>
 
 namespace cc {
@@ -16,17 +17,6 @@ QString joindre(const QString& repertoire, const QString& nom) {
     if (repertoire.isEmpty() || repertoire.endsWith(u'/') || repertoire.endsWith(QDir::separator()))
         return QDir::toNativeSeparators(repertoire + nom);
     return QDir::toNativeSeparators(repertoire + QDir::separator() + nom);
-}
-
-[[noreturn]] void echecFichier(const QFile& fichier, const QString& action, int numeroErrno) {
-    bool plein = numeroErrno == ENOSPC || numeroErrno == EFBIG;
-#ifdef EDQUOT
-    plein = plein || numeroErrno == EDQUOT;
-#endif
-    const int numero = plein ? Erreur::DisquePlein : Erreur::AccesFichier;
-    throw Erreur(numero,
-                 QStringLiteral("%1 %2 : %3")
-                     .arg(action, QDir::toNativeSeparators(fichier.fileName()), fichier.errorString()));
 }
 
 } // namespace
@@ -49,6 +39,32 @@ QString Rapport::nomSocietePourFichier(const QString& societe) {
     return nom;
 }
 
+std::unique_ptr<QFile> CreerFichierNeuf(const QString& nom, const QString& sauvegarde, const QString& action,
+                                        bool& renommageRefuse) {
+    renommageRefuse = false;
+    // Another run may create the same name at the same moment: a few rounds settle it.
+    for (int essai = 0;; ++essai) {
+        if (QFileInfo::exists(nom) || QFileInfo(nom).isSymLink()) {
+            // A run for the same company started within the same second: its file becomes the backup.
+            // Renamed, never copied: a run still writing into it goes on writing into the backup.
+            std::error_code erreur;
+            std::filesystem::rename(std::filesystem::path(nom.toStdU16String()),
+                                    std::filesystem::path(sauvegarde.toStdU16String()), erreur);
+            if (erreur) {
+                renommageRefuse = true;
+                return nullptr;
+            }
+        }
+        auto fichier = std::make_unique<QFile>(nom);
+        // Unbuffered: each line goes to the system as soon as it is written, and a full disk shows at once.
+        if (fichier->open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
+            return fichier;
+        const int e = errno;
+        if (!QFileInfo::exists(nom) || essai >= 4)
+            EchecFichier(*fichier, action, e);
+    }
+}
+
 void Rapport::OuvrirRapport() {
     // A report left open by a run that failed is closed first; its lines are already on disk.
     if (flux_) {
@@ -56,41 +72,38 @@ void Rapport::OuvrirRapport() {
         flux_.reset();
     }
     // One reading of the clock names both the report and its backup.
-    const QDateTime moment = horloge_();
+    moment_ = horloge_();
     const QString debut = QStringLiteral("ResultatControl.") + nomSocietePourFichier(societe_) + u'.';
-    const QString nom = joindre(repertoire_, debut + moment.toString(QStringLiteral("yyyy-MM-dd-hh-mm-ss")) +
-                                                 QStringLiteral(".txt"));
-    const QString sauvegarde =
-        joindre(repertoire_,
-                debut + moment.toString(QStringLiteral("yyyy-MM-dd-hh-mmss")) + QStringLiteral(".old.txt"));
+    const QString stamp = moment_.toString(QStringLiteral("yyyy-MM-dd-hh-mm-ss"));
+    base_ = joindre(repertoire_, debut + stamp);
+    sauvegarde_ = joindre(repertoire_, debut + moment_.toString(QStringLiteral("yyyy-MM-dd-hh-mmss")) +
+                                           QStringLiteral(".old"));
     // The path is known before anything can fail, so that an error can name it.
-    fichier_ = nom;
+    fichier_ = base_ + QStringLiteral(".txt");
     lignes_ = 0;
 
-    if (QFileInfo::exists(nom) || QFileInfo(nom).isSymLink()) {
-        // A run for the same company started within the same second: its report becomes the backup.
-        if (QFileInfo::exists(sauvegarde) && !QFile::remove(sauvegarde))
-            throw Erreur(
-                Erreur::AccesFichier,
-                QStringLiteral("Impossible de remplacer %1").arg(QDir::toNativeSeparators(sauvegarde)));
-        QFile ancien(nom);
-        if (!ancien.copy(sauvegarde))
-            throw Erreur(Erreur::AccesFichier,
-                         QStringLiteral("Impossible de copier %1 vers %2 : %3")
-                             .arg(QDir::toNativeSeparators(nom), QDir::toNativeSeparators(sauvegarde),
-                                  ancien.errorString()));
-        if (!ancien.remove())
-            throw Erreur(Erreur::AccesFichier, QStringLiteral("Impossible de supprimer %1 : %2")
-                                                   .arg(QDir::toNativeSeparators(nom), ancien.errorString()));
-    }
-
-    auto flux = std::make_unique<QFile>(nom);
-    // Unbuffered: each line goes to the system as soon as it is written, and a full disk shows at once.
-    if (!flux->open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
-        const int e = errno;
-        echecFichier(*flux, QStringLiteral("Impossible de créer le rapport"), e);
+    const QString action = QStringLiteral("Impossible de créer le rapport");
+    bool refuse = false;
+    std::unique_ptr<QFile> flux =
+        CreerFichierNeuf(fichier_, sauvegarde_ + QStringLiteral(".txt"), action, refuse);
+    // The same-second report cannot be renamed (held open by a program that forbids it): this run
+    // takes the next free name instead, and has no backup.
+    for (int suite = 2; !flux; ++suite) {
+        base_ = joindre(repertoire_, debut + stamp + u'-' + QString::number(suite));
+        sauvegarde_.clear();
+        fichier_ = base_ + QStringLiteral(".txt");
+        if (!QFileInfo::exists(fichier_) && !QFileInfo(fichier_).isSymLink())
+            flux = CreerFichierNeuf(fichier_, QString(), action, refuse);
     }
     flux_ = std::move(flux);
+}
+
+QString Rapport::FichierConstats() const {
+    return base_.isEmpty() ? QString() : base_ + QStringLiteral(".csv");
+}
+
+QString Rapport::SauvegardeConstats() const {
+    return sauvegarde_.isEmpty() ? QString() : sauvegarde_ + QStringLiteral(".csv");
 }
 
 void Rapport::EcrireRapport(const QString& ligne) {
@@ -102,7 +115,7 @@ void Rapport::EcrireRapport(const QString& ligne) {
     if (ecrits != octets.size()) {
         const int e = errno;
         // Keep what reached the file; the run stops on this error.
-        echecFichier(*flux_, QStringLiteral("Impossible d'écrire dans le rapport"), e);
+        EchecFichier(*flux_, QStringLiteral("Impossible d'écrire dans le rapport"), e);
     }
     ++lignes_;
 }
@@ -118,7 +131,7 @@ void Rapport::FermerRapport() {
     const int e = errno;
     flux->close();
     if (!ok || flux->error() != QFileDevice::NoError)
-        echecFichier(*flux, QStringLiteral("Impossible de fermer le rapport"), e);
+        EchecFichier(*flux, QStringLiteral("Impossible de fermer le rapport"), e);
 }
 
 } // namespace cc

@@ -80,7 +80,7 @@ Sortie SocieteDemo::attendre(QProcess& p, int delaiMs) const {
     s.sortie = QString::fromUtf8(p.readAllStandardOutput());
     s.erreurs = QString::fromUtf8(p.readAllStandardError());
     const QDir d(repertoireProgramme());
-    const QStringList rapports = d.entryList({u"ResultatControl.*"_s}, QDir::Files);
+    const QStringList rapports = d.entryList({u"ResultatControl.*.txt"_s}, QDir::Files);
     s.rapports = int(rapports.size());
     if (rapports.size() == 1) {
         QFile f(d.filePath(rapports.first()));

@@ -249,8 +249,9 @@ void TestEntreesHostiles::repertoireSociete() {
              qPrintable(r.cheminRapport));
     QVERIFY(!QFileInfo(r.cheminRapport).fileName().contains(u'/'));
     QCOMPARE(r.lignesRapport().size(), 2);
-    // No report anywhere else.
-    QDirIterator it(QFileInfo(lot.repertoireProgramme()).absolutePath(), {u"ResultatControl.*"_s},
+    // No report anywhere else; the findings file lies beside it.
+    QVERIFY(QFileInfo::exists(r.cheminRapport.chopped(4) + u".csv"_s));
+    QDirIterator it(QFileInfo(lot.repertoireProgramme()).absolutePath(), {u"ResultatControl.*.txt"_s},
                     QDir::Files, QDirIterator::Subdirectories);
     int rapports = 0;
     while (it.hasNext()) {

@@ -199,9 +199,14 @@ void TestRapport::echecRotation() {
     r.OuvrirRapport();
     r.EcrireRapport(u"premier"_s);
     r.FermerRapport();
-    QVERIFY_THROWS_EXCEPTION(Erreur, r.OuvrirRapport());
-    // The first run's report is not lost.
-    QCOMPARE(contenu(r.FichierRapport()), QByteArray("premier\r\n"));
+    const QString premier = r.FichierRapport();
+    // The second run takes the next free name; the first run's report is not lost.
+    r.OuvrirRapport();
+    r.EcrireRapport(u"second"_s);
+    r.FermerRapport();
+    QCOMPARE(QFileInfo(r.FichierRapport()).fileName(), u"ResultatControl.SOC1.2023-12-07-22-32-23-2.txt"_s);
+    QCOMPARE(contenu(premier), QByteArray("premier\r\n"));
+    QCOMPARE(contenu(r.FichierRapport()), QByteArray("second\r\n"));
 }
 
 void TestRapport::disquePlein() {
