@@ -281,12 +281,8 @@ void controleFactCli(const Societe& s, const Options& o, Attendu& a) {
         const QString d = ligne.dossier.isNull() ? QString() : ligne.dossier.toString();
         if (sansBlancs(n).isEmpty() || sansBlancs(d).isEmpty())
             continue;
-        // Every row of this direction is about one FACTCLI row, whose amount it gives.
-        const auto noter = [&](const QString& quoi) {
-            QStringList c = constat(sens, n, d, quoi);
-            c[MontantFactCli] = texteMontant(ligne.montant);
-            a.constats.push_back(c);
-        };
+        // This direction compares no amount: its rows give none.
+        const auto noter = [&](const QString& quoi) { a.constats.push_back(constat(sens, n, d, quoi)); };
         const Lecture l = lire(s, n);
         if (l.resultat == 0) {
             noter(u"facture inexistante"_s);

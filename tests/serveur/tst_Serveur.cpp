@@ -333,11 +333,12 @@ void TestServeur::commeSurSQLite() {
     const QStringList depart = factCliAttendu(societe.factCli);
     for (const bool dejaFaite : {false, true}) {
         const ResultatLot annulation = surServeur.annuler(b.constats);
-        const QString compteRendu = verifierAnnulation(b, annulation, dejaFaite);
-        QVERIFY2(compteRendu.isEmpty(), qPrintable(compteRendu));
+        const QString quand = dejaFaite ? u"second undo: "_s : u"first undo: "_s;
         const QString retablie =
             comparerFactCli(depart, base.contenuFactCli(), annulation.avant, annulation.apres);
-        QVERIFY2(retablie.isEmpty(), qPrintable(retablie));
+        QVERIFY2(retablie.isEmpty(), qPrintable(quand + retablie));
+        const QString compteRendu = verifierAnnulation(b, annulation, dejaFaite);
+        QVERIFY2(compteRendu.isEmpty(), qPrintable(quand + compteRendu));
     }
 }
 
