@@ -1,5 +1,7 @@
-// Random companies checked by the program and by a small model written from the rules: the report and
-// FACTCLI afterwards must agree to the byte and to the bit.
+// Random companies checked by the program and by a small model written from the rules: the report, the
+// findings file and FACTCLI afterwards must agree to the byte and to the bit, and the undo of a repair
+// must give FACTCLI back as it was.
+#include "FichierConstats.h"
 #include "Lot.h"
 #include "Modele.h"
 
@@ -62,6 +64,8 @@ class TestDifferentiel : public QObject {
 private Q_SLOTS:
     void lectureDesNombres_data();
     void lectureDesNombres();
+    void lectureCsv_data();
+    void lectureCsv();
     void aleatoire_data();
     void aleatoire();
 };
@@ -86,6 +90,39 @@ void TestDifferentiel::lectureDesNombres() {
     QFETCH(QString, texte);
     QFETCH(double, attendu);
     QCOMPARE(modele::lireNombre(texte), attendu);
+}
+
+// The reading of the findings file: what it accepts is what the comparison with the model holds the
+// program to.
+void TestDifferentiel::lectureCsv_data() {
+    QTest::addColumn<QByteArray>("octets");
+    QTest::addColumn<QStringList>("lignes"); // fields joined by "|"; empty when the bytes are refused
+    const QByteArray bom = "\xEF\xBB\xBF";
+    QTest::newRow("champs simples") << bom + "a;b\r\n;c \r\n" << QStringList{u"a|b"_s, u"|c "_s};
+    QTest::newRow("guillemets") << bom + "\"x;y\";\"un \"\"mot\"\"\";\"\"\r\n"
+                                << QStringList{u"x;y|un \"mot\"|"_s};
+    QTest::newRow("fin de ligne entre guillemets") << bom + "\"l1\r\nl2\";\xC3\xA9\r\n"
+                                                   << QStringList{u"l1\r\nl2|é"_s};
+    QTest::newRow("sans marque d'ordre") << QByteArray("a;b\r\n") << QStringList();
+    QTest::newRow("LF seul") << bom + "a;b\n" << QStringList();
+    QTest::newRow("dernière ligne sans fin") << bom + "a;b\r\nc" << QStringList();
+    QTest::newRow("guillemet dans un champ nu") << bom + "a\"b\r\n" << QStringList();
+    QTest::newRow("texte après un guillemet fermant") << bom + "\"a\"b\r\n" << QStringList();
+    QTest::newRow("guillemet jamais fermé") << bom + "\"a;b\r\n" << QStringList();
+    QTest::newRow("pas UTF-8") << bom + "\xE9\r\n" << QStringList();
+}
+
+void TestDifferentiel::lectureCsv() {
+    QFETCH(QByteArray, octets);
+    QFETCH(QStringList, lignes);
+    const LectureCsv lu = lireCsv(octets);
+    QCOMPARE(lu.erreur.isEmpty(), !lignes.isEmpty());
+    if (lignes.isEmpty())
+        return;
+    QStringList obtenues;
+    for (const QStringList& l : lu.lignes)
+        obtenues << l.join(u'|');
+    QCOMPARE(obtenues, lignes);
 }
 
 void TestDifferentiel::aleatoire_data() {
@@ -148,6 +185,10 @@ void TestDifferentiel::aleatoire() {
     const QString diff = comparer(attendu.factCli, r);
     QVERIFY2(diff.isEmpty(), qPrintable(diff));
     QCOMPARE(r.compterErreurs(MessageAncienne), attendu.messagesAnciennes);
+    const QString constats = comparerConstats(attendu.constats, r);
+    QVERIFY2(constats.isEmpty(), qPrintable(constats));
+    const QString resume = comparerResume(r);
+    QVERIFY2(resume.isEmpty(), qPrintable(resume));
 
     if (!(aPartirDesFactures && ajouter && mettreAJour))
         return;
@@ -161,6 +202,19 @@ void TestDifferentiel::aleatoire() {
              qPrintable(premiereDifference(ensuite.rapport, r2.lignesRapport())));
     QVERIFY(ensuite.rapport.size() < attendu.rapport.size());
     QCOMPARE(r2.factCli, r.factCli);
+    const QString constatsEnsuite = comparerConstats(ensuite.constats, r2);
+    QVERIFY2(constatsEnsuite.isEmpty(), qPrintable(constatsEnsuite));
+
+    // The undo of the repair gives FACTCLI back exactly; a second undo finds nothing left to do.
+    QVERIFY(!ecritures(attendu.constats).empty());
+    for (const bool dejaFaite : {false, true}) {
+        const ResultatLot annulation = lot.annuler(r.constats);
+        const QString quand = dejaFaite ? u"second undo: "_s : u"first undo: "_s;
+        const QString retablie = comparer(societe.factCli, annulation);
+        QVERIFY2(retablie.isEmpty(), qPrintable(quand + retablie));
+        const QString compteRendu = verifierAnnulation(r, annulation, dejaFaite);
+        QVERIFY2(compteRendu.isEmpty(), qPrintable(quand + compteRendu));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestDifferentiel)

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
@@ -32,6 +33,12 @@ bool sansPlageDifferente(QStringView texte) {
         if (c.unicode() > 0xFF || (c.unicode() >= 0x80 && c.unicode() < 0xA0))
             return false;
     return true;
+}
+
+// A file's bytes, nothing when it cannot be read.
+QByteArray contenu(const QString& chemin) {
+    QFile f(chemin);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 } // namespace
@@ -136,17 +143,32 @@ ResultatLot Lot::lancer(const QStringList& arguments, int delaiMs) {
     const QStringList rapports = programme.entryList({u"ResultatControl.*.txt"_s}, QDir::Files);
     if (rapports.size() == 1) {
         r.cheminRapport = programme.filePath(rapports.first());
-        QFile f(r.cheminRapport);
-        if (f.open(QIODevice::ReadOnly))
-            r.rapport = f.readAll();
     } else if (rapports.size() > 1) {
         r.cheminRapport = u"<plusieurs rapports>"_s;
+    } else {
+        // A report named otherwise (the undo's) is the last line of standard output.
+        const QString dernier = r.sortie.trimmed().section(u'\n', -1);
+        if (!dernier.isEmpty() && QFileInfo(dernier).isFile())
+            r.cheminRapport = dernier;
+    }
+    if (r.cheminRapport.endsWith(u".txt"_s)) {
+        r.rapport = contenu(r.cheminRapport);
+        r.constats = contenu(r.cheminRapport.chopped(4) + u".csv"_s);
     }
     if (base_) {
         r.factCli = base_->contenuFactCli();
         r.rangees = rangeesFactCli();
     }
     return r;
+}
+
+ResultatLot Lot::annuler(const QByteArray& constats) {
+    const QString chemin = dir_.path() + u"/annulation.csv"_s;
+    QFile f(chemin);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(constats) != constats.size())
+        qFatal("Lot: cannot write %s", qPrintable(chemin));
+    f.close();
+    return lancer({u"--annuler"_s, chemin});
 }
 
 std::vector<RangeeFactCli> Lot::rangeesFactCli() const {

@@ -33,6 +33,7 @@ struct ResultatLot {
     QString erreurs;                    // standard error, UTF-8
     QString cheminRapport;              // the one report found in the program's directory, empty when none
     QByteArray rapport;                 // its bytes
+    QByteArray constats;                // the findings file beside it (".csv" for ".txt"), its bytes
     QStringList factCli;                // BaseTest::contenuFactCli() afterwards
     std::vector<RangeeFactCli> rangees; // FACTCLI afterwards, typed, in rowid order
     QDateTime avant;                    // just before the program started
@@ -67,6 +68,8 @@ public:
     // An environment variable for the runs to come (CC_PARCOURS=reference picks the reference walk).
     void definirVariable(const QString& nom, const QString& valeur) { variables_.insert(nom, valeur); }
     ResultatLot lancer(const QStringList& arguments, int delaiMs = 120000);
+    // Runs the undo of a findings file (its bytes, kept out of the program's directory).
+    ResultatLot annuler(const QByteArray& constats);
     // Reads FACTCLI through the test's own connection.
     std::vector<RangeeFactCli> rangeesFactCli() const;
 

@@ -156,15 +156,47 @@ QString ligneErreur(const QString& facture, const QString& dossier) {
     return u"Erreur sur la facture : "_s + facture + u" et le dossier : "_s + dossier;
 }
 
+// An amount as the findings file gives it: a decimal comma, the shortest text that reads back to the
+// same double, never an exponent; nothing for Null.
+QString texteMontant(const QVariant& montant) {
+    if (montant.isNull())
+        return {};
+    return QLocale::c().toString(montant.toDouble(), 'f', QLocale::FloatingPointShortest).replace(u'.', u',');
+}
+
+// A findings row about which nothing was done.
+QStringList constat(const QString& sens, const QString& facture, const QString& dossier,
+                    const QString& quoi) {
+    QStringList c(NombreColonnes);
+    c[Execution] = ExecutionDuLot;
+    c[Sens] = sens;
+    c[NumeroFacture] = facture;
+    c[Dossier] = dossier;
+    c[Constat] = quoi;
+    c[Action] = u"aucune"_s;
+    return c;
+}
+
+// What a write of the run puts in the row: the number trimmed, the invoice's day, the clock.
+void ecriture(QStringList& c, const LigneFactCli& ecrite, const QString& action) {
+    c[Action] = action;
+    c[NumeroEcrit] = texte(ecrite.facture);
+    c[JourEcrit] = texte(ecrite.jour);
+    c[DateEcrite] = DateDuLot;
+}
+
 void controleFactures(const Societe& s, const Options& o, Attendu& a) {
     std::vector<LigneFactCli>& table = a.factCli;
+    const QString sens = u"factures"_s;
     for (const Facture& f : s.factures) {
         if (!dansPeriode(f.jour, o) || f.numero.isNull())
             continue;
         const QString n = f.numero.toString();
         const Lecture l = lire(s, n);
-        if (l.resultat == 7)
+        if (l.resultat == 7) {
             ++a.messagesAnciennes;
+            a.constats.push_back(constat(sens, n, {}, u"facture ancienne illisible"_s));
+        }
         if (l.resultat != 1)
             continue;
         QSet<QString> vus;
@@ -177,29 +209,48 @@ void controleFactures(const Societe& s, const Options& o, Attendu& a) {
             const double attendu = montantDossier(l, d);
 
             // Lookup: the invoice's rows in order, the column's trailing blanks gone, the first equal only.
-            std::optional<bool> identique;
-            for (const LigneFactCli& ligne : table)
-                if (egalBase(ligne.facture, n) && texte(ligne.dossier) == d) {
-                    identique = ligne.montant.isNull() || ligne.montant.toDouble() == attendu;
-                    break;
-                }
+            const auto premiere = std::find_if(table.begin(), table.end(), [&](const LigneFactCli& x) {
+                return egalBase(x.facture, n) && texte(x.dossier) == d;
+            });
 
-            if (!identique) {
+            if (premiere == table.end()) {
                 a.rapport << ligneErreur(n, d) << u"L'enregistrement est manquant"_s;
-                if (!o.ajouter)
-                    continue;
-                const QString nt = sansBlancs(n);
-                LigneFactCli nouvelle{nt, d, l.jour, e, QString(), attendu, true};
-                auto existante = std::find_if(table.begin(), table.end(), [&](const LigneFactCli& x) {
-                    return egalBase(x.dossier, d) && egalBase(x.facture, nt);
-                });
-                if (existante == table.end()) {
-                    table.push_back(nouvelle);
-                    ++a.ajoutes;
-                } else {
-                    *existante = nouvelle;
+                QStringList c = constat(sens, n, d, u"ligne manquante"_s);
+                c[Devis] = e;
+                c[MontantFacture] = texteMontant(attendu);
+                if (o.ajouter) {
+                    const QString nt = sansBlancs(n);
+                    LigneFactCli nouvelle{nt, d, l.jour, e, QString(), attendu, true};
+                    auto existante = std::find_if(table.begin(), table.end(), [&](const LigneFactCli& x) {
+                        return egalBase(x.dossier, d) && egalBase(x.facture, nt);
+                    });
+                    if (existante == table.end()) {
+                        ecriture(c, nouvelle, u"ligne ajoutée"_s);
+                        table.push_back(nouvelle);
+                        ++a.ajoutes;
+                    } else {
+                        // The write's own selection found a row that the lookup did not: all its
+                        // columns are rewritten, and what they held is kept for the undo.
+                        ecriture(c, nouvelle, u"ligne réécrite"_s);
+                        c[MontantFactCli] = texteMontant(existante->montant);
+                        c[AncienNumero] = texte(existante->facture);
+                        c[AncienDossier] = texte(existante->dossier);
+                        c[AncienJour] = texte(existante->jour);
+                        c[AncienDevis] = texte(existante->devis);
+                        c[AncienneDate] = texte(existante->dateMaj);
+                        *existante = nouvelle;
+                    }
                 }
-            } else if (!*identique && o.mettreAJour) {
+                a.constats.push_back(c);
+                continue;
+            }
+            // A Null amount is not counted as different.
+            if (premiere->montant.isNull() || premiere->montant.toDouble() == attendu)
+                continue;
+            QStringList c = constat(sens, n, d, u"montant différent"_s);
+            c[MontantFactCli] = texteMontant(premiere->montant);
+            c[MontantFacture] = texteMontant(attendu);
+            if (o.mettreAJour) {
                 // The rewrite finds its row again by an exact comparison of both keys.
                 auto cible = std::find_if(table.begin(), table.end(), [&](const LigneFactCli& x) {
                     return egalBase(x.facture, n) && egalBase(x.dossier, d);
@@ -207,16 +258,22 @@ void controleFactures(const Societe& s, const Options& o, Attendu& a) {
                 if (cible == table.end()) {
                     a.rapport << u"L'enregistrement pour la Facture :"_s + n + u" et le Dossier : "_s + d +
                                      u" n'existe pas dans FACTCLI"_s;
+                    c[Action] = u"ligne introuvable"_s;
                 } else {
+                    // The old amount is the rewritten row's, which the undo puts back.
+                    c[MontantFactCli] = texteMontant(cible->montant);
+                    c[Action] = u"montant réécrit"_s;
                     cible->montant = attendu;
                     ++a.reecrits;
                 }
             }
+            a.constats.push_back(c);
         }
     }
 }
 
 void controleFactCli(const Societe& s, const Options& o, Attendu& a) {
+    const QString sens = u"factcli"_s;
     for (const LigneFactCli& ligne : s.factCli) {
         if (!dansPeriode(ligne.jour, o))
             continue;
@@ -224,18 +281,26 @@ void controleFactCli(const Societe& s, const Options& o, Attendu& a) {
         const QString d = ligne.dossier.isNull() ? QString() : ligne.dossier.toString();
         if (sansBlancs(n).isEmpty() || sansBlancs(d).isEmpty())
             continue;
+        // This direction compares no amount: its rows give none.
+        const auto noter = [&](const QString& quoi) { a.constats.push_back(constat(sens, n, d, quoi)); };
         const Lecture l = lire(s, n);
-        if (l.resultat == 0)
+        if (l.resultat == 0) {
+            noter(u"facture inexistante"_s);
             continue;
-        if (l.resultat == 7)
-            ++a.messagesAnciennes;
-        bool trouve = false;
-        for (int r = 1; r <= 200 && !trouve; ++r) {
-            const QString ld = sansBlancs(l.rangees[r].dossier);
-            trouve = !ld.isEmpty() && ld.toUpper() == d.toUpper();
         }
-        if (!trouve)
+        if (l.resultat == 7) {
+            ++a.messagesAnciennes;
+            noter(u"facture ancienne illisible"_s);
+        }
+        bool nomme = false;
+        for (int r = 1; r <= 200 && !nomme; ++r) {
+            const QString ld = sansBlancs(l.rangees[r].dossier);
+            nomme = !ld.isEmpty() && ld.toUpper() == d.toUpper();
+        }
+        if (!nomme) {
             a.rapport << ligneErreur(n, d) << u"L'enregistrement est manquant dans la facture"_s;
+            noter(u"dossier absent de la facture"_s);
+        }
     }
 }
 
@@ -352,6 +417,7 @@ QString montantCorps(Hasard& h) {
 Societe generer(quint32 graine, int nombreFactures, const QDate& debut, const QDate& fin) {
     Hasard h(graine);
     Societe s;
+    QSet<QString> jumelees; // the first invoices of the pairs below
     const std::vector<QString> reserve{u"D100"_s,  u"D101"_s,    u"D102"_s, u"d101"_s,
                                        u"D'103"_s, u"2024-17"_s, u"D104"_s, u"D105"_s};
     const int jours = int(debut.daysTo(fin));
@@ -448,6 +514,18 @@ Societe generer(quint32 graine, int nombreFactures, const QDate& debut, const QD
             f.dossier = u"D999"_s;
         else
             f.dossier = siens.front() + u"  "_s;
+        // Now and then a second invoice of the period whose number is this one's with a trailing blank,
+        // this one moved before the period: read by its trimmed number, the second has the first's
+        // lines, while the lookup keeps their FACTCLI rows apart and a write finds the first's rows.
+        if (forme >= 5 && forme < 99 && h.pourcent(6)) {
+            Facture jumelle = f;
+            jumelle.numero = numero + u' ';
+            f.jour = debut.addDays(-20).toString(u"yyyy-MM-dd"_s);
+            jumelees.insert(numero);
+            s.factures.push_back(f);
+            s.factures.push_back(jumelle);
+            continue;
+        }
         s.factures.push_back(f);
     }
 
@@ -474,6 +552,9 @@ Societe generer(quint32 graine, int nombreFactures, const QDate& debut, const QD
         };
         for (const QString& d : dossiers) {
             const double juste = montantDossier(l, d);
+            // A second invoice's rows are often missing: the row a write then finds is the first's.
+            if (n != sansBlancs(n) && l.resultat == 1 && h.pourcent(50))
+                continue;
             const int choix = h.entre(0, 99);
             if (choix < 55)
                 ajouter(n, d, juste, jour);
@@ -483,7 +564,9 @@ Societe generer(quint32 graine, int nombreFactures, const QDate& debut, const QD
                 ajouter(n, d, juste + (h.pourcent(50) ? 0.001 : h.entre(-300, 300) + 0.5), jour);
             else if (choix < 74)
                 ajouter(n, d, QVariant(), jour);
-            else if (choix < 79) {
+            else if (choix < 79 && !jumelees.contains(n)) {
+                // Not for a first invoice of a pair: which of two equal rows the second's write finds
+                // would be up to the database.
                 const bool justeDabord = h.pourcent(50);
                 ajouter(n, d, justeDabord ? juste : juste + 1, jour);
                 ajouter(n, d, justeDabord ? juste + 1 : juste, jour);

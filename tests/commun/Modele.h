@@ -55,10 +55,38 @@ struct Options {
     bool mettreAJour = false;
 };
 
+// The columns of a findings file, in order.
+enum Colonne {
+    Execution,
+    Sens,
+    NumeroFacture,
+    Dossier,
+    Devis,
+    Constat,
+    MontantFactCli,
+    MontantFacture,
+    Action,
+    NumeroEcrit,
+    JourEcrit,
+    DateEcrite,
+    AncienNumero,
+    AncienDossier,
+    AncienJour,
+    AncienDevis,
+    AncienneDate,
+    NombreColonnes
+};
+
+// Stand-ins in an expected findings row for what the run takes from the clock: its stamp in Execution,
+// the DATE_MAJ it wrote in DateEcrite.
+inline const QString ExecutionDuLot = u"<exécution>"_s;
+inline const QString DateDuLot = u"<horloge>"_s;
+
 struct Attendu {
     QStringList rapport;
     std::vector<LigneFactCli> factCli;
-    int messagesAnciennes = 0; // old-version invoice messages shown
+    std::vector<QStringList> constats; // the findings file's rows, header left out
+    int messagesAnciennes = 0;         // old-version invoice messages shown
     int ajoutes = 0;
     int reecrits = 0;
 };
@@ -67,8 +95,9 @@ struct Attendu {
 Attendu simuler(const Societe& societe, const Options& options);
 
 // A random company for a seed: invoices between the two days (and a few just outside), with gaps,
-// repeated and case-variant dossiers, credit notes, blank estimates, missing discount rows, and FACTCLI
-// rows that are right, wrong, missing, Null, duplicated or about other dossiers and invoices.
+// repeated and case-variant dossiers, credit notes, blank estimates, missing discount rows, numbers
+// that differ from another invoice's by a trailing blank, and FACTCLI rows that are right, wrong,
+// missing, Null, duplicated or about other dossiers and invoices.
 Societe generer(quint32 graine, int nombreFactures, const QDate& debut, const QDate& fin);
 
 // The number reading of the rules: the longest leading decimal number, blanks ignored, 0 when none.

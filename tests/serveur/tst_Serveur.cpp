@@ -1,7 +1,9 @@
 // The company database on a real client-server database: a PostgreSQL server reached through the
 // PostgreSQL ODBC driver, the way a company on SQL Server is reached. Both checks must give the same
-// report and the same FACTCLI there as on SQLite; a statement that hangs must fail; a server that
-// stops during a repairing run must leave nothing half-done, and the next run must finish the job.
+// report, findings file and FACTCLI there as on SQLite, and the undo must give FACTCLI back; a
+// statement that hangs must fail; a server that stops during a repairing run must leave nothing
+// half-done, and the next run must finish the job.
+#include "FichierConstats.h"
 #include "ServeurTest.h"
 #include "app/Demarrage.h"
 #include "data/TablesFacturation.h"
@@ -308,6 +310,38 @@ void TestServeur::commeSurSQLite() {
     QVERIFY2(diffSQLite.isEmpty(), qPrintable(diffSQLite));
     // The program's messages are the same on both, bar the company's name.
     QCOMPARE(b.compterErreurs(u"Cette facture provient"_s), attendu.messagesAnciennes);
+
+    // The findings file holds the model's rows, in the order of the server's rows like the report; the
+    // days and DATE_MAJ it read come from timestamp columns: ISO, a midnight without its time.
+    std::vector<QStringList> constatsVoulus = attendu.constats;
+    for (QStringList& l : constatsVoulus) {
+        for (const int c : {modele::JourEcrit, modele::AncienJour})
+            if (l[c].endsWith(u" 00:00:00"_s))
+                l[c].chop(9);
+        if (!l[modele::AncienneDate].isEmpty())
+            l[modele::AncienneDate] = dateMajType(l[modele::AncienneDate])
+                                          .toDateTime()
+                                          .toString(u"yyyy-MM-dd hh:mm:ss"_s)
+                                          .remove(u" 00:00:00"_s);
+    }
+    const QString constats = comparerConstats(constatsVoulus, b, true);
+    QVERIFY2(constats.isEmpty(), qPrintable(constats));
+    const QString resume = comparerResume(b);
+    QVERIFY2(resume.isEmpty(), qPrintable(resume));
+
+    if (!(aPartirDesFactures && ajouter && mettreAJour))
+        return;
+    // The undo gives the server's FACTCLI back exactly, rows in their order; a second one does nothing.
+    const QStringList depart = factCliAttendu(societe.factCli);
+    for (const bool dejaFaite : {false, true}) {
+        const ResultatLot annulation = surServeur.annuler(b.constats);
+        const QString quand = dejaFaite ? u"second undo: "_s : u"first undo: "_s;
+        const QString retablie =
+            comparerFactCli(depart, base.contenuFactCli(), annulation.avant, annulation.apres);
+        QVERIFY2(retablie.isEmpty(), qPrintable(quand + retablie));
+        const QString compteRendu = verifierAnnulation(b, annulation, dejaFaite);
+        QVERIFY2(compteRendu.isEmpty(), qPrintable(quand + compteRendu));
+    }
 }
 
 // The server stops (as a crash would) in the middle of a run with both repair boxes ticked.
