@@ -122,6 +122,7 @@ void AnnulerEcritures(const ContexteControle& contexte, const QString& fichierCo
             constatLigne.ancienJour = r[QStringLiteral("Ancien jour")];
             constatLigne.ancienDevis = r[QStringLiteral("Ancien devis")];
             constatLigne.ancienneDateMaj = r[QStringLiteral("Ancienne date de mise à jour")];
+            constatLigne.ligne = r[QStringLiteral("Ligne")];
 
             // What the row holds when the run's write still stands, and what it held before.
             ValeursFactCli ecrite;
@@ -150,25 +151,58 @@ void AnnulerEcritures(const ContexteControle& contexte, const QString& fichierCo
 
             // The write lock is taken before the selection, so that what it finds still holds.
             groupe.avantEcriture();
-            const std::vector<LigneTrouvee> rangees = table.lignes(numero, dossier);
-            const auto trouver = [&](const auto& critere) -> const LigneTrouvee* {
-                for (const LigneTrouvee& l : rangees)
-                    if (critere(l))
-                        return &l;
-                return nullptr;
+            const bool montantSeul = ecriture == action::MontantReecrit();
+            // An amount rewritten left the row's other values as they were: they tell it from a
+            // duplicate of the pair.
+            const auto memesAutres = [&](const LigneTrouvee& l) {
+                return l.jour == r[QStringLiteral("Ancien jour")] &&
+                       l.devis == r[QStringLiteral("Ancien devis")] &&
+                       l.dateMaj == r[QStringLiteral("Ancienne date de mise à jour")];
             };
+            const auto tientEcrit = [&](const LigneTrouvee& l) {
+                return montantSeul ? memeMontant(l.montant, montantEcrit) && memesAutres(l)
+                                   : tient(l, ecrite);
+            };
+            const auto tientAvant = [&](const LigneTrouvee& l) {
+                return montantSeul ? memeMontant(l.montant, montantAvant) && memesAutres(l) : tient(l, avant);
+            };
+            const std::vector<LigneTrouvee> rangees = table.lignes(numero, dossier);
+            // Among rows of the pair that fit, the one whose present version is the newest, where the
+            // database tells: the run's write made it, an untouched duplicate is older.
+            const auto trouver = [&](const auto& critere) -> const LigneTrouvee* {
+                const LigneTrouvee* choisie = nullptr;
+                for (const LigneTrouvee& l : rangees)
+                    if (critere(l) &&
+                        (!choisie || (!l.age.isNull() && l.age.toLongLong() < choisie->age.toLongLong())))
+                        choisie = &l;
+                return choisie;
+            };
+            std::optional<LigneTrouvee> aLaLigne;
             const LigneTrouvee* cible = nullptr;
             bool deja = false;
-            if (ecriture == action::MontantReecrit()) {
-                cible = trouver([&](const LigneTrouvee& l) { return memeMontant(l.montant, montantEcrit); });
-                deja = !cible &&
-                       trouver([&](const LigneTrouvee& l) { return memeMontant(l.montant, montantAvant); });
+            if (const QString localisateur = r[QStringLiteral("Ligne")];
+                !localisateur.isEmpty() && table.parLocalisateur()) {
+                // The very row the run wrote, found again by the locator it gave back: a duplicate of the
+                // pair that holds the same values is never taken for it.
+                aLaLigne = table.ligneA(localisateur, numero, dossier);
+                if (aLaLigne && tientEcrit(*aLaLigne))
+                    cible = &*aLaLigne;
+                else if (aLaLigne)
+                    deja = tientAvant(*aLaLigne);
+                else // gone: deleted, or moved by a rewrite (PostgreSQL gives a rewritten row a new place)
+                    deja = ecriture == action::LigneAjoutee() || trouver(tientAvant) != nullptr;
+            } else if (ecriture != action::LigneAjoutee() && !rangees.empty() &&
+                       !rangees.front().age.isNull()) {
+                // The newest of the rows that hold what the run wrote or what stood before: the one the
+                // run or an earlier undo wrote last.
+                const LigneTrouvee* derniere =
+                    trouver([&](const LigneTrouvee& l) { return tientEcrit(l) || tientAvant(l); });
+                cible = derniere && tientEcrit(*derniere) ? derniere : nullptr;
+                deja = derniere && !cible;
             } else {
-                cible = trouver([&](const LigneTrouvee& l) { return tient(l, ecrite); });
-                deja = !cible &&
-                       (ecriture == action::LigneAjoutee()
-                            ? rangees.empty()
-                            : trouver([&](const LigneTrouvee& l) { return tient(l, avant); }) != nullptr);
+                cible = trouver(tientEcrit);
+                deja = !cible && (ecriture == action::LigneAjoutee() ? rangees.empty()
+                                                                     : trouver(tientAvant) != nullptr);
             }
             if (!cible) {
                 if (deja) {
@@ -187,10 +221,10 @@ void AnnulerEcritures(const ContexteControle& contexte, const QString& fichierCo
                 changees = table.supprimer(*cible, numero, dossier);
                 constatLigne.action = action::LigneSupprimee();
             } else if (ecriture == action::LigneReecrite()) {
-                changees = table.reecrire(*cible, numero, dossier, avant);
+                changees = table.reecrire(*cible, numero, dossier, avant).lignes;
                 constatLigne.action = action::LigneRetablie();
             } else {
-                changees = table.reecrireMontant(*cible, numero, dossier, montantAvant);
+                changees = table.reecrireMontant(*cible, numero, dossier, montantAvant).lignes;
                 constatLigne.action = action::MontantRetabli();
             }
             if (changees == 0) {

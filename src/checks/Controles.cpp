@@ -266,6 +266,7 @@ void ControleFactures::ecrireManquant(const QString& numero, const QString& doss
     }
     recherche_.ecriture(numero);
     ligne.numeroEcrit = r.valeurs.numero;
+    ligne.ligne = r.localisateur.toString();
     ligne.jourEcrit = r.valeurs.jour;
     ligne.dateMajEcrite = dateMaj(r.valeurs.dateMaj);
     if (r.ancienne) {
@@ -313,7 +314,7 @@ void ControleFactures::MettreAJourMontant(const QString& numero, const QString& 
         }
         // Named by its locator and the pair it was selected with: a row deleted and replaced since the
         // selection changes nothing, and the row is looked up again.
-        int changees = 0;
+        EcritureTableFactCli::Changement changees;
         try {
             changees = table.reecrireMontant(*ligne, numero, dossier, montant);
         } catch (const Erreur&) {
@@ -321,9 +322,14 @@ void ControleFactures::MettreAJourMontant(const QString& numero, const QString& 
             groupe_.constat(std::move(constatLigne));
             throw;
         }
-        if (changees > 0) {
+        if (changees.lignes > 0) {
             recherche_.ecriture(numero);
             constatLigne.montantFactCli = ligne->montant;
+            constatLigne.ligne = changees.localisateur.toString();
+            // The row's other values tell it from a duplicate of the pair, for the undo.
+            constatLigne.ancienJour = ligne->jour;
+            constatLigne.ancienDevis = ligne->devis;
+            constatLigne.ancienneDateMaj = ligne->dateMaj;
             constatLigne.action = action::MontantReecrit();
             groupe_.ecriture(std::move(constatLigne), GroupeEcritures::Genre::Reecriture);
             return;

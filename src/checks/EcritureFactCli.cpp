@@ -79,11 +79,15 @@ ResultatEcriture EcritureFactCli::EnregistrerFactCli(const EnregistrementFacture
         // Only the first row returned is rewritten.
         resultat.ancienne = table_.premiereLigne(numero, dossier);
         if (!resultat.ancienne) {
-            resultat.ecrite = table_.ajouter(resultat.valeurs) > 0;
+            const EcritureTableFactCli::Changement c = table_.ajouter(resultat.valeurs);
+            resultat.ecrite = c.lignes > 0;
+            resultat.localisateur = c.localisateur;
             return resultat;
         }
-        if (table_.reecrire(*resultat.ancienne, numero, dossier, resultat.valeurs) > 0) {
+        if (const auto c = table_.reecrire(*resultat.ancienne, numero, dossier, resultat.valeurs);
+            c.lignes > 0) {
             resultat.ecrite = true;
+            resultat.localisateur = c.localisateur;
             return resultat;
         }
     }

@@ -22,6 +22,7 @@ struct ResultatEcriture {
     bool ecrite = false;                  // the database changed a row
     std::optional<LigneTrouvee> ancienne; // the row of the pair rewritten, as it stood; none for an insert
     ValeursFactCli valeurs;               // what was written
+    QVariant localisateur;                // the row written, where the database gives it back
 };
 
 // Adds or rewrites the FACTCLI row of an invoice and a dossier. Its statements are prepared once.

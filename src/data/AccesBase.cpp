@@ -55,6 +55,7 @@ const PiecesDialecte& PiecesDe(Dialecte dialecte) {
         .verrouAuDebut = true,
         .joursEnTexte = true,
         .comparaisonSQLite = true,
+        .retourLigne = true,
         .localisateur = QStringLiteral("rowid"),
         .conditionLocalisateur = QStringLiteral("rowid = ?"),
         .ordrePhysique = QStringLiteral("rowid"),
@@ -67,6 +68,7 @@ const PiecesDialecte& PiecesDe(Dialecte dialecte) {
         .conditionLocalisateur = QStringLiteral("ctid = CAST(? AS tid)"),
         .ordrePhysique = QStringLiteral("ctid"),
         .listeDeValeurs = QStringLiteral("(VALUES %1) AS v(n)"),
+        .ageLigne = QStringLiteral("CAST(age(xmin) AS integer)"),
     };
     static const PiecesDialecte sqlServer{
         .odbc = true,

@@ -28,6 +28,8 @@ struct PiecesDialecte {
     bool joursEnTexte = false;
     // Texts compare by SQLite's BINARY, NOCASE and RTRIM rules, which the program can reproduce.
     bool comparaisonSQLite = false;
+    // A write can give back the locator of the row it wrote ("RETURNING").
+    bool retourLigne = false;
     // An expression naming one physical row, selected beside it, and the condition that finds that
     // row again from the bound value. Empty where the database has none.
     QString localisateur = {};
@@ -37,6 +39,9 @@ struct PiecesDialecte {
     // A FROM item named v with one column n of bound values, %1 standing for "(?),(?),…". Empty
     // where the database takes no such list (Jet).
     QString listeDeValeurs = {};
+    // How long ago a row's present version was written, in transactions (smaller is newer); empty
+    // where the database does not say.
+    QString ageLigne = {};
 };
 
 const PiecesDialecte& PiecesDe(Dialecte dialecte);

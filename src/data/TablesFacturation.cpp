@@ -373,36 +373,84 @@ QString conditionLigne(const Localisation& l) {
     return l.condition.isEmpty() ? paire : l.condition + QStringLiteral(" AND ") + paire;
 }
 
+// " RETURNING" the locator of the rows a write changed, where the database gives it back.
+QString retour(const Localisation& l, bool possible) {
+    return possible ? QStringLiteral(" RETURNING ") + l.expression : QString();
+}
+
 } // namespace
 
 EcritureTableFactCli::EcritureTableFactCli(Connexion& connexion)
     : EcritureTableFactCli(connexion, localiser(connexion, QStringLiteral("FACTCLI"))) {}
 
 EcritureTableFactCli::EcritureTableFactCli(Connexion& connexion, const Localisation& l)
-    : parLocalisateur_(!l.expression.isEmpty()),
-      selection_(connexion, QStringLiteral("SELECT ") +
-                                (parLocalisateur_ ? l.expression : QStringLiteral("NULL")) +
-                                QStringLiteral(" AS CC_LIGNE, ") + ColonnesEcrites +
-                                QStringLiteral(" FROM FACTCLI WHERE NUM_FACTURE = ? AND NUM_DOSSIER = ?")),
+    : parLocalisateur_(!l.expression.isEmpty()), retour_(parLocalisateur_ && connexion.pieces().retourLigne),
+      selection_(
+          connexion,
+          QStringLiteral("SELECT ") + (parLocalisateur_ ? l.expression : QStringLiteral("NULL")) +
+              QStringLiteral(" AS CC_LIGNE, ") + ColonnesEcrites + QStringLiteral(", ") +
+              (connexion.pieces().ageLigne.isEmpty() ? QStringLiteral("NULL") : connexion.pieces().ageLigne) +
+              QStringLiteral(" AS CC_AGE FROM FACTCLI WHERE NUM_FACTURE = ? AND NUM_DOSSIER = ?")),
+      selectionLigne_(connexion,
+                      QStringLiteral("SELECT ") + (parLocalisateur_ ? l.expression : QStringLiteral("NULL")) +
+                          QStringLiteral(" AS CC_LIGNE, ") + ColonnesEcrites +
+                          QStringLiteral(", NULL AS CC_AGE FROM FACTCLI WHERE ") + conditionLigne(l)),
       ajout_(connexion,
              QStringLiteral("INSERT INTO FACTCLI (NUM_DOSSIER, NUM_FACTURE, JOUR, NUM_DEVIS, DATE_MAJ, "
-                            "Montant) VALUES (?, ?, ?, ?, ?, ?)")),
+                            "Montant) VALUES (?, ?, ?, ?, ?, ?)") +
+                 retour(l, retour_)),
       reecriture_(connexion, QStringLiteral("UPDATE FACTCLI SET NUM_DOSSIER = ?, NUM_FACTURE = ?, JOUR = ?, "
                                             "NUM_DEVIS = ?, DATE_MAJ = ?, Montant = ? WHERE ") +
-                                 conditionLigne(l)),
-      reecritureMontant_(connexion,
-                         QStringLiteral("UPDATE FACTCLI SET Montant = ? WHERE ") + conditionLigne(l)),
+                                 conditionLigne(l) + retour(l, retour_)),
+      reecritureMontant_(connexion, QStringLiteral("UPDATE FACTCLI SET Montant = ? WHERE ") +
+                                        conditionLigne(l) + retour(l, retour_)),
       suppression_(connexion, QStringLiteral("DELETE FROM FACTCLI WHERE ") + conditionLigne(l)) {}
+
+EcritureTableFactCli::Changement EcritureTableFactCli::changement(Requete& ecriture) {
+    if (!retour_)
+        return {ecriture.lignesTouchees(), {}};
+    // The rows given back are the rows written.
+    Changement c;
+    while (ecriture.suivant()) {
+        if (c.lignes++ == 0)
+            c.localisateur = ecriture.valeur(0);
+    }
+    ecriture.terminer();
+    return c;
+}
+
+namespace {
+
+LigneTrouvee lireLigneTrouvee(const Requete& r) {
+    return {r.valeur(0),
+            r.texte(QStringLiteral("NUM_FACTURE")),
+            r.texte(QStringLiteral("NUM_DOSSIER")),
+            r.texte(QStringLiteral("JOUR")),
+            r.texte(QStringLiteral("NUM_DEVIS")),
+            r.texte(QStringLiteral("DATE_MAJ")),
+            r.valeur(QStringLiteral("Montant")),
+            r.valeur(QStringLiteral("CC_AGE"))};
+}
+
+} // namespace
+
+std::optional<LigneTrouvee> EcritureTableFactCli::ligneA(const QVariant& localisateur, const QString& numero,
+                                                         const QString& dossier) {
+    if (!parLocalisateur_)
+        return std::nullopt;
+    selectionLigne_.executer({localisateur, numero, dossier});
+    std::optional<LigneTrouvee> ligne;
+    if (selectionLigne_.suivant())
+        ligne = lireLigneTrouvee(selectionLigne_);
+    selectionLigne_.terminer();
+    return ligne;
+}
 
 std::vector<LigneTrouvee> EcritureTableFactCli::lignes(const QString& numero, const QString& dossier) {
     std::vector<LigneTrouvee> trouvees;
     selection_.executer({numero, dossier});
     while (selection_.suivant())
-        trouvees.push_back(
-            {selection_.valeur(0), selection_.texte(QStringLiteral("NUM_FACTURE")),
-             selection_.texte(QStringLiteral("NUM_DOSSIER")), selection_.texte(QStringLiteral("JOUR")),
-             selection_.texte(QStringLiteral("NUM_DEVIS")), selection_.texte(QStringLiteral("DATE_MAJ")),
-             selection_.valeur(QStringLiteral("Montant"))});
+        trouvees.push_back(lireLigneTrouvee(selection_));
     selection_.terminer();
     return trouvees;
 }
@@ -415,9 +463,9 @@ std::optional<LigneTrouvee> EcritureTableFactCli::premiereLigne(const QString& n
     return std::move(trouvees.front());
 }
 
-int EcritureTableFactCli::ajouter(const ValeursFactCli& v) {
+EcritureTableFactCli::Changement EcritureTableFactCli::ajouter(const ValeursFactCli& v) {
     ajout_.executer({v.dossier, v.numero, v.jour, v.devis, v.dateMaj, v.montant});
-    return ajout_.lignesTouchees();
+    return changement(ajout_);
 }
 
 namespace {
@@ -432,17 +480,20 @@ QVariantList avecLigne(QVariantList valeurs, bool parLocalisateur, const LigneTr
 
 } // namespace
 
-int EcritureTableFactCli::reecrire(const LigneTrouvee& ligne, const QString& numero, const QString& dossier,
-                                   const ValeursFactCli& v) {
+EcritureTableFactCli::Changement EcritureTableFactCli::reecrire(const LigneTrouvee& ligne,
+                                                                const QString& numero, const QString& dossier,
+                                                                const ValeursFactCli& v) {
     reecriture_.executer(avecLigne({v.dossier, v.numero, v.jour, v.devis, v.dateMaj, v.montant},
                                    parLocalisateur_, ligne, numero, dossier));
-    return reecriture_.lignesTouchees();
+    return changement(reecriture_);
 }
 
-int EcritureTableFactCli::reecrireMontant(const LigneTrouvee& ligne, const QString& numero,
-                                          const QString& dossier, const QVariant& montant) {
+EcritureTableFactCli::Changement EcritureTableFactCli::reecrireMontant(const LigneTrouvee& ligne,
+                                                                       const QString& numero,
+                                                                       const QString& dossier,
+                                                                       const QVariant& montant) {
     reecritureMontant_.executer(avecLigne({montant}, parLocalisateur_, ligne, numero, dossier));
-    return reecritureMontant_.lignesTouchees();
+    return changement(reecritureMontant_);
 }
 
 int EcritureTableFactCli::supprimer(const LigneTrouvee& ligne, const QString& numero,

@@ -131,6 +131,7 @@ struct LigneTrouvee {
     QString devis;
     QString dateMaj;
     QVariant montant;
+    QVariant age = {}; // how long ago its present version was written, where the database says (else Null)
 };
 
 struct Localisation;
@@ -147,21 +148,36 @@ public:
     // rewritten. The result is freed before returning (an ODBC connection holds one result at a time).
     std::vector<LigneTrouvee> lignes(const QString& numero, const QString& dossier);
     std::optional<LigneTrouvee> premiereLigne(const QString& numero, const QString& dossier);
-    int ajouter(const ValeursFactCli& valeurs);
+    // The row of the pair at that locator (as a write gave it back); nothing when there is none.
+    std::optional<LigneTrouvee> ligneA(const QVariant& localisateur, const QString& numero,
+                                       const QString& dossier);
+    // Whether rows can be found again by a locator (else by their pair alone).
+    bool parLocalisateur() const { return parLocalisateur_; }
+
+    // What a write did: the rows the database changed and, where it can say, the locator of the row
+    // written as it stands afterwards (Null otherwise).
+    struct Changement {
+        int lignes = 0;
+        QVariant localisateur;
+    };
+    Changement ajouter(const ValeursFactCli& valeurs);
     // Rewrites every column the program writes, the others kept. numero and dossier: the pair the row
     // was selected with.
-    int reecrire(const LigneTrouvee& ligne, const QString& numero, const QString& dossier,
-                 const ValeursFactCli& valeurs);
+    Changement reecrire(const LigneTrouvee& ligne, const QString& numero, const QString& dossier,
+                        const ValeursFactCli& valeurs);
     // Rewrites the amount alone.
-    int reecrireMontant(const LigneTrouvee& ligne, const QString& numero, const QString& dossier,
-                        const QVariant& montant);
+    Changement reecrireMontant(const LigneTrouvee& ligne, const QString& numero, const QString& dossier,
+                               const QVariant& montant);
     // Deletes the row (the undo of a row the program added).
     int supprimer(const LigneTrouvee& ligne, const QString& numero, const QString& dossier);
 
 private:
     EcritureTableFactCli(Connexion& connexion, const Localisation& localisation);
+    Changement changement(Requete& ecriture);
     bool parLocalisateur_;
+    bool retour_;
     Requete selection_;
+    Requete selectionLigne_;
     Requete ajout_;
     Requete reecriture_;
     Requete reecritureMontant_;

@@ -29,6 +29,7 @@ const std::vector<QString>& ColonnesConstats() {
         QStringLiteral("Ancien jour"),
         QStringLiteral("Ancien devis"),
         QStringLiteral("Ancienne date de mise à jour"),
+        QStringLiteral("Ligne"),
     };
     return colonnes;
 }
@@ -138,6 +139,7 @@ void FichierConstats::ecrire(const LigneConstat& l) {
         l.ancienJour,
         l.ancienDevis,
         l.ancienneDateMaj,
+        l.ligne,
     };
     QStringList cites;
     for (const QString& c : champs)

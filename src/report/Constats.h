@@ -31,6 +31,9 @@ struct LigneConstat {
     QString ancienJour = {};
     QString ancienDevis = {};
     QString ancienneDateMaj = {};
+    // The locator of the row written, as it stands after the write, where the database gives one:
+    // the undo finds that very row again.
+    QString ligne = {};
 };
 
 // What was found and what was done, in the words of the findings file.

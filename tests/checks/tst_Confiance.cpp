@@ -83,7 +83,7 @@ void TestConfiance::autreLigneJamaisReecrite() {
     autreProgramme(lot.cheminBase(),
                    u"DELETE FROM FACTCLI WHERE NUM_FACTURE = 'F9'; "
                    "INSERT INTO FACTCLI VALUES ('F3', 'D3', '2024-03-03', 'DV3', NULL, 30);"_s);
-    QCOMPARE(table.reecrireMontant(*ligne, u"F9"_s, u"D9"_s, 99.0), 0);
+    QCOMPARE(table.reecrireMontant(*ligne, u"F9"_s, u"D9"_s, 99.0).lignes, 0);
     QCOMPARE(table.supprimer(*ligne, u"F9"_s, u"D9"_s), 0);
     QCOMPARE(lot.base().contenuFactCli().last(), u"F3|D3|2024-03-03|DV3|<null>|30.0"_s);
 }

@@ -29,7 +29,8 @@ const QStringList EnTete{u"Exécution"_s,
                          u"Ancien dossier"_s,
                          u"Ancien jour"_s,
                          u"Ancien devis"_s,
-                         u"Ancienne date de mise à jour"_s};
+                         u"Ancienne date de mise à jour"_s,
+                         u"Ligne"_s};
 
 // The moment a report is named after, "yyyy-MM-ddThh:mm:ss"; empty for a name without one.
 QString estampille(const QString& cheminRapport) {
@@ -144,7 +145,8 @@ Constats lireConstats(const ResultatLot& r) {
     for (std::size_t i = 1; i < csv.lignes.size(); ++i) {
         QStringList l = csv.lignes[i];
         QString faute;
-        if (l.size() != modele::NombreColonnes)
+        // The last column, the locator of a row written, is the database's own: only its presence counts.
+        if (l.size() != modele::NombreColonnes + 1)
             faute = u"%1 fields"_s.arg(l.size());
         else if (execution.isEmpty() || l[modele::Execution] != execution)
             faute = u"stamp other than the report's (%1)"_s.arg(r.cheminRapport);
@@ -156,6 +158,7 @@ Constats lireConstats(const ResultatLot& r) {
             c.erreur = u"findings row %1, %2: %3"_s.arg(i).arg(faute, l.join(u';'));
             return c;
         }
+        l.removeLast();
         l[modele::Execution] = modele::ExecutionDuLot;
         if (!l[modele::DateEcrite].isEmpty() && l[modele::Sens] != u"annulation"_s)
             l[modele::DateEcrite] = modele::DateDuLot;

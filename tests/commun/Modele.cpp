@@ -262,6 +262,9 @@ void controleFactures(const Societe& s, const Options& o, Attendu& a) {
                 } else {
                     // The old amount is the rewritten row's, which the undo puts back.
                     c[MontantFactCli] = texteMontant(cible->montant);
+                    c[AncienJour] = texte(cible->jour);
+                    c[AncienDevis] = texte(cible->devis);
+                    c[AncienneDate] = texte(cible->dateMaj);
                     c[Action] = u"montant réécrit"_s;
                     cible->montant = attendu;
                     ++a.reecrits;
