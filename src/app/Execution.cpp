@@ -2,6 +2,8 @@
 
 #include "report/Rapport.h"
 
+#include <QFileInfo>
+#include <QLocale>
 #include <new>
 
 namespace cc {
@@ -14,6 +16,8 @@ ResultatExecution ExecuterControle(const ContexteControle& contexte, const Optio
         resultat.fichierRapport = rapport.FichierRapport();
         ExecuterVerification(contexte, options, resultat.compteurs);
         rapport.FermerRapport();
+    } catch (const ArretControle& a) {
+        resultat.arret = a;
     } catch (const Erreur& e) {
         resultat.erreur = e;
     } catch (const std::bad_alloc&) {
@@ -21,7 +25,7 @@ ResultatExecution ExecuterControle(const ContexteControle& contexte, const Optio
     } catch (const std::exception& e) {
         resultat.erreur = Erreur(Erreur::ErreurInterne, QString::fromLocal8Bit(e.what()));
     }
-    if (resultat.erreur) {
+    if (!resultat.reussi()) {
         // Rows already saved stay saved: an open group of writes is committed, not lost.
         try {
             if (contexte.connexion.enTransaction())
@@ -41,9 +45,27 @@ ResultatExecution ExecuterControle(const ContexteControle& contexte, const Optio
 QString MessageEchec(const Erreur& erreur, const QString& fichierRapport) {
     QString texte = QStringLiteral("Erreur ") + QString::number(erreur.numero()) + QStringLiteral(" : ") +
                     erreur.description() + QStringLiteral("\r\n\r\nLe traitement a été interrompu.");
-    if (!fichierRapport.isEmpty())
+    if (!fichierRapport.isEmpty() && QFileInfo::exists(fichierRapport))
         texte += QStringLiteral(" Le rapport garde les lignes écrites avant l'erreur :\r\n") + fichierRapport;
     return texte;
+}
+
+QString MessageArret(const ArretControle& arret, const QString& fichierRapport) {
+    const QLocale francais(QLocale::French, QLocale::France);
+    QString texte = QStringLiteral("Contrôle arrêté après la facture %1 (%2 sur %3).")
+                        .arg(arret.facture, francais.toString(arret.position), francais.toString(arret.total));
+    texte += QStringLiteral("\r\nLes écritures faites jusque-là sont enregistrées.");
+    if (!fichierRapport.isEmpty() && QFileInfo::exists(fichierRapport))
+        texte += QStringLiteral(" Le rapport garde les lignes écrites jusque-là :\r\n") + fichierRapport;
+    return texte;
+}
+
+QString TexteCompteurs(const Compteurs& c) {
+    const QLocale francais(QLocale::French, QLocale::France);
+    return QStringLiteral("Parcourus : %1 · manquants : %2 · montants différents : %3 · ajoutés : %4 · "
+                          "réécrits : %5")
+        .arg(francais.toString(c.parcourus), francais.toString(c.manquants),
+             francais.toString(c.montantsDifferents), francais.toString(c.ajoutes), francais.toString(c.reecrits));
 }
 
 QString MessageFin(const QString& fichierRapport) {

@@ -2,6 +2,7 @@
 
 #include "checks/Controles.h"
 #include "commun/Erreur.h"
+#include "commun/Progression.h"
 
 #include <optional>
 
@@ -14,16 +15,23 @@ struct ResultatExecution {
     Compteurs compteurs;
     QString fichierRapport;
     qint64 lignesRapport = 0;
-    std::optional<Erreur> erreur; // set when the run failed
-    bool reussi() const { return !erreur.has_value(); }
+    std::optional<Erreur> erreur;        // set when the run failed
+    std::optional<ArretControle> arret; // set when the user stopped the run
+    bool reussi() const { return !erreur.has_value() && !arret.has_value(); }
 };
 
 // One run: opens the report, runs the check that the options pick, closes the report. A failure
 // stops the run but keeps every line written and every row saved; it is returned, never thrown.
 ResultatExecution ExecuterControle(const ContexteControle& contexte, const OptionsControle& options);
 
-// The text of the box that tells a failed run.
+// The text of the box that tells a failed run. The report is named only when it exists.
 QString MessageEchec(const Erreur& erreur, const QString& fichierRapport);
+
+// The text of the box that tells where a stopped run stopped.
+QString MessageArret(const ArretControle& arret, const QString& fichierRapport);
+
+// The run's counts, in one line.
+QString TexteCompteurs(const Compteurs& compteurs);
 
 // The end-of-run prompt.
 QString MessageFin(const QString& fichierRapport);

@@ -44,6 +44,16 @@ bool lire(LecteurFacture& lecteur, Interlocuteur& interlocuteur, const QString& 
     return false;
 }
 
+// Ends the walk after record i when the user has asked for it; what was saved stays saved.
+void arreterSiDemande(const Progression& progression, const QString& facture, std::size_t i, std::size_t n,
+                      GroupeEcritures* groupe) {
+    if (!progression.arretDemande())
+        return;
+    if (groupe)
+        groupe->terminer();
+    throw ArretControle{facture, qint64(i + 1), qint64(n)};
+}
+
 } // namespace
 
 void GroupeEcritures::avantEcriture() {
@@ -108,6 +118,7 @@ void ControleFactures::ParcourirFactures() {
         }
         groupe_.finFacture();
         contexte_.progression.traiterEvenements();
+        arreterSiDemande(contexte_.progression, TabFactures_.texte(i), i, TabFactures_.taille(), &groupe_);
     }
     groupe_.terminer();
 }
@@ -213,6 +224,7 @@ void ControleFactCli::ParcourirFactCli() {
                 ControlerLigneFactCli(e);
         }
         contexte_.progression.traiterEvenements();
+        arreterSiDemande(contexte_.progression, e.NumFacture, i, TabFactCli_.taille(), nullptr);
     }
 }
 

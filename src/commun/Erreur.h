@@ -20,6 +20,7 @@ public:
         RequeteRefusee = 3001,
         TransactionRefusee = 3246,
         ChampIntrouvable = 3265,
+        FormatBaseInconnu = 3343, // a database file that is neither SQLite nor Jet
         PiloteIntrouvable = 3706, // no driver, or no suitable one, for the database
         ConnexionImpossible = 3709,
     };

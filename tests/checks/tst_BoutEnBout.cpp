@@ -205,8 +205,6 @@ void TestBoutEnBout::periode_data() {
     QTest::newRow("mois") << u"2024-03-01"_s << u"2024-03-31"_s << jours
                           << QStringList{u"J2"_s, u"J3"_s, u"J4"_s, u"J5"_s, u"J6"_s};
     QTest::newRow("un jour") << u"2024-03-31"_s << u"2024-03-31"_s << jours << QStringList{u"J5"_s, u"J6"_s};
-    QTest::newRow("premier jour après le dernier")
-        << u"2024-03-31"_s << u"2024-03-01"_s << jours << QStringList{};
     QTest::newRow("à cheval sur deux mois")
         << u"2024-02-29"_s << u"2024-03-01"_s << jours << QStringList{u"J1"_s, u"J2"_s};
 }
@@ -247,6 +245,9 @@ void TestBoutEnBout::usage_data() {
     QTest::newRow("date mal écrite") << QStringList{u"--du"_s, u"01/03/2024"_s};
     QTest::newRow("option sans valeur") << QStringList{u"--du"_s};
     QTest::newRow("sens inconnu") << QStringList{u"--du"_s, u"2024-03-01"_s, u"--sens"_s, u"autre"_s};
+    QTest::newRow("période inversée") << QStringList{u"--du"_s, u"2024-03-31"_s, u"--au=2024-03-01"_s};
+    QTest::newRow("réparation sans effet")
+        << QStringList{u"--du"_s, u"2024-03-01"_s, u"--sens"_s, u"factcli"_s, u"--ajouter"_s};
 }
 
 void TestBoutEnBout::usage() {
@@ -255,7 +256,11 @@ void TestBoutEnBout::usage() {
     remplirSociete(lot.base());
     const ResultatLot r = lot.lancer(arguments);
     QCOMPARE(r.code, 64);
-    QVERIFY(!r.erreurs.trimmed().isEmpty());
+    // One line that says what is wrong, one that points to the help; never the whole help.
+    const QStringList lignes = r.erreurs.trimmed().split(u'\n');
+    QCOMPARE(lignes.size(), 2);
+    QVERIFY2(lignes.at(0).startsWith(u"controle-coherence: "_s), qPrintable(r.erreurs));
+    QVERIFY2(lignes.at(1).contains(u"--help"_s), qPrintable(r.erreurs));
     QVERIFY2(r.cheminRapport.isEmpty(), qPrintable(r.cheminRapport));
     QCOMPARE(r.factCli, factCliInitiale());
 }

@@ -153,9 +153,11 @@ QStringList argumentsLot(const QString& du, const QString& au, bool aPartirDesFa
                          bool mettreAJour) {
     QStringList a{u"--du"_s, du,          u"--au"_s,
                   au,        u"--sens"_s, aPartirDesFactures ? u"factures"_s : u"factcli"_s};
-    if (ajouter)
+    // As in the window, the repair options mean nothing to the FACTCLI-driven check, which the
+    // command line refuses them with.
+    if (ajouter && aPartirDesFactures)
         a << u"--ajouter"_s;
-    if (mettreAJour)
+    if (mettreAJour && aPartirDesFactures)
         a << u"--mettre-a-jour"_s;
     return a;
 }
