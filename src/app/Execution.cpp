@@ -51,9 +51,10 @@ QString MessageEchec(const Erreur& erreur, const QString& fichierRapport) {
 }
 
 QString MessageArret(const ArretControle& arret, const QString& fichierRapport) {
-    const QLocale francais(QLocale::French, QLocale::France);
     QString texte = QStringLiteral("Contrôle arrêté après la facture %1 (%2 sur %3).")
-                        .arg(arret.facture, francais.toString(arret.position), francais.toString(arret.total));
+                        .arg(arret.facture)
+                        .arg(arret.position)
+                        .arg(arret.total);
     texte += QStringLiteral("\r\nLes écritures faites jusque-là sont enregistrées.");
     if (!fichierRapport.isEmpty() && QFileInfo::exists(fichierRapport))
         texte += QStringLiteral(" Le rapport garde les lignes écrites jusque-là :\r\n") + fichierRapport;

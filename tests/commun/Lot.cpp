@@ -103,6 +103,7 @@ ResultatLot Lot::lancer(const QStringList& arguments, int delaiMs) {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(u"XDG_CONFIG_HOME"_s, repertoireConfiguration());
+    env.insert(u"HOME"_s, dir_.path() + u"/maison"_s);
     env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
     env.remove(u"CC_PARCOURS"_s);
     for (auto it = variables_.cbegin(); it != variables_.cend(); ++it)

@@ -30,6 +30,7 @@ public:
     QString repertoireProgramme() const;
     QString programme() const;
     QString base() const;
+    QString maison() const;
 
     // Puts the generated database back, without any journal left by a killed run.
     void vierge() const;
@@ -54,5 +55,12 @@ QStringList interroger(const QString& chemin, const QString& sql, QString* erreu
 
 // FACTCLI in rowid order; a DATE_MAJ is shown as present or Null only, since runs stamp it from the clock.
 QStringList factCliSansHorodatage(const QString& chemin);
+
+// SQLite's integrity check, "ok" when the file is sound; opened read-write, as the next run opens it,
+// so that a journal left by a killed run is rolled back first.
+QString integrite(const QString& base);
+
+// Empty when every row is whole: as it was before the run, or as the run without fault leaves it.
+QString rangeesEntieres(const QStringList& obtenu, const QStringList& avant, const QStringList& apres);
 
 } // namespace cc::test
