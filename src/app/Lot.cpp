@@ -313,8 +313,11 @@ int ExecuterLot(const QStringList& arguments, const QString& repertoireProgramme
     auto session = Demarrer(interlocuteur);
     if (!session)
         return SortieEchec;
-    if (const int numero = signalRecu.load())
+    if (const int numero = signalRecu.load()) {
+        interlocuteur.message(QStringLiteral("Arrêt demandé avant le début du contrôle : rien n'a été lu ni écrit."),
+                              TitreApplication(), Icone::Critique);
         return sortieSignal(numero);
+    }
 
     const EmplacementRapports emplacement = DossierRapports(repertoireProgramme, lot.rapports);
     if (emplacement.horsProgramme && !lot.silencieux)

@@ -1,5 +1,7 @@
 #include "app/Lot.h"
 
+#include <QFile>
+#include <QProcess>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -16,6 +18,8 @@ private Q_SLOTS:
     void terminal();
     void appelLot_data();
     void appelLot();
+    void sansFenetrePossible_data();
+    void sansFenetrePossible();
 };
 
 namespace {
@@ -140,6 +144,48 @@ void TestLot::terminal() {
     QVERIFY(erreurs.isEmpty());
     muet.message(u"grave"_s, u"T"_s, Icone::Critique);
     QVERIFY(erreurs.contains(u"grave"_s));
+}
+
+// Without a display the window cannot open: a French message and exit status 2, never Qt's abort.
+// Qt's own options are Qt's: what it does not take is a usage error.
+void TestLot::sansFenetrePossible_data() {
+    QTest::addColumn<QString>("affichage");
+    QTest::addColumn<QString>("plateforme");
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("message");
+    const QString aucun = u"controle-coherence: aucun affichage n'est disponible"_s;
+    QTest::newRow("DISPLAY qui ne mène nulle part") << u":99"_s << QString() << QStringList{} << 2 << aucun;
+    QTest::newRow("aucun affichage") << QString() << QString() << QStringList{} << 2 << aucun;
+    QTest::newRow("option de Qt puis une inconnue")
+        << QString() << u"offscreen"_s << QStringList{"-style", "fusion", "--inconnue"} << 64
+        << u"controle-coherence: argument inattendu : --inconnue\nEssayez"_s;
+}
+
+void TestLot::sansFenetrePossible() {
+    QFETCH(QString, affichage);
+    QFETCH(QString, plateforme);
+    QFETCH(QStringList, args);
+    QFETCH(int, code);
+    QFETCH(QString, message);
+    if (affichage == u":99" && QFile::exists(u"/tmp/.X11-unix/X99"_s))
+        QSKIP("an X server answers on :99 here");
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const QString& v : {u"DISPLAY"_s, u"WAYLAND_DISPLAY"_s, u"QT_QPA_PLATFORM"_s})
+        env.remove(v);
+    if (!affichage.isEmpty())
+        env.insert(u"DISPLAY"_s, affichage);
+    if (!plateforme.isEmpty())
+        env.insert(u"QT_QPA_PLATFORM"_s, plateforme);
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.start(qEnvironmentVariable("CC_EXECUTABLE"), args);
+    QVERIFY(p.waitForFinished(30000));
+    const QString erreurs = QString::fromUtf8(p.readAllStandardError());
+    QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+    QVERIFY2(p.exitCode() == code, qPrintable(erreurs));
+    QVERIFY2(erreurs.contains(message), qPrintable(erreurs));
+    QVERIFY2(!erreurs.contains(u"Reinstalling"_s), qPrintable(erreurs));
 }
 
 QTEST_GUILESS_MAIN(TestLot)
