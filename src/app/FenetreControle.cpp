@@ -176,12 +176,16 @@ ResultatExecution FenetreControle::ExecuterControle() {
     cmd_Lancer_->setEnabled(false);
     setFocus();
     ligneComptes_->clear();
+    valeur_ = 0;
+    depuisBarre_.invalidate();
     emplacement_ = DossierRapports(repertoireProgramme_);
     Rapport rapport(emplacement_.dossier, session_->environnement.RepertoireSociete, horloge_);
     const ContexteControle contexte{*session_->connexion, rapport, interlocuteur(), *this, horloge_};
     depuisEvenements_.start();
     ResultatExecution resultat = cc::ExecuterControle(contexte, optionsAffichees());
     fichierRapport_ = resultat.fichierRapport;
+    if (valeur_ > 0)
+        prg_Facture_->setValue(valeur_);
     for (QWidget* w : controles)
         w->setEnabled(true);
     cmd_Lancer_->setEnabled(true);
@@ -283,7 +287,13 @@ void FenetreControle::definirMaximum(int maximum) {
 }
 
 void FenetreControle::definirValeur(int valeur) {
-    prg_Facture_->setValue(valeur);
+    // A bar that shows its text repaints at once on every change: it is moved at most every 20 ms,
+    // and to the last record at the end of the walk.
+    valeur_ = valeur;
+    if (valeur == prg_Facture_->maximum() || !depuisBarre_.isValid() || depuisBarre_.elapsed() >= 20) {
+        prg_Facture_->setValue(valeur);
+        depuisBarre_.start();
+    }
 }
 
 void FenetreControle::traiterEvenements() {
