@@ -42,8 +42,12 @@ ResultatExecution ExecuterControle(const ContexteControle& contexte, const Optio
     return resultat;
 }
 
-QString MessageEchec(const Erreur& erreur, const QString& fichierRapport) {
-    QString texte = QStringLiteral("Erreur ") + QString::number(erreur.numero()) + QStringLiteral(" : ") +
+QString MessageEchec(const Erreur& erreur, const QString& fichierRapport, const QString& base) {
+    const bool erreurDuRapport = erreur.numero() == Erreur::AccesFichier || erreur.numero() == Erreur::DisquePlein;
+    QString texte;
+    if (!base.isEmpty() && !erreurDuRapport)
+        texte = QStringLiteral("La base de données %1 a refusé une opération du contrôle.\r\n").arg(base);
+    texte += QStringLiteral("Erreur ") + QString::number(erreur.numero()) + QStringLiteral(" : ") +
                     erreur.description() + QStringLiteral("\r\n\r\nLe traitement a été interrompu.");
     if (!fichierRapport.isEmpty() && QFileInfo::exists(fichierRapport))
         texte += QStringLiteral(" Le rapport garde les lignes écrites avant l'erreur :\r\n") + fichierRapport;

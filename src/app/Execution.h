@@ -24,8 +24,10 @@ struct ResultatExecution {
 // stops the run but keeps every line written and every row saved; it is returned, never thrown.
 ResultatExecution ExecuterControle(const ContexteControle& contexte, const OptionsControle& options);
 
-// The text of the box that tells a failed run. The report is named only when it exists.
-QString MessageEchec(const Erreur& erreur, const QString& fichierRapport);
+// The text of the box that tells a failed run. The report is named only when it exists. With the
+// database's designation, an error that is not the report's own is introduced by a French sentence
+// that names the database.
+QString MessageEchec(const Erreur& erreur, const QString& fichierRapport, const QString& base = {});
 
 // The text of the box that tells where a stopped run stopped.
 QString MessageArret(const ArretControle& arret, const QString& fichierRapport);

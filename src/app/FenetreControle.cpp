@@ -176,16 +176,16 @@ ResultatExecution FenetreControle::ExecuterControle() {
     cmd_Lancer_->setEnabled(false);
     setFocus();
     ligneComptes_->clear();
-    valeur_ = 0;
-    depuisBarre_.invalidate();
+    // A bar that shows its text repaints at once on every change, which would cost more than the
+    // check: during the run it is painted only when the window's events are processed.
+    prg_Facture_->setUpdatesEnabled(false);
     emplacement_ = DossierRapports(repertoireProgramme_);
     Rapport rapport(emplacement_.dossier, session_->environnement.RepertoireSociete, horloge_);
     const ContexteControle contexte{*session_->connexion, rapport, interlocuteur(), *this, horloge_};
     depuisEvenements_.start();
     ResultatExecution resultat = cc::ExecuterControle(contexte, optionsAffichees());
     fichierRapport_ = resultat.fichierRapport;
-    if (valeur_ > 0)
-        prg_Facture_->setValue(valeur_);
+    prg_Facture_->setUpdatesEnabled(true);
     for (QWidget* w : controles)
         w->setEnabled(true);
     cmd_Lancer_->setEnabled(true);
@@ -236,7 +236,8 @@ void FenetreControle::cmd_Lancer_Click() {
     }
     if (!resultat.reussi()) {
         // A failed run is never told as a success: no end-of-run prompt.
-        interlocuteur().message(MessageEchec(*resultat.erreur, resultat.fichierRapport), TitreApplication(),
+        interlocuteur().message(MessageEchec(*resultat.erreur, resultat.fichierRapport, session_->designation),
+                                TitreApplication(),
                                 Icone::Critique);
         return;
     }
@@ -287,20 +288,16 @@ void FenetreControle::definirMaximum(int maximum) {
 }
 
 void FenetreControle::definirValeur(int valeur) {
-    // A bar that shows its text repaints at once on every change: it is moved at most every 20 ms,
-    // and to the last record at the end of the walk.
-    valeur_ = valeur;
-    if (valeur == prg_Facture_->maximum() || !depuisBarre_.isValid() || depuisBarre_.elapsed() >= 20) {
-        prg_Facture_->setValue(valeur);
-        depuisBarre_.start();
-    }
+    prg_Facture_->setValue(valeur);
 }
 
 void FenetreControle::traiterEvenements() {
     // Repainting after every record would cost more than the check itself on a fast database.
     if (depuisEvenements_.isValid() && depuisEvenements_.elapsed() < 20)
         return;
+    prg_Facture_->setUpdatesEnabled(true);
     QCoreApplication::processEvents();
+    prg_Facture_->setUpdatesEnabled(false);
     depuisEvenements_.restart();
 }
 

@@ -81,8 +81,6 @@ private:
     bool dossierAnnonce_ = false; // the documents folder has been named once
     EmplacementRapports emplacement_;
     QElapsedTimer depuisEvenements_;
-    QElapsedTimer depuisBarre_;
-    int valeur_ = 0; // the walk's last record, shown on the bar at most every 20 ms
 
     QLabel* lblBase_ = nullptr;
     QLabel* lblFich_ = nullptr;

@@ -362,7 +362,8 @@ int ExecuterLot(const QStringList& arguments, const QString& repertoireProgramme
         return sortieSignal(signalRecu.load());
     }
     if (!resultat.reussi()) {
-        interlocuteur.message(MessageEchec(*resultat.erreur, resultat.fichierRapport), TitreApplication(),
+        interlocuteur.message(MessageEchec(*resultat.erreur, resultat.fichierRapport, session->designation),
+                              TitreApplication(),
                               Icone::Critique);
         if (rapportPresent)
             sortie << resultat.fichierRapport << Qt::endl;

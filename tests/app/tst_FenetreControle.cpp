@@ -106,6 +106,7 @@ void TestFenetreControle::disposition() {
     QVERIFY(f.echelle() >= 1.0);
     const QList<QWidget*> enfants = f.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
     QCOMPARE(enfants.size(), 13); // the stored controls and the counts line
+    QVERIFY(!f.windowIcon().pixmap(32).isNull());
     for (QWidget* w : enfants) {
         // Inside the window, and never smaller than it asks to be.
         QVERIFY2(f.rect().contains(w->geometry()), qPrintable(w->objectName()));
@@ -244,18 +245,22 @@ void TestFenetreControle::echecDuTraitement() {
     Session session;
     session.environnement.RepertoireSociete = u"SOC"_s;
     session.connexion = Connexion::ouvrirSQLite(chemin);
+    session.designation = chemin;
     InterlocuteurTest utilisateur;
     FenetreControle f(dossier.path(), horloge(), &utilisateur);
     f.Form_Load(std::move(session));
     f.findChild<QCalendarWidget*>("dte_Date")->setSelectedDate(QDate(2026, 1, 1));
     QTest::mouseClick(f.findChild<QPushButton*>("cmd_Lancer"), Qt::LeftButton);
 
-    // One error box with a number, the description and the report's path; no end-of-run prompt.
+    // One error box that names the database, then a number, the driver's description and the
+    // report's path; no end-of-run prompt.
     QCOMPARE(utilisateur.boites.size(), 1);
     const auto& boite = utilisateur.boites.first();
     QVERIFY(!boite.question);
     QCOMPARE(boite.icone, Icone::Critique);
-    QVERIFY2(boite.texte.startsWith(u"Erreur "_s), qPrintable(boite.texte));
+    QVERIFY2(boite.texte.startsWith(u"La base de données "_s + chemin +
+                                    u" a refusé une opération du contrôle.\r\nErreur "_s),
+             qPrintable(boite.texte));
     QVERIFY(boite.texte.contains(f.FichierRapport()));
     QVERIFY(QFile::exists(f.FichierRapport()));
     QVERIFY(f.isEnabled());

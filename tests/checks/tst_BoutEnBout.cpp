@@ -106,6 +106,7 @@ private Q_SLOTS:
     void usage_data();
     void usage();
     void baseIntrouvable();
+    void dossierRapports();
     void echecEnCours();
     void longuePeriode_data();
     void longuePeriode();
@@ -263,6 +264,20 @@ void TestBoutEnBout::usage() {
     QVERIFY2(lignes.at(1).contains(u"--help"_s), qPrintable(r.erreurs));
     QVERIFY2(r.cheminRapport.isEmpty(), qPrintable(r.cheminRapport));
     QCOMPARE(r.factCli, factCliInitiale());
+}
+
+// --rapports chooses the report's folder, made when missing; nothing lands beside the program.
+void TestBoutEnBout::dossierRapports() {
+    Lot lot;
+    remplirSociete(lot.base());
+    QTemporaryDir ailleurs;
+    const QString dossier = ailleurs.filePath(u"rapports/mars"_s);
+    const ResultatLot r = lot.lancer({u"--du=2024-03-01"_s, u"--au=2024-03-31"_s, u"--rapports"_s, dossier});
+    QVERIFY2(r.code == 1, qPrintable(r.erreurs));
+    QVERIFY(r.cheminRapport.isEmpty());
+    const QFileInfo rapport(r.sortie.trimmed().section(u'\n', -1));
+    QCOMPARE(rapport.absolutePath(), dossier);
+    QVERIFY(rapport.size() > 0);
 }
 
 void TestBoutEnBout::baseIntrouvable() {

@@ -106,6 +106,21 @@ QString SocieteDemo::vierge_() const {
     return dir_.filePath(u"vierge.mdb"_s);
 }
 
+QStringList GenerateurAnnee2025(int factures, int graine) {
+    return {u"--factures"_s,       QString::number(factures), u"--graine"_s, QString::number(graine),
+            u"--taux-anomalies"_s, u"15"_s,                   u"--debut"_s,  u"2025-01-01"_s,
+            u"--fin"_s,            u"2025-12-31"_s};
+}
+
+QStringList ArgumentsReparation() {
+    return {u"--du"_s,   u"2025-01-01"_s, u"--au"_s,      u"2025-12-31"_s,
+            u"--sens"_s, u"factures"_s,   u"--ajouter"_s, u"--mettre-a-jour"_s};
+}
+
+QStringList ArgumentsFactCli() {
+    return {u"--du"_s, u"2025-01-01"_s, u"--au"_s, u"2025-12-31"_s, u"--sens"_s, u"factcli"_s};
+}
+
 QStringList interroger(const QString& chemin, const QString& sql, QString* erreur, bool lectureSeule) {
     static int compteur = 0;
     const QString nom = u"interroger-%1"_s.arg(++compteur);

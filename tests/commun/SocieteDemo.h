@@ -49,6 +49,13 @@ private:
     QTemporaryDir dir_;
 };
 
+// The generator's arguments for a company of the given size over the year 2025, with anomalies.
+QStringList GenerateurAnnee2025(int factures, int graine);
+
+// Batch runs over the year 2025: the invoice-driven check with both repairs; the FACTCLI-driven check.
+QStringList ArgumentsReparation();
+QStringList ArgumentsFactCli();
+
 // Runs one query on a database file through a connection of its own; each row's columns joined by "|".
 QStringList interroger(const QString& chemin, const QString& sql, QString* erreur = nullptr,
                        bool lectureSeule = true);

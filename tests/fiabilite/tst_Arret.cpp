@@ -29,10 +29,7 @@ using namespace cc::test;
 
 namespace {
 
-const QStringList Reparation{u"--du"_s,   u"2025-01-01"_s, u"--au"_s,      u"2025-12-31"_s,
-                             u"--sens"_s, u"factures"_s,   u"--ajouter"_s, u"--mettre-a-jour"_s};
-const QStringList ArgumentsFactCli{u"--du"_s,       u"2025-01-01"_s, u"--au"_s,
-                                 u"2025-12-31"_s, u"--sens"_s,     u"factcli"_s};
+const QStringList Reparation = ArgumentsReparation();
 
 QByteArray lire(const QString& chemin) {
     QFile f(chemin);
@@ -69,9 +66,7 @@ quint32 TestArret::graine() const {
 }
 
 void TestArret::initTestCase() {
-    demo_ = std::make_unique<SocieteDemo>(QStringList{u"--factures"_s, u"3000"_s, u"--graine"_s, u"5"_s,
-                                                      u"--taux-anomalies"_s, u"15"_s, u"--debut"_s,
-                                                      u"2025-01-01"_s, u"--fin"_s, u"2025-12-31"_s});
+    demo_ = std::make_unique<SocieteDemo>(GenerateurAnnee2025(3000, 5));
     demo_->vierge();
     factCliVierge_ = factCliSansHorodatage(demo_->base());
     QElapsedTimer chrono;
@@ -82,7 +77,7 @@ void TestArret::initTestCase() {
     rapportComplet_ = r.rapport;
     factCliRepare_ = factCliSansHorodatage(demo_->base());
     QVERIFY(factCliRepare_ != factCliVierge_);
-    rapportApresReparation_ = demo_->lancer(ArgumentsFactCli).rapport;
+    rapportApresReparation_ = demo_->lancer(ArgumentsFactCli()).rapport;
     qInfo("repairing run: %lld ms", dureeMs_);
 }
 
@@ -99,7 +94,7 @@ QString TestArret::verifierApresArret(const QByteArray& rapport, const QString& 
         return contexte + u": the next run: "_s + reprise.erreurs;
     if (factCliSansHorodatage(demo_->base()) != factCliRepare_)
         return contexte + u": the next run does not finish the repairs"_s;
-    if (demo_->lancer(ArgumentsFactCli).rapport != rapportApresReparation_)
+    if (demo_->lancer(ArgumentsFactCli()).rapport != rapportApresReparation_)
         return contexte + u": FACTCLI differs from an uninterrupted run's"_s;
     return {};
 }

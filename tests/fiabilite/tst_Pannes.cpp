@@ -23,11 +23,9 @@ using namespace cc::test;
 
 namespace {
 
-const QStringList Reparation{u"--du"_s,   u"2025-01-01"_s, u"--au"_s,      u"2025-12-31"_s,
-                             u"--sens"_s, u"factures"_s,   u"--ajouter"_s, u"--mettre-a-jour"_s};
+const QStringList Reparation = ArgumentsReparation();
 const QStringList Lecture{u"--du"_s, u"2025-01-01"_s, u"--au"_s, u"2025-12-31"_s, u"--sens"_s, u"factures"_s};
-const QStringList LectureFactCli{u"--du"_s,       u"2025-01-01"_s, u"--au"_s,
-                                 u"2025-12-31"_s, u"--sens"_s,     u"factcli"_s};
+const QStringList LectureFactCli = ArgumentsFactCli();
 
 // As root, permission bits stop nobody: the child gives up the capabilities that override them, so
 // that a read-only file or directory is read-only to it as to a user.
@@ -66,9 +64,7 @@ private:
 };
 
 void TestPannes::initTestCase() {
-    demo_ = std::make_unique<SocieteDemo>(QStringList{u"--factures"_s, u"800"_s, u"--graine"_s, u"11"_s,
-                                                      u"--taux-anomalies"_s, u"15"_s, u"--debut"_s,
-                                                      u"2025-01-01"_s, u"--fin"_s, u"2025-12-31"_s});
+    demo_ = std::make_unique<SocieteDemo>(GenerateurAnnee2025(800, 11));
     demo_->vierge();
     factCliVierge_ = factCliSansHorodatage(demo_->base());
     const Sortie l = demo_->lancer(Lecture);
