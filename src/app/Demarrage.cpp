@@ -49,8 +49,8 @@ std::unique_ptr<Connexion> OuvrirConnexion(const Environnement& env, const QStri
     }
     sablier.liberer();
     if (!silencieux)
-        interlocuteur.message(MessageErreurConnexion(echec, DesignationBase(env, chemin, type)), TitreConnexion(),
-                              Icone::Critique);
+        interlocuteur.message(MessageErreurConnexion(echec, DesignationBase(env, chemin, type)),
+                              TitreConnexion(), Icone::Critique);
     return nullptr;
 }
 

@@ -43,12 +43,13 @@ ResultatExecution ExecuterControle(const ContexteControle& contexte, const Optio
 }
 
 QString MessageEchec(const Erreur& erreur, const QString& fichierRapport, const QString& base) {
-    const bool erreurDuRapport = erreur.numero() == Erreur::AccesFichier || erreur.numero() == Erreur::DisquePlein;
+    const bool erreurDuRapport =
+        erreur.numero() == Erreur::AccesFichier || erreur.numero() == Erreur::DisquePlein;
     QString texte;
     if (!base.isEmpty() && !erreurDuRapport)
         texte = QStringLiteral("La base de données %1 a refusé une opération du contrôle.\r\n").arg(base);
     texte += QStringLiteral("Erreur ") + QString::number(erreur.numero()) + QStringLiteral(" : ") +
-                    erreur.description() + QStringLiteral("\r\n\r\nLe traitement a été interrompu.");
+             erreur.description() + QStringLiteral("\r\n\r\nLe traitement a été interrompu.");
     if (!fichierRapport.isEmpty() && QFileInfo::exists(fichierRapport))
         texte += QStringLiteral(" Le rapport garde les lignes écrites avant l'erreur :\r\n") + fichierRapport;
     return texte;
@@ -70,7 +71,8 @@ QString TexteCompteurs(const Compteurs& c) {
     return QStringLiteral("Parcourus : %1 · manquants : %2 · montants différents : %3 · ajoutés : %4 · "
                           "réécrits : %5")
         .arg(francais.toString(c.parcourus), francais.toString(c.manquants),
-             francais.toString(c.montantsDifferents), francais.toString(c.ajoutes), francais.toString(c.reecrits));
+             francais.toString(c.montantsDifferents), francais.toString(c.ajoutes),
+             francais.toString(c.reecrits));
 }
 
 QString MessageFin(const QString& fichierRapport) {

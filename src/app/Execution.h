@@ -15,7 +15,7 @@ struct ResultatExecution {
     Compteurs compteurs;
     QString fichierRapport;
     qint64 lignesRapport = 0;
-    std::optional<Erreur> erreur;        // set when the run failed
+    std::optional<Erreur> erreur;       // set when the run failed
     std::optional<ArretControle> arret; // set when the user stopped the run
     bool reussi() const { return !erreur.has_value() && !arret.has_value(); }
 };

@@ -9,15 +9,15 @@
 #include <QCalendarWidget>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QKeyEvent>
-#include <QShortcut>
 #include <QDesktopServices>
 #include <QGuiApplication>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QShortcut>
 #include <QUrl>
 #include <algorithm>
 
@@ -75,8 +75,8 @@ void FenetreControle::construire() {
     dte_Date_->setSelectedDate(QDate(2011, 1, 1));
     calendrier(dte_Date_Fin_, "dte_Date_Fin");
     // The captions keep their words; the "&" only gives each its Alt key.
-    caseACocher(chk_Facture_FactCli_, "chk_Facture_FactCli", QStringLiteral("Contrôle à partir des &factures"),
-                true);
+    caseACocher(chk_Facture_FactCli_, "chk_Facture_FactCli",
+                QStringLiteral("Contrôle à partir des &factures"), true);
     label(Label2_, "Label2", QStringLiteral("Progression"));
     prg_Facture_ = new QProgressBar(this);
     prg_Facture_->setObjectName(QStringLiteral("prg_Facture"));
@@ -199,7 +199,8 @@ bool FenetreControle::demanderArret() {
     if (!enCours_ || arretDemande_ || questionArret_)
         return arretDemande_;
     questionArret_ = true;
-    arretDemande_ = interlocuteur().question(QStringLiteral("Arrêter le contrôle en cours ?"), TitreApplication());
+    arretDemande_ =
+        interlocuteur().question(QStringLiteral("Arrêter le contrôle en cours ?"), TitreApplication());
     questionArret_ = false;
     return arretDemande_;
 }
@@ -236,9 +237,9 @@ void FenetreControle::cmd_Lancer_Click() {
     }
     if (!resultat.reussi()) {
         // A failed run is never told as a success: no end-of-run prompt.
-        interlocuteur().message(MessageEchec(*resultat.erreur, resultat.fichierRapport, session_->designation),
-                                TitreApplication(),
-                                Icone::Critique);
+        interlocuteur().message(
+            MessageEchec(*resultat.erreur, resultat.fichierRapport, session_->designation),
+            TitreApplication(), Icone::Critique);
         return;
     }
     QString fin = MessageFin(fichierRapport_);

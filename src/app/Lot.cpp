@@ -164,7 +164,8 @@ QString TexteUsage() {
         "  --mettre-a-jour           mettre à jour les montants différents\n"
         "  --rapports DOSSIER        écrire le rapport dans DOSSIER\n"
         "  --annuler FICHIER         annuler les écritures enregistrées dans un fichier de constats (.csv)\n"
-        "  --statistiques            ajoute une ligne de mesures (instructions, lignes lues, mémoire, durée)\n"
+        "  --statistiques            ajoute une ligne de mesures (instructions, lignes lues, mémoire, "
+        "durée)\n"
         "  -q, --silencieux          n'écrit que les erreurs et le chemin du rapport\n"
         "  -h, --help                affiche cette aide\n"
         "  -v, -V, --version         affiche la version\n"
@@ -245,9 +246,9 @@ std::variant<ArgumentsLot, ErreurUsage> AnalyserArguments(const QStringList& arg
     if (!analyseur.isSet(QStringLiteral("du")))
         return ErreurUsage{QStringLiteral("l'option --du est obligatoire")};
     if (lot.options.debut > lot.options.fin)
-        return ErreurUsage{QStringLiteral("période inversée : le premier jour %1 est après le dernier %2")
-                               .arg(lot.options.debut.toString(Qt::ISODate),
-                                    lot.options.fin.toString(Qt::ISODate))};
+        return ErreurUsage{
+            QStringLiteral("période inversée : le premier jour %1 est après le dernier %2")
+                .arg(lot.options.debut.toString(Qt::ISODate), lot.options.fin.toString(Qt::ISODate))};
     if (analyseur.isSet(QStringLiteral("sens"))) {
         const QString v = analyseur.value(QStringLiteral("sens"));
         if (v == u"factures")
@@ -259,8 +260,8 @@ std::variant<ArgumentsLot, ErreurUsage> AnalyserArguments(const QStringList& arg
     }
     // The FACTCLI-driven check writes nothing: a repair asked of it would silently not happen.
     if (!lot.options.aPartirDesFactures && (lot.options.ajouter || lot.options.mettreAJour))
-        return ErreurUsage{
-            QStringLiteral("--ajouter et --mettre-a-jour ne valent que pour le contrôle à partir des factures")};
+        return ErreurUsage{QStringLiteral(
+            "--ajouter et --mettre-a-jour ne valent que pour le contrôle à partir des factures")};
     return lot;
 }
 
@@ -281,8 +282,8 @@ int ExecuterLot(const QStringList& arguments, const QString& repertoireProgramme
                 QTextStream& sortie, QTextStream& erreurs, bool erreursSurTerminal) {
     const auto analyse = AnalyserArguments(arguments, horloge().date());
     if (const auto* e = std::get_if<ErreurUsage>(&analyse)) {
-        erreurs << PrefixeTerminal() << e->message << QStringLiteral("\nEssayez « controle-coherence --help ».\n")
-                << Qt::flush;
+        erreurs << PrefixeTerminal() << e->message
+                << QStringLiteral("\nEssayez « controle-coherence --help ».\n") << Qt::flush;
         return SortieUsage;
     }
     ArgumentsLot lot = std::get<ArgumentsLot>(analyse);
@@ -301,8 +302,8 @@ int ExecuterLot(const QStringList& arguments, const QString& repertoireProgramme
         return SortieRapportVide;
     }
     if (!lot.annuler.isEmpty()) {
-        erreurs << PrefixeTerminal() << QStringLiteral("l'annulation n'est pas disponible dans cette version.")
-                << Qt::endl;
+        erreurs << PrefixeTerminal()
+                << QStringLiteral("l'annulation n'est pas disponible dans cette version.") << Qt::endl;
         return SortieEchec;
     }
 
@@ -314,8 +315,9 @@ int ExecuterLot(const QStringList& arguments, const QString& repertoireProgramme
     if (!session)
         return SortieEchec;
     if (const int numero = signalRecu.load()) {
-        interlocuteur.message(QStringLiteral("Arrêt demandé avant le début du contrôle : rien n'a été lu ni écrit."),
-                              TitreApplication(), Icone::Critique);
+        interlocuteur.message(
+            QStringLiteral("Arrêt demandé avant le début du contrôle : rien n'a été lu ni écrit."),
+            TitreApplication(), Icone::Critique);
         return sortieSignal(numero);
     }
 
@@ -331,9 +333,10 @@ int ExecuterLot(const QStringList& arguments, const QString& repertoireProgramme
     const Compteurs& c = resultat.compteurs;
     if (!lot.silencieux) {
         erreurs << PrefixeTerminal()
-                << QStringLiteral("Enregistrements parcourus : %1 ; lignes du rapport : %2 ; enregistrements "
-                                  "manquants : %3 ; montants différents : %4 ; enregistrements ajoutés : %5 ; "
-                                  "montants réécrits : %6")
+                << QStringLiteral(
+                       "Enregistrements parcourus : %1 ; lignes du rapport : %2 ; enregistrements "
+                       "manquants : %3 ; montants différents : %4 ; enregistrements ajoutés : %5 ; "
+                       "montants réécrits : %6")
                        .arg(c.parcourus)
                        .arg(resultat.lignesRapport)
                        .arg(c.manquants)
@@ -344,16 +347,18 @@ int ExecuterLot(const QStringList& arguments, const QString& repertoireProgramme
     }
     if (lot.statistiques) {
         const Connexion& connexion = *session->connexion;
-        erreurs << PrefixeTerminal()
-                << QStringLiteral(
-                       "Statistiques : instructions %1 ; lignes lues %2 ; mémoire maximale %3 Ko ; durée %4 ms")
-                       .arg(connexion.instructionsExecutees())
-                       .arg(connexion.lignesLues())
-                       .arg(memoireMaximaleKo())
-                       .arg(chrono.elapsed())
-                << Qt::endl;
+        erreurs
+            << PrefixeTerminal()
+            << QStringLiteral(
+                   "Statistiques : instructions %1 ; lignes lues %2 ; mémoire maximale %3 Ko ; durée %4 ms")
+                   .arg(connexion.instructionsExecutees())
+                   .arg(connexion.lignesLues())
+                   .arg(memoireMaximaleKo())
+                   .arg(chrono.elapsed())
+            << Qt::endl;
     }
-    const bool rapportPresent = !resultat.fichierRapport.isEmpty() && QFileInfo::exists(resultat.fichierRapport);
+    const bool rapportPresent =
+        !resultat.fichierRapport.isEmpty() && QFileInfo::exists(resultat.fichierRapport);
     if (resultat.arret) {
         interlocuteur.message(MessageArret(*resultat.arret, resultat.fichierRapport), TitreApplication(),
                               Icone::Critique);
@@ -363,8 +368,7 @@ int ExecuterLot(const QStringList& arguments, const QString& repertoireProgramme
     }
     if (!resultat.reussi()) {
         interlocuteur.message(MessageEchec(*resultat.erreur, resultat.fichierRapport, session->designation),
-                              TitreApplication(),
-                              Icone::Critique);
+                              TitreApplication(), Icone::Critique);
         if (rapportPresent)
             sortie << resultat.fichierRapport << Qt::endl;
         return SortieEchec;

@@ -61,8 +61,8 @@ int main(int argc, char** argv) {
         QCoreApplication app(argc, argv);
         QTextStream sortie(stdout);
         QTextStream erreurs(stderr);
-        return cc::ExecuterLot(arguments, QCoreApplication::applicationDirPath(), cc::HorlogeSysteme(), sortie,
-                               erreurs, ::isatty(STDERR_FILENO) != 0);
+        return cc::ExecuterLot(arguments, QCoreApplication::applicationDirPath(), cc::HorlogeSysteme(),
+                               sortie, erreurs, ::isatty(STDERR_FILENO) != 0);
     }
     if (!affichageDeclare()) {
         sansAffichage();
@@ -80,8 +80,8 @@ int main(int argc, char** argv) {
     // Qt has taken its own options (-style, -platform…); anything left is not understood.
     const QStringList reste = QCoreApplication::arguments().mid(1);
     if (!reste.isEmpty()) {
-        QTextStream(stderr) << cc::PrefixeTerminal() << QStringLiteral("argument inattendu : ") << reste.first()
-                            << QStringLiteral("\nEssayez « controle-coherence --help ».\n");
+        QTextStream(stderr) << cc::PrefixeTerminal() << QStringLiteral("argument inattendu : ")
+                            << reste.first() << QStringLiteral("\nEssayez « controle-coherence --help ».\n");
         return cc::SortieUsage;
     }
     QGuiApplication::setDesktopFileName(QStringLiteral("controle-coherence"));

@@ -350,18 +350,18 @@ QString MessageErreurConnexion(const Erreur& erreur, const QString& designation)
     QString texte;
     if (!designation.isEmpty())
         texte = QStringLiteral("Impossible d'ouvrir la base de données %1.").arg(designation) + ligne + ligne;
-    const QString numeroEtDescription =
-        QStringLiteral("Erreur ") + QString::number(erreur.numero()) + QStringLiteral(" : ") + erreur.description();
+    const QString numeroEtDescription = QStringLiteral("Erreur ") + QString::number(erreur.numero()) +
+                                        QStringLiteral(" : ") + erreur.description();
     if (erreur.numero() == Erreur::FormatBaseInconnu) {
         texte += numeroEtDescription;
     } else if (erreur.source().isEmpty()) {
         texte += numeroEtDescription + ligne + ligne +
-                QStringLiteral("Impossible d'établir la connexion de données.") + ligne +
-                QStringLiteral("ADO ou OLEDB ne sont peut-être pas bien installés sur cette machine.");
+                 QStringLiteral("Impossible d'établir la connexion de données.") + ligne +
+                 QStringLiteral("ADO ou OLEDB ne sont peut-être pas bien installés sur cette machine.");
     } else {
         texte += QStringLiteral("Une erreur s'est produite lors de la connexion à la base.") + ligne + ligne +
-                QStringLiteral("Source: ") + erreur.source() + ligne + QStringLiteral("Description: ") +
-                erreur.description() + ligne + ligne;
+                 QStringLiteral("Source: ") + erreur.source() + ligne + QStringLiteral("Description: ") +
+                 erreur.description() + ligne + ligne;
     }
     // No driver should echo a password, but none ever reaches the screen.
     texte.replace(MotDePasseSql, QStringLiteral("******"), Qt::CaseInsensitive);

@@ -307,8 +307,8 @@ struct FenetrePrete {
         Session session;
         session.environnement.RepertoireSociete = u"SOC"_s;
         session.connexion = Connexion::ouvrirSQLite(chemin);
-        f = std::make_unique<FenetreControle>(repertoireProgramme.isEmpty() ? dossier.path() : repertoireProgramme,
-                                              horloge, &utilisateur);
+        f = std::make_unique<FenetreControle>(
+            repertoireProgramme.isEmpty() ? dossier.path() : repertoireProgramme, horloge, &utilisateur);
         f->Form_Load(std::move(session));
         f->findChild<QCalendarWidget*>("dte_Date")->setSelectedDate(QDate(2026, 1, 1));
     }
@@ -339,7 +339,8 @@ void TestFenetreControle::clavier() {
     const struct {
         const char* nom;
         Qt::Key lettre;
-    } cases[] = {{"chk_Facture_FactCli", Qt::Key_F}, {"chk_AjoutEnregistrement", Qt::Key_A},
+    } cases[] = {{"chk_Facture_FactCli", Qt::Key_F},
+                 {"chk_AjoutEnregistrement", Qt::Key_A},
                  {"chk_MiseAJour", Qt::Key_M}};
     for (const auto& c : cases) {
         auto* boite = f.findChild<QCheckBox*>(c.nom);
@@ -375,9 +376,11 @@ void TestFenetreControle::rapportsDansLesDocuments() {
     QVERIFY(QFileInfo(p.f->FichierRapport()).size() > 0);
     QCOMPARE(p.utilisateur.boites.size(), 2);
     const QString premiere = p.utilisateur.boites.at(0).texte;
-    QVERIFY2(premiere.startsWith(u"Le répertoire du programme n'est pas accessible en écriture : les rapports "
-                                 "sont écrits dans "_s + dossier),
-             qPrintable(premiere));
+    QVERIFY2(
+        premiere.startsWith(u"Le répertoire du programme n'est pas accessible en écriture : les rapports "
+                            "sont écrits dans "_s +
+                            dossier),
+        qPrintable(premiere));
     QVERIFY(premiere.endsWith(MessageFin(p.f->FichierRapport())));
     QCOMPARE(p.utilisateur.boites.at(1).texte, MessageFin(p.f->FichierRapport()));
 }

@@ -46,8 +46,8 @@ void TestLot::arguments_data() {
     QTest::newRow("la dernière valeur l'emporte")
         << QStringList{"--du", "2024-01-01", "--du=2024-01-02"} << QDate(2024, 1, 2) << Aujourdhui << true
         << false << false;
-    QTest::newRow("un seul jour") << QStringList{"--du", "2025-01-01", "--au", "2025-01-01"} << QDate(2025, 1, 1)
-                                  << QDate(2025, 1, 1) << true << false << false;
+    QTest::newRow("un seul jour") << QStringList{"--du", "2025-01-01", "--au", "2025-01-01"}
+                                  << QDate(2025, 1, 1) << QDate(2025, 1, 1) << true << false << false;
 }
 
 void TestLot::arguments() {

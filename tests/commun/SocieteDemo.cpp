@@ -107,9 +107,16 @@ QString SocieteDemo::vierge_() const {
 }
 
 QStringList GenerateurAnnee2025(int factures, int graine) {
-    return {u"--factures"_s,       QString::number(factures), u"--graine"_s, QString::number(graine),
-            u"--taux-anomalies"_s, u"15"_s,                   u"--debut"_s,  u"2025-01-01"_s,
-            u"--fin"_s,            u"2025-12-31"_s};
+    return {u"--factures"_s,
+            QString::number(factures),
+            u"--graine"_s,
+            QString::number(graine),
+            u"--taux-anomalies"_s,
+            u"15"_s,
+            u"--debut"_s,
+            u"2025-01-01"_s,
+            u"--fin"_s,
+            u"2025-12-31"_s};
 }
 
 QStringList ArgumentsReparation() {

@@ -84,7 +84,8 @@ void TestArret::initTestCase() {
 QString TestArret::verifierApresArret(const QByteArray& rapport, const QString& contexte) {
     if (integrite(demo_->base()) != u"ok")
         return contexte + u": integrity "_s + integrite(demo_->base());
-    const QString entier = rangeesEntieres(factCliSansHorodatage(demo_->base()), factCliVierge_, factCliRepare_);
+    const QString entier =
+        rangeesEntieres(factCliSansHorodatage(demo_->base()), factCliVierge_, factCliRepare_);
     if (!entier.isEmpty())
         return contexte + u": "_s + entier;
     if (!rapportComplet_.startsWith(rapport))
@@ -103,7 +104,8 @@ QString TestArret::verifierApresArret(const QByteArray& rapport, const QString& 
 void TestArret::parSignal() {
     const quint32 g = graine();
     QRandomGenerator alea(g);
-    static const QRegularExpression ouArrete(u"Contrôle arrêté après la facture (\\S+) \\((\\d+) sur (\\d+)\\)"_s);
+    static const QRegularExpression ouArrete(
+        u"Contrôle arrêté après la facture (\\S+) \\((\\d+) sur (\\d+)\\)"_s);
     static const QRegularExpression parcourus(u"Enregistrements parcourus : (\\d+) ;"_s);
     int arretes = 0, essai = 0;
     while (arretes < 6 && essai < 30) {
@@ -116,14 +118,15 @@ void TestArret::parSignal() {
         QProcess p;
         demo_->demarrer(p, Reparation);
         const QDir programme(demo_->repertoireProgramme());
-        while (p.state() == QProcess::Running && programme.entryList({u"ResultatControl.*"_s}, QDir::Files).isEmpty())
+        while (p.state() == QProcess::Running &&
+               programme.entryList({u"ResultatControl.*"_s}, QDir::Files).isEmpty())
             p.waitForFinished(1);
         const bool fini = p.waitForFinished(delai);
         if (!fini)
             ::kill(pid_t(p.processId()), signal);
         const Sortie s = demo_->attendre(p);
-        const QString contexte = u"seed %1, attempt %2, signal %3 after %4 ms"_s.arg(g).arg(essai).arg(signal).arg(
-            delai);
+        const QString contexte =
+            u"seed %1, attempt %2, signal %3 after %4 ms"_s.arg(g).arg(essai).arg(signal).arg(delai);
         if (s.code == 0 || s.code == 1) {
             QCOMPARE(s.rapport, rapportComplet_);
             continue;
@@ -135,7 +138,8 @@ void TestArret::parSignal() {
         // The counts end where the stop says it happened.
         QCOMPARE(parcourus.match(s.erreurs).captured(1), ou.captured(2));
         QVERIFY(ou.captured(2).toInt() <= ou.captured(3).toInt());
-        QVERIFY2(QFileInfo(s.sortie.trimmed()).fileName().startsWith(u"ResultatControl."_s), qPrintable(s.sortie));
+        QVERIFY2(QFileInfo(s.sortie.trimmed()).fileName().startsWith(u"ResultatControl."_s),
+                 qPrintable(s.sortie));
         const QString echec = verifierApresArret(s.rapport, contexte);
         QVERIFY2(echec.isEmpty(), qPrintable(echec));
     }
@@ -191,7 +195,8 @@ void TestArret::parLaFenetre() {
         }
         const QString contexte = u"seed %1, attempt %2, %3 after %4 ms"_s.arg(g).arg(essai).arg(
             fermer ? u"closing"_s : u"Escape"_s, QString::number(delai));
-        if (utilisateur.boites.isEmpty() || utilisateur.boites.first().texte != u"Arrêter le contrôle en cours ?") {
+        if (utilisateur.boites.isEmpty() ||
+            utilisateur.boites.first().texte != u"Arrêter le contrôle en cours ?") {
             QCOMPARE(lire(f.FichierRapport()), rapportComplet_); // the run ended before the stop was asked
             continue;
         }
@@ -257,7 +262,8 @@ void TestArret::progression() {
     const qsizetype lignes = erreurs.count(u"\rcontrole-coherence: "_s);
     if (terminal && !silencieux) {
         QVERIFY2(lignes >= 1 && lignes <= duree / 100 + 1, qPrintable(QString::number(lignes)));
-        QVERIFY2(erreurs.contains(QRegularExpression(u"\rcontrole-coherence: \\d+ / 2998"_s)), qPrintable(erreurs));
+        QVERIFY2(erreurs.contains(QRegularExpression(u"\rcontrole-coherence: \\d+ / 2998"_s)),
+                 qPrintable(erreurs));
         // The line is wiped before the summary.
         QVERIFY(erreurs.contains(u"\r\x1b[Kcontrole-coherence: Enregistrements parcourus : 2998 "_s));
     } else {

@@ -219,7 +219,8 @@ void TestPannes::repertoireProgrammeProtege() {
     QFile::setPermissions(demo_->maison(), QFile::ReadOwner | QFile::ExeOwner);
     const Sortie nulle = demo_->lancer(arguments, sansPassePartout);
     QFile::setPermissions(demo_->maison(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    QFile::setPermissions(demo_->repertoireProgramme(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QFile::setPermissions(demo_->repertoireProgramme(),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QCOMPARE(nulle.code, 2);
     QVERIFY2(nulle.erreurs.contains(u"Impossible de créer le rapport"_s), qPrintable(nulle.erreurs));
     QVERIFY2(!nulle.erreurs.contains(u"Le rapport garde les lignes"_s), qPrintable(nulle.erreurs));

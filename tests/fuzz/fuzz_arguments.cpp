@@ -40,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* donnees, std::size_t t
     // Values follow their option or its "="; "--" ends the options.
     QDate du, au = aujourdhui;
     for (qsizetype i = 0; i < arguments.size() && arguments[i] != u"--"; ++i) {
-        for (const QString nom : {u"du"_s, u"au"_s, u"sens"_s, u"rapports"_s, u"annuler"_s}) {
+        for (const QString& nom : {u"du"_s, u"au"_s, u"sens"_s, u"rapports"_s, u"annuler"_s}) {
             QString valeur;
             if (arguments[i] == u"--"_s + nom && i + 1 < arguments.size())
                 valeur = arguments[++i];
