@@ -49,13 +49,17 @@ std::unique_ptr<Connexion> OuvrirConnexion(const Environnement& env, const QStri
     }
     sablier.liberer();
     if (!silencieux)
-        interlocuteur.message(MessageErreurConnexion(echec), TitreConnexion(), Icone::Critique);
+        interlocuteur.message(MessageErreurConnexion(echec, DesignationBase(env, chemin, type)),
+                              TitreConnexion(), Icone::Critique);
     return nullptr;
 }
 
-std::unique_ptr<Connexion> OuvrirBase(const Environnement& env, Interlocuteur& interlocuteur) {
+std::unique_ptr<Connexion> OuvrirBase(const Environnement& env, Interlocuteur& interlocuteur,
+                                      QString* designation) {
     Environnement courant = env;
     const TypeSource type = LireFichierSqlServer(courant);
+    if (designation)
+        *designation = DesignationBase(courant, CheminBaseSociete(courant), type);
     return OuvrirConnexion(courant, CheminBaseSociete(courant), type, false, interlocuteur);
 }
 
@@ -64,7 +68,7 @@ std::optional<Session> Demarrer(Interlocuteur& interlocuteur) {
     // An unusable environment ends here, so that no second, confusing box follows its message.
     if (!VerifierEnvironnement(session.environnement, interlocuteur))
         return std::nullopt;
-    session.connexion = OuvrirBase(session.environnement, interlocuteur);
+    session.connexion = OuvrirBase(session.environnement, interlocuteur, &session.designation);
     if (!session.connexion)
         return std::nullopt;
     return session;

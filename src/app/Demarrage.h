@@ -14,6 +14,7 @@ namespace cc {
 struct Session {
     Environnement environnement;
     std::unique_ptr<Connexion> connexion;
+    QString designation; // the database as messages name it
 };
 
 // Reads the settings and checks that the company's database can be reached. False after a
@@ -26,8 +27,10 @@ std::unique_ptr<Connexion> OuvrirConnexion(const Environnement& env, const QStri
                                            bool silencieux, Interlocuteur& interlocuteur);
 
 // The start-up connection: SQLSERVER.DAT read again, then OuvrirConnexion, not silent. nullptr when
-// the program must end (the box has been shown).
-std::unique_ptr<Connexion> OuvrirBase(const Environnement& env, Interlocuteur& interlocuteur);
+// the program must end (the box has been shown). designation, when given, receives how messages name
+// the database.
+std::unique_ptr<Connexion> OuvrirBase(const Environnement& env, Interlocuteur& interlocuteur,
+                                      QString* designation = nullptr);
 
 // Reads the host product's settings, checks the company's database and opens the connection.
 // Nothing when the environment or the connection fails, after the message that says why.

@@ -3,16 +3,18 @@
 #include "checks/Annulation.h"
 #include "report/Rapport.h"
 
+#include <QFileInfo>
+#include <QLocale>
 #include <functional>
-
 #include <new>
 
 namespace cc {
 
 namespace {
 
-// Opens the report and the findings file, runs the work, closes them. A failure stops the work but
-// keeps every line written and every row saved; it is returned, never thrown.
+// Opens the report and the findings file, runs the work, closes them. A failure, or a stop the user
+// asked for, ends the work but keeps every line written and every row saved; it is returned, never
+// thrown.
 ResultatExecution executer(const ContexteControle& contexte, const QString& sens,
                            const std::function<void(ResultatExecution&)>& travail) {
     ResultatExecution resultat;
@@ -27,6 +29,8 @@ ResultatExecution executer(const ContexteControle& contexte, const QString& sens
         rapport.FermerRapport();
         if (contexte.constats)
             contexte.constats->fermer();
+    } catch (const ArretControle& a) {
+        resultat.arret = a;
     } catch (const Erreur& e) {
         resultat.erreur = e;
     } catch (const std::bad_alloc&) {
@@ -34,7 +38,7 @@ ResultatExecution executer(const ContexteControle& contexte, const QString& sens
     } catch (const std::exception& e) {
         resultat.erreur = Erreur(Erreur::ErreurInterne, QString::fromLocal8Bit(e.what()));
     }
-    if (resultat.erreur) {
+    if (!resultat.reussi()) {
         // The checks have committed what they could; anything still open is not counted anywhere.
         contexte.connexion.annulerTransaction();
         try {
@@ -67,12 +71,37 @@ ResultatExecution ExecuterAnnulation(const ContexteControle& contexte, const QSt
                     [&](ResultatExecution& r) { AnnulerEcritures(contexte, fichierConstats, r.annulation); });
 }
 
-QString MessageEchec(const Erreur& erreur, const QString& fichierRapport) {
-    QString texte = QStringLiteral("Erreur ") + QString::number(erreur.numero()) + QStringLiteral(" : ") +
-                    erreur.description() + QStringLiteral("\r\n\r\nLe traitement a été interrompu.");
-    if (!fichierRapport.isEmpty())
+QString MessageEchec(const Erreur& erreur, const QString& fichierRapport, const QString& base) {
+    const bool erreurDuRapport =
+        erreur.numero() == Erreur::AccesFichier || erreur.numero() == Erreur::DisquePlein;
+    QString texte;
+    if (!base.isEmpty() && !erreurDuRapport)
+        texte = QStringLiteral("La base de données %1 a refusé une opération du contrôle.\r\n").arg(base);
+    texte += QStringLiteral("Erreur ") + QString::number(erreur.numero()) + QStringLiteral(" : ") +
+             erreur.description() + QStringLiteral("\r\n\r\nLe traitement a été interrompu.");
+    if (!fichierRapport.isEmpty() && QFileInfo::exists(fichierRapport))
         texte += QStringLiteral(" Le rapport garde les lignes écrites avant l'erreur :\r\n") + fichierRapport;
     return texte;
+}
+
+QString MessageArret(const ArretControle& arret, const QString& fichierRapport) {
+    QString texte = QStringLiteral("Contrôle arrêté après la facture %1 (%2 sur %3).")
+                        .arg(arret.facture)
+                        .arg(arret.position)
+                        .arg(arret.total);
+    texte += QStringLiteral("\r\nLes écritures faites jusque-là sont enregistrées.");
+    if (!fichierRapport.isEmpty() && QFileInfo::exists(fichierRapport))
+        texte += QStringLiteral(" Le rapport garde les lignes écrites jusque-là :\r\n") + fichierRapport;
+    return texte;
+}
+
+QString TexteCompteurs(const Compteurs& c) {
+    const QLocale francais(QLocale::French, QLocale::France);
+    return QStringLiteral("Parcourus : %1 · manquants : %2 · montants différents : %3 · ajoutés : %4 · "
+                          "réécrits : %5")
+        .arg(francais.toString(c.parcourus), francais.toString(c.manquants),
+             francais.toString(c.montantsDifferents), francais.toString(c.ajoutes),
+             francais.toString(c.reecrits));
 }
 
 QString MessageFin(const QString& fichierRapport) {

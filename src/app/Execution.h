@@ -3,6 +3,7 @@
 #include "checks/Annulation.h"
 #include "checks/Controles.h"
 #include "commun/Erreur.h"
+#include "commun/Progression.h"
 
 #include <optional>
 
@@ -17,8 +18,9 @@ struct ResultatExecution {
     QString fichierRapport;
     QString fichierConstats;
     qint64 lignesRapport = 0;
-    std::optional<Erreur> erreur; // set when the run failed
-    bool reussi() const { return !erreur.has_value(); }
+    std::optional<Erreur> erreur;       // set when the run failed
+    std::optional<ArretControle> arret; // set when the user stopped the run
+    bool reussi() const { return !erreur.has_value() && !arret.has_value(); }
     // Whether the run found anything: a report line, or an amount that differs and stays so.
     bool trouve() const { return compteurs.trouve(lignesRapport); }
 };
@@ -30,8 +32,16 @@ ResultatExecution ExecuterControle(const ContexteControle& contexte, const Optio
 // One undo of the writes a findings file records, with its own report and findings file.
 ResultatExecution ExecuterAnnulation(const ContexteControle& contexte, const QString& fichierConstats);
 
-// The text of the box that tells a failed run.
-QString MessageEchec(const Erreur& erreur, const QString& fichierRapport);
+// The text of the box that tells a failed run. The report is named only when it exists. With the
+// database's designation, an error that is not the report's own is introduced by a French sentence
+// that names the database.
+QString MessageEchec(const Erreur& erreur, const QString& fichierRapport, const QString& base = {});
+
+// The text of the box that tells where a stopped run stopped.
+QString MessageArret(const ArretControle& arret, const QString& fichierRapport);
+
+// The run's counts, in one line.
+QString TexteCompteurs(const Compteurs& compteurs);
 
 // The end-of-run prompt.
 QString MessageFin(const QString& fichierRapport);

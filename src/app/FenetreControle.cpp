@@ -11,10 +11,13 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QGuiApplication>
+#include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QShortcut>
 #include <QUrl>
 #include <algorithm>
 
@@ -44,6 +47,7 @@ FenetreControle::~FenetreControle() = default;
 void FenetreControle::construire() {
     setObjectName(QStringLiteral("frm_Controle"));
     setWindowTitle(QStringLiteral("Controle de cohérence dossier - facture"));
+    setWindowIcon(QIcon(QStringLiteral(":/controle-coherence.svg")));
 
     auto label = [this](QLabel*& l, const char* nom, const QString& texte) {
         l = new QLabel(texte, this);
@@ -70,20 +74,30 @@ void FenetreControle::construire() {
     calendrier(dte_Date_, "dte_Date");
     dte_Date_->setSelectedDate(QDate(2011, 1, 1));
     calendrier(dte_Date_Fin_, "dte_Date_Fin");
-    caseACocher(chk_Facture_FactCli_, "chk_Facture_FactCli", QStringLiteral("Contrôle à partir des factures"),
-                true);
+    // The captions keep their words; the "&" only gives each its Alt key.
+    caseACocher(chk_Facture_FactCli_, "chk_Facture_FactCli",
+                QStringLiteral("Contrôle à partir des &factures"), true);
     label(Label2_, "Label2", QStringLiteral("Progression"));
     prg_Facture_ = new QProgressBar(this);
     prg_Facture_->setObjectName(QStringLiteral("prg_Facture"));
     prg_Facture_->setRange(0, 100);
     prg_Facture_->setValue(0);
+    // "i / n" once a walk has set the maximum.
+    prg_Facture_->setFormat(QStringLiteral("%v / %m"));
     prg_Facture_->setTextVisible(false);
     caseACocher(chk_AjoutEnregistrement_, "chk_AjoutEnregistrement",
-                QStringLiteral("Ajouter les enregistrements manquants dans factCli"), false);
-    caseACocher(chk_MiseAJour_, "chk_MiseAJour", QStringLiteral("Mettre les données à jour"), false);
-    cmd_Lancer_ = new QPushButton(QStringLiteral("Lancer"), this);
+                QStringLiteral("&Ajouter les enregistrements manquants dans factCli"), false);
+    caseACocher(chk_MiseAJour_, "chk_MiseAJour", QStringLiteral("&Mettre les données à jour"), false);
+    cmd_Lancer_ = new QPushButton(QStringLiteral("&Lancer"), this);
     cmd_Lancer_->setObjectName(QStringLiteral("cmd_Lancer"));
+    cmd_Lancer_->setDefault(true);
     connect(cmd_Lancer_, &QPushButton::clicked, this, &FenetreControle::cmd_Lancer_Click);
+    label(ligneComptes_, "ligneComptes", QString());
+    // A plain window has no default button of its own: Enter anywhere in it presses « Lancer ».
+    for (const int touche : {Qt::Key_Return, Qt::Key_Enter}) {
+        auto* entree = new QShortcut(QKeySequence(touche), this);
+        connect(entree, &QShortcut::activated, cmd_Lancer_, &QPushButton::click);
+    }
 
     const Place places[] = {
         {lblBase_, 240, 240, 2055, 255},
@@ -98,6 +112,7 @@ void FenetreControle::construire() {
         {chk_AjoutEnregistrement_, 480, 4800, 4335, 255},
         {chk_MiseAJour_, 480, 5160, 4095, 255},
         {cmd_Lancer_, 5640, 5040, 1335, 375},
+        {ligneComptes_, 240, 5505, 6945, 255},
     };
     // Where a control needs more room than the stored layout gives it, the whole layout grows
     // evenly, so that nothing is clipped and the proportions stay.
@@ -152,40 +167,91 @@ OptionsControle FenetreControle::optionsAffichees() const {
 
 ResultatExecution FenetreControle::ExecuterControle() {
     enCours_ = true;
-    setEnabled(false);
+    arretDemande_ = false;
+    fermerApresArret_ = false;
+    // Every control is disabled, the window itself not, so that it still hears Escape and closing.
+    const QList<QWidget*> controles = findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+    for (QWidget* w : controles)
+        w->setEnabled(false);
     cmd_Lancer_->setEnabled(false);
-    Rapport rapport(repertoireProgramme_, session_->environnement.RepertoireSociete, horloge_);
+    setFocus();
+    ligneComptes_->clear();
+    // A bar that shows its text repaints at once on every change, which would cost more than the
+    // check: during the run it is painted only when the window's events are processed.
+    prg_Facture_->setUpdatesEnabled(false);
+    emplacement_ = DossierRapports(repertoireProgramme_);
+    Rapport rapport(emplacement_.dossier, session_->environnement.RepertoireSociete, horloge_);
     FichierConstats constats;
     const ContexteControle contexte{
         *session_->connexion, rapport, interlocuteur(), *this, horloge_, &constats};
     depuisEvenements_.start();
     ResultatExecution resultat = cc::ExecuterControle(contexte, optionsAffichees());
     fichierRapport_ = resultat.fichierRapport;
-    setEnabled(true);
+    prg_Facture_->setUpdatesEnabled(true);
+    for (QWidget* w : controles)
+        w->setEnabled(true);
     cmd_Lancer_->setEnabled(true);
+    ligneComptes_->setText(TexteCompteurs(resultat.compteurs));
+    cmd_Lancer_->setFocus();
     enCours_ = false;
     return resultat;
 }
 
+bool FenetreControle::demanderArret() {
+    if (!enCours_ || arretDemande_ || questionArret_)
+        return arretDemande_;
+    questionArret_ = true;
+    arretDemande_ =
+        interlocuteur().question(QStringLiteral("Arrêter le contrôle en cours ?"), TitreApplication());
+    questionArret_ = false;
+    return arretDemande_;
+}
+
 void FenetreControle::closeEvent(QCloseEvent* evenement) {
-    // The window cannot go away under a running check.
-    if (enCours_)
-        evenement->ignore();
-    else
+    // The window never goes away under a running check: it stops first, then closes.
+    if (!enCours_) {
         evenement->accept();
+        return;
+    }
+    evenement->ignore();
+    if (demanderArret())
+        fermerApresArret_ = true;
+}
+
+void FenetreControle::keyPressEvent(QKeyEvent* evenement) {
+    if (enCours_ && evenement->key() == Qt::Key_Escape) {
+        demanderArret();
+        return;
+    }
+    QWidget::keyPressEvent(evenement);
 }
 
 void FenetreControle::cmd_Lancer_Click() {
     if (!session_)
         return;
     const ResultatExecution resultat = ExecuterControle();
-    if (!resultat.reussi()) {
-        // A failed run is never told as a success: no end-of-run prompt.
-        interlocuteur().message(MessageEchec(*resultat.erreur, resultat.fichierRapport), TitreApplication(),
-                                Icone::Critique);
+    if (resultat.arret) {
+        interlocuteur().message(MessageArret(*resultat.arret, resultat.fichierRapport), TitreApplication(),
+                                Icone::Information);
+        if (fermerApresArret_)
+            close();
         return;
     }
-    if (interlocuteur().question(MessageFin(fichierRapport_), TitreApplication())) {
+    if (!resultat.reussi()) {
+        // A failed run is never told as a success: no end-of-run prompt.
+        interlocuteur().message(
+            MessageEchec(*resultat.erreur, resultat.fichierRapport, session_->designation),
+            TitreApplication(), Icone::Critique);
+        return;
+    }
+    QString fin = MessageFin(fichierRapport_);
+    if (emplacement_.horsProgramme && !dossierAnnonce_) {
+        dossierAnnonce_ = true;
+        fin = MessageDossierRapports(emplacement_) + QStringLiteral("\r\n\r\n") + fin;
+    }
+    const bool ouvrir = interlocuteur().question(fin, TitreApplication());
+    cmd_Lancer_->setFocus();
+    if (ouvrir) {
         if (!interlocuteur().ouvrirFichier(fichierRapport_)) {
             const Erreur e(Erreur::FichierIntrouvable,
                            QStringLiteral("Impossible de démarrer la visionneuse pour ce fichier"));
@@ -221,6 +287,7 @@ bool FenetreControle::ouvrirFichier(const QString& chemin) {
 
 void FenetreControle::definirMaximum(int maximum) {
     prg_Facture_->setMaximum(maximum);
+    prg_Facture_->setTextVisible(true);
 }
 
 void FenetreControle::definirValeur(int valeur) {
@@ -231,7 +298,9 @@ void FenetreControle::traiterEvenements() {
     // Repainting after every record would cost more than the check itself on a fast database.
     if (depuisEvenements_.isValid() && depuisEvenements_.elapsed() < 20)
         return;
+    prg_Facture_->setUpdatesEnabled(true);
     QCoreApplication::processEvents();
+    prg_Facture_->setUpdatesEnabled(false);
     depuisEvenements_.restart();
 }
 

@@ -6,6 +6,7 @@
 #include "commun/Horloge.h"
 #include "commun/Interlocuteur.h"
 #include "commun/Progression.h"
+#include "report/DossierRapports.h"
 
 #include <QElapsedTimer>
 #include <QWidget>
@@ -47,6 +48,10 @@ public:
     void definirMaximum(int maximum) override;
     void definirValeur(int valeur) override;
     void traiterEvenements() override;
+    bool arretDemande() const override { return arretDemande_; }
+
+    // Asks whether the running check should stop; true when the user said Yes.
+    bool demanderArret();
 
     OptionsControle optionsAffichees() const;
     const QString& FichierRapport() const { return fichierRapport_; }
@@ -56,6 +61,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* evenement) override;
+    void keyPressEvent(QKeyEvent* evenement) override;
 
 private:
     void construire();
@@ -69,6 +75,11 @@ private:
     QString fichierRapport_;
     double echelle_ = 1.0;
     bool enCours_ = false;
+    bool arretDemande_ = false;
+    bool questionArret_ = false;
+    bool fermerApresArret_ = false;
+    bool dossierAnnonce_ = false; // the documents folder has been named once
+    EmplacementRapports emplacement_;
     QElapsedTimer depuisEvenements_;
 
     QLabel* lblBase_ = nullptr;
@@ -83,6 +94,7 @@ private:
     QCheckBox* chk_AjoutEnregistrement_ = nullptr;
     QCheckBox* chk_MiseAJour_ = nullptr;
     QPushButton* cmd_Lancer_ = nullptr;
+    QLabel* ligneComptes_ = nullptr; // the counts of the last run, under the progress bar
 };
 
 } // namespace cc

@@ -3,14 +3,17 @@
 
 #include <QApplication>
 #include <QCoreApplication>
-#include <QIODevice>
 #include <QTextStream>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
+#include <vector>
 
 #ifdef Q_OS_WIN
 #include <QStringDecoder>
 #include <windows.h>
+#else
+#include <unistd.h>
 #endif
 
 namespace {
@@ -64,7 +67,13 @@ constexpr int STD_OUTPUT_HANDLE = 1;
 constexpr int STD_ERROR_HANDLE = 2;
 #endif
 
-bool affichageDisponible() {
+void sansAffichage() {
+    std::fputs("controle-coherence: aucun affichage n'est disponible : la fenêtre ne peut pas s'ouvrir.\n"
+               "Pour un contrôle sans fenêtre : controle-coherence --help\n",
+               stderr);
+}
+
+bool affichageDeclare() {
 #if defined(Q_OS_LINUX) || defined(Q_OS_FREEBSD)
     return qEnvironmentVariableIsSet("DISPLAY") || qEnvironmentVariableIsSet("WAYLAND_DISPLAY") ||
            qEnvironmentVariableIsSet("QT_QPA_PLATFORM");
@@ -73,11 +82,37 @@ bool affichageDisponible() {
 #endif
 }
 
+// While the application object is made, Qt's messages are held back: a display that cannot be
+// reached ends in a fatal message, which becomes ours and exit status 2 instead of an abort.
+QtMessageHandler gestionnairePrecedent = nullptr;
+struct MessageRetenu {
+    QtMsgType type;
+    const char* fichier;
+    int ligne;
+    const char* fonction;
+    const char* categorie;
+    QString texte;
+};
+std::vector<MessageRetenu>* messagesRetenus = nullptr;
+
+void retenirMessage(QtMsgType type, const QMessageLogContext& contexte, const QString& texte) {
+    if (type == QtFatalMsg) {
+        sansAffichage();
+        std::_Exit(cc::SortieEchec);
+    }
+    if (messagesRetenus)
+        messagesRetenus->push_back(
+            {type, contexte.file, contexte.line, contexte.function, contexte.category, texte});
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc > 1) {
-        // With arguments: one check without any window and without a display.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    if (cc::EstAppelLot(arguments)) {
+        // The program's own options: one check without any window and without a display.
         QCoreApplication app(argc, argv);
         const std::unique_ptr<QIODevice> consoleSortie = versConsole(STD_OUTPUT_HANDLE);
         const std::unique_ptr<QIODevice> consoleErreurs = versConsole(STD_ERROR_HANDLE);
@@ -87,18 +122,36 @@ int main(int argc, char** argv) {
             sortie.setDevice(consoleSortie.get());
         if (consoleErreurs)
             erreurs.setDevice(consoleErreurs.get());
-        QStringList arguments = QCoreApplication::arguments();
-        arguments.removeFirst();
-        return cc::ExecuterLot(arguments, QCoreApplication::applicationDirPath(), cc::HorlogeSysteme(),
-                               sortie, erreurs);
+#ifdef Q_OS_WIN
+        const bool terminal = consoleErreurs != nullptr;
+#else
+        const bool terminal = ::isatty(STDERR_FILENO) != 0;
+#endif
+        // The arguments as Qt decodes them (wide characters on Windows).
+        return cc::ExecuterLot(QCoreApplication::arguments().mid(1), QCoreApplication::applicationDirPath(),
+                               cc::HorlogeSysteme(), sortie, erreurs, terminal);
     }
-    if (!affichageDisponible()) {
-        std::fputs("Aucun affichage n'est disponible : la fenêtre ne peut pas s'ouvrir.\n"
-                   "Pour un contrôle sans fenêtre : controle-coherence --help\n",
-                   stderr);
+    if (!affichageDeclare()) {
+        sansAffichage();
         return cc::SortieEchec;
     }
+    std::vector<MessageRetenu> retenus;
+    messagesRetenus = &retenus;
+    gestionnairePrecedent = qInstallMessageHandler(retenirMessage);
     QApplication app(argc, argv);
+    qInstallMessageHandler(gestionnairePrecedent);
+    messagesRetenus = nullptr;
+    for (const MessageRetenu& m : retenus)
+        qt_message_output(m.type, QMessageLogContext(m.fichier, m.ligne, m.fonction, m.categorie), m.texte);
+
+    // Qt has taken its own options (-style, -platform…); anything left is not understood.
+    const QStringList reste = QCoreApplication::arguments().mid(1);
+    if (!reste.isEmpty()) {
+        QTextStream(stderr) << cc::PrefixeTerminal() << QStringLiteral("argument inattendu : ")
+                            << reste.first() << QStringLiteral("\nEssayez « controle-coherence --help ».\n");
+        return cc::SortieUsage;
+    }
+    QGuiApplication::setDesktopFileName(QStringLiteral("controle-coherence"));
     cc::FenetreControle fenetre(QCoreApplication::applicationDirPath());
     if (!fenetre.Form_Load())
         return cc::SortieEchec;

@@ -52,6 +52,15 @@ QDateTime dateMaj(const QString& texte) {
     return QDateTime::fromString(texte, QStringLiteral("dd/MM/yyyy hh:mm"));
 }
 
+// Ends the walk after record i when the user has asked for it; what was saved stays saved.
+void arreterSiDemande(const Progression& progression, const QString& facture, std::size_t i, std::size_t n,
+                      GroupeEcritures& groupe) {
+    if (!progression.arretDemande())
+        return;
+    groupe.terminer();
+    throw ArretControle{facture, qint64(i + 1), qint64(n)};
+}
+
 } // namespace
 
 GroupeEcritures::GroupeEcritures(Connexion& connexion, FichierConstats* constats, Compteurs& compteurs,
@@ -186,6 +195,7 @@ void ControleFactures::parcourir() {
         }
         groupe_.finFacture();
         contexte_.progression.traiterEvenements();
+        arreterSiDemande(contexte_.progression, TabFactures_.texte(i), i, TabFactures_.taille(), groupe_);
     }
     groupe_.terminer();
 }
@@ -380,6 +390,7 @@ void ControleFactCli::ParcourirFactCli() {
                                  .action = action::Aucune()});
         }
         contexte_.progression.traiterEvenements();
+        arreterSiDemande(contexte_.progression, e.NumFacture, i, TabFactCli_.taille(), groupe_);
     }
 }
 

@@ -22,6 +22,7 @@ public:
         EcritureConcurrente = 3197, // a row changed by another program while it was being written
         TransactionRefusee = 3246,
         ChampIntrouvable = 3265,
+        FormatBaseInconnu = 3343, // a database file that is neither SQLite nor Jet
         PiloteIntrouvable = 3706, // no driver, or no suitable one, for the database
         ConnexionImpossible = 3709,
     };

@@ -70,7 +70,17 @@ std::unique_ptr<Connexion> ouvrirJet(const QString& chemin) {
     if (!QFileInfo::exists(chemin))
         throw Erreur(Erreur::FichierIntrouvable,
                      QStringLiteral("Fichier introuvable : %1").arg(QDir::toNativeSeparators(chemin)));
-    if (EstBaseSQLite(chemin)) {
+    QFile fichier(chemin);
+    if (!fichier.open(QIODevice::ReadOnly))
+        throw Erreur(Erreur::AccesFichier, QStringLiteral("Impossible de lire %1 : %2")
+                                               .arg(QDir::toNativeSeparators(chemin), fichier.errorString()));
+    const FormatBase format = FormatFichierBase(fichier.read(20));
+    fichier.close();
+    if (format == FormatBase::Autre)
+        throw Erreur(Erreur::FormatBaseInconnu,
+                     QStringLiteral("Le fichier %1 n'est pas une base de données (ni SQLite, ni Access).")
+                         .arg(QDir::toNativeSeparators(chemin)));
+    if (format == FormatBase::SQLite) {
         if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QSQLITE")))
             throw Erreur(Erreur::PiloteIntrouvable,
                          QStringLiteral("Le module SQLite de Qt (QSQLITE) n'est pas installé."));
@@ -167,11 +177,13 @@ QStringList LireValeursDelimitees(QStringView texte, int nombreMax) {
     return valeurs;
 }
 
-bool EstBaseSQLite(const QString& chemin) {
-    QFile fichier(chemin);
-    if (!fichier.open(QIODevice::ReadOnly))
-        return false;
-    return fichier.read(16) == QByteArrayView("SQLite format 3\0", 16);
+FormatBase FormatFichierBase(const QByteArray& debut) {
+    if (debut.startsWith(QByteArrayView("SQLite format 3\0", 16)))
+        return FormatBase::SQLite;
+    const QByteArray signature = debut.mid(4, 15);
+    if (signature == "Standard Jet DB" || signature == "Standard ACE DB")
+        return FormatBase::Jet;
+    return FormatBase::Autre;
 }
 
 QStringList PilotesOdbcInstalles() {
@@ -331,18 +343,29 @@ Erreur ErreurPilote(const Erreur& erreur, const QString& sourceParDefaut) {
                   texte.mid(debutSource, finSource - debutSource));
 }
 
-QString MessageErreurConnexion(const Erreur& erreur) {
+QString DesignationBase(const Environnement& env, const QString& chemin, TypeSource type) {
+    if (type == TypeSource::SqlServer)
+        return QStringLiteral("SQL Server %1 sur le serveur %2").arg(NomBaseSql(chemin), env.ServeurSQL);
+    return QDir::toNativeSeparators(chemin);
+}
+
+QString MessageErreurConnexion(const Erreur& erreur, const QString& designation) {
     const QString ligne = QStringLiteral("\r\n");
     QString texte;
-    if (erreur.source().isEmpty()) {
-        texte = QStringLiteral("Erreur ") + QString::number(erreur.numero()) + QStringLiteral(" : ") +
-                erreur.description() + ligne + ligne +
-                QStringLiteral("Impossible d'établir la connexion de données.") + ligne +
-                QStringLiteral("ADO ou OLEDB ne sont peut-être pas bien installés sur cette machine.");
+    if (!designation.isEmpty())
+        texte = QStringLiteral("Impossible d'ouvrir la base de données %1.").arg(designation) + ligne + ligne;
+    const QString numeroEtDescription = QStringLiteral("Erreur ") + QString::number(erreur.numero()) +
+                                        QStringLiteral(" : ") + erreur.description();
+    if (erreur.numero() == Erreur::FormatBaseInconnu) {
+        texte += numeroEtDescription;
+    } else if (erreur.source().isEmpty()) {
+        texte += numeroEtDescription + ligne + ligne +
+                 QStringLiteral("Impossible d'établir la connexion de données.") + ligne +
+                 QStringLiteral("ADO ou OLEDB ne sont peut-être pas bien installés sur cette machine.");
     } else {
-        texte = QStringLiteral("Une erreur s'est produite lors de la connexion à la base.") + ligne + ligne +
-                QStringLiteral("Source: ") + erreur.source() + ligne + QStringLiteral("Description: ") +
-                erreur.description() + ligne + ligne;
+        texte += QStringLiteral("Une erreur s'est produite lors de la connexion à la base.") + ligne + ligne +
+                 QStringLiteral("Source: ") + erreur.source() + ligne + QStringLiteral("Description: ") +
+                 erreur.description() + ligne + ligne;
     }
     // No driver should echo a password, but none ever reaches the screen.
     texte.replace(MotDePasseSql, QStringLiteral("******"), Qt::CaseInsensitive);

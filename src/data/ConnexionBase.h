@@ -36,8 +36,11 @@ inline constexpr Systeme SystemeCourant = Systeme::Autre;
 // hold commas), blanks around an unquoted value are dropped. Reads at most nombreMax values.
 QStringList LireValeursDelimitees(QStringView texte, int nombreMax);
 
-// Whether the file begins with the SQLite header; false when it cannot be read.
-bool EstBaseSQLite(const QString& chemin);
+// What a database file is, from its first bytes: the SQLite header, or the Jet / ACE header
+// ("Standard Jet DB" or "Standard ACE DB" from byte 4). Anything else, an empty file included, is
+// no database, and no driver is ever handed it.
+enum class FormatBase { SQLite, Jet, Autre };
+FormatBase FormatFichierBase(const QByteArray& debut);
 
 // The ODBC drivers registered with the driver manager, by name.
 QStringList PilotesOdbcInstalles();
@@ -68,8 +71,11 @@ ParametresOdbc ParametresJet(const QString& chemin, const QStringList& pilotes,
                              Systeme systeme = SystemeCourant);
 
 // The text of the connection error box. An error that carries a source came from the database
-// driver; one without comes from the program (no driver installed, for instance).
-QString MessageErreurConnexion(const Erreur& erreur);
+// driver; one without comes from the program (no driver installed, for instance). With the
+// database's designation, a French sentence naming it comes first.
+QString MessageErreurConnexion(const Erreur& erreur, const QString& designation = {});
+// The database as the user knows it: the file, or the SQL Server database and its server.
+QString DesignationBase(const Environnement& env, const QString& chemin, TypeSource type);
 // Splits a driver's diagnostic into its source (the bracketed components of its last record) and
 // its description; the default source when there is none.
 Erreur ErreurPilote(const Erreur& erreur, const QString& sourceParDefaut);

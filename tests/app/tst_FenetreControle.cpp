@@ -33,6 +33,9 @@ private Q_SLOTS:
     void demarrageEtLancement();
     void echecDuTraitement();
     void visionneuseIntrouvable();
+    void clavier_data();
+    void clavier();
+    void rapportsDansLesDocuments();
 
 private:
     QTemporaryDir config_;
@@ -80,10 +83,13 @@ void TestFenetreControle::controles() {
     QCOMPARE(f.windowTitle(), u"Controle de cohérence dossier - facture"_s);
     QWidget* w = f.findChild<QWidget*>(nom);
     QVERIFY(w);
-    if (auto* l = qobject_cast<QLabel*>(w))
+    if (auto* l = qobject_cast<QLabel*>(w)) {
         QCOMPARE(l->text(), texte);
-    else if (auto* b = qobject_cast<QAbstractButton*>(w))
-        QCOMPARE(b->text(), texte);
+    } else if (auto* b = qobject_cast<QAbstractButton*>(w)) {
+        // The caption's words as stored, one letter of it marked for the Alt key.
+        QCOMPARE(QString(b->text()).remove(u'&'), texte);
+        QCOMPARE(b->text().count(u'&'), 1);
+    }
     // Initial states before any start-up.
     QCOMPARE(f.findChild<QCalendarWidget*>("dte_Date")->selectedDate(), QDate(2011, 1, 1));
     QVERIFY(f.findChild<QCheckBox*>("chk_Facture_FactCli")->isChecked());
@@ -101,7 +107,8 @@ void TestFenetreControle::disposition() {
     QVERIFY(QTest::qWaitForWindowExposed(&f));
     QVERIFY(f.echelle() >= 1.0);
     const QList<QWidget*> enfants = f.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
-    QCOMPARE(enfants.size(), 12);
+    QCOMPARE(enfants.size(), 13); // the stored controls and the counts line
+    QVERIFY(!f.windowIcon().pixmap(32).isNull());
     for (QWidget* w : enfants) {
         // Inside the window, and never smaller than it asks to be.
         QVERIFY2(f.rect().contains(w->geometry()), qPrintable(w->objectName()));
@@ -191,8 +198,14 @@ void TestFenetreControle::demarrageEtLancement() {
     auto* prg = f.findChild<QProgressBar*>("prg_Facture");
     QCOMPARE(prg->maximum(), 2);
     QCOMPARE(prg->value(), 2);
+    QCOMPARE(prg->text(), u"2 / 2"_s);
     QVERIFY(f.isEnabled());
     QVERIFY(f.findChild<QPushButton*>("cmd_Lancer")->isEnabled());
+    // The counts of the run, under the bar.
+    const QString comptes = f.findChild<QLabel*>("ligneComptes")->text();
+    QVERIFY2(comptes.contains(u"Parcourus : 2 "_s) && comptes.contains(u"manquants : 1 "_s) &&
+                 comptes.contains(u"ajoutés : 1 "_s) && comptes.contains(u"réécrits : 0"_s),
+             qPrintable(comptes));
 
     QFile fichier(rapport);
     QVERIFY(fichier.open(QIODevice::ReadOnly));
@@ -235,18 +248,22 @@ void TestFenetreControle::echecDuTraitement() {
     Session session;
     session.environnement.RepertoireSociete = u"SOC"_s;
     session.connexion = Connexion::ouvrirSQLite(chemin);
+    session.designation = chemin;
     InterlocuteurTest utilisateur;
     FenetreControle f(dossier.path(), horloge(), &utilisateur);
     f.Form_Load(std::move(session));
     f.findChild<QCalendarWidget*>("dte_Date")->setSelectedDate(QDate(2026, 1, 1));
     QTest::mouseClick(f.findChild<QPushButton*>("cmd_Lancer"), Qt::LeftButton);
 
-    // One error box with a number, the description and the report's path; no end-of-run prompt.
+    // One error box that names the database, then a number, the driver's description and the
+    // report's path; no end-of-run prompt.
     QCOMPARE(utilisateur.boites.size(), 1);
     const auto& boite = utilisateur.boites.first();
     QVERIFY(!boite.question);
     QCOMPARE(boite.icone, Icone::Critique);
-    QVERIFY2(boite.texte.startsWith(u"Erreur "_s), qPrintable(boite.texte));
+    QVERIFY2(boite.texte.startsWith(u"La base de données "_s + chemin +
+                                    u" a refusé une opération du contrôle.\r\nErreur "_s),
+             qPrintable(boite.texte));
     QVERIFY(boite.texte.contains(f.FichierRapport()));
     QVERIFY(QFile::exists(f.FichierRapport()));
     QVERIFY(f.isEnabled());
@@ -275,6 +292,100 @@ void TestFenetreControle::visionneuseIntrouvable() {
     QVERIFY(utilisateur.boites.at(0).question);
     QCOMPARE(utilisateur.boites.at(1).icone, Icone::Critique);
     QVERIFY(utilisateur.boites.at(1).texte.startsWith(u"Erreur 53 : "_s));
+}
+
+namespace {
+
+// A window started on a database of its own, one invoice whose dossier FACTCLI lacks.
+struct FenetrePrete {
+    QTemporaryDir dossier;
+    InterlocuteurTest utilisateur;
+    std::unique_ptr<FenetreControle> f;
+    FenetrePrete(const QString& repertoireProgramme, const Horloge& horloge) {
+        const QString chemin = dossier.filePath(u"vendrax.mdb"_s);
+        {
+            BaseTest b(chemin);
+            b.facture("F1", "2026-03-01", "", tranche(1, "100.00", "DV1", "D1"));
+        }
+        Session session;
+        session.environnement.RepertoireSociete = u"SOC"_s;
+        session.connexion = Connexion::ouvrirSQLite(chemin);
+        f = std::make_unique<FenetreControle>(
+            repertoireProgramme.isEmpty() ? dossier.path() : repertoireProgramme, horloge, &utilisateur);
+        f->Form_Load(std::move(session));
+        f->findChild<QCalendarWidget*>("dte_Date")->setSelectedDate(QDate(2026, 1, 1));
+    }
+};
+
+} // namespace
+
+// Enter starts a run from wherever the focus is, and the focus is on « Lancer » afterwards; each
+// box answers to Alt and its marked letter.
+void TestFenetreControle::clavier_data() {
+    QTest::addColumn<QString>("depart");
+    QTest::addColumn<int>("touche");
+    QTest::addColumn<bool>("alt");
+    QTest::newRow("Entrée sur une case") << u"chk_MiseAJour"_s << int(Qt::Key_Return) << false;
+    QTest::newRow("Entrée du pavé sur le calendrier") << u"dte_Date_Fin"_s << int(Qt::Key_Enter) << false;
+    QTest::newRow("Alt+L") << u"chk_Facture_FactCli"_s << int(Qt::Key_L) << true;
+}
+
+void TestFenetreControle::clavier() {
+    QFETCH(QString, depart);
+    QFETCH(int, touche);
+    QFETCH(bool, alt);
+    FenetrePrete p(QString(), horloge());
+    FenetreControle& f = *p.f;
+    f.show();
+    QApplication::setActiveWindow(&f);
+    QVERIFY(QTest::qWaitForWindowActive(&f));
+    const struct {
+        const char* nom;
+        Qt::Key lettre;
+    } cases[] = {{"chk_Facture_FactCli", Qt::Key_F},
+                 {"chk_AjoutEnregistrement", Qt::Key_A},
+                 {"chk_MiseAJour", Qt::Key_M}};
+    for (const auto& c : cases) {
+        auto* boite = f.findChild<QCheckBox*>(c.nom);
+        const bool avant = boite->isChecked();
+        // A mnemonic clicks the way a mouse does: pressed, released a moment later.
+        QTest::keyClick(&f, c.lettre, Qt::AltModifier);
+        QTRY_COMPARE(boite->isChecked(), !avant);
+        QTest::keyClick(&f, c.lettre, Qt::AltModifier);
+        QTRY_COMPARE(boite->isChecked(), avant);
+    }
+    QWidget* w = f.findChild<QWidget*>(depart);
+    w->setFocus();
+    QTRY_VERIFY(w->hasFocus());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key(touche), alt ? Qt::AltModifier : Qt::NoModifier);
+    QTRY_COMPARE(p.utilisateur.boites.size(), 1);
+    QVERIFY(p.utilisateur.boites.first().question);
+    QVERIFY(f.findChild<QPushButton*>("cmd_Lancer")->hasFocus());
+}
+
+// A program directory that cannot be written: the reports go to the documents folder, which the
+// end prompt says once.
+void TestFenetreControle::rapportsDansLesDocuments() {
+    QTemporaryDir maison;
+    const QByteArray ancienneMaison = qgetenv("HOME");
+    qputenv("HOME", QFile::encodeName(maison.path()));
+    FenetrePrete p(maison.filePath(u"programme absent"_s), horloge());
+    QTest::mouseClick(p.f->findChild<QPushButton*>("cmd_Lancer"), Qt::LeftButton);
+    QTest::mouseClick(p.f->findChild<QPushButton*>("cmd_Lancer"), Qt::LeftButton);
+    qputenv("HOME", ancienneMaison);
+
+    const QString dossier = QDir::toNativeSeparators(maison.filePath(u"Documents/Contrôle de cohérence"_s));
+    QCOMPARE(QFileInfo(p.f->FichierRapport()).absolutePath(), dossier);
+    QVERIFY(QFileInfo(p.f->FichierRapport()).size() > 0);
+    QCOMPARE(p.utilisateur.boites.size(), 2);
+    const QString premiere = p.utilisateur.boites.at(0).texte;
+    QVERIFY2(
+        premiere.startsWith(u"Le répertoire du programme n'est pas accessible en écriture : les rapports "
+                            "sont écrits dans "_s +
+                            dossier),
+        qPrintable(premiere));
+    QVERIFY(premiere.endsWith(MessageFin(p.f->FichierRapport())));
+    QCOMPARE(p.utilisateur.boites.at(1).texte, MessageFin(p.f->FichierRapport()));
 }
 
 QTEST_MAIN(TestFenetreControle)

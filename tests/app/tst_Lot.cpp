@@ -1,5 +1,7 @@
 #include "app/Lot.h"
 
+#include <QFile>
+#include <QProcess>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -14,6 +16,10 @@ private Q_SLOTS:
     void usage_data();
     void usage();
     void terminal();
+    void appelLot_data();
+    void appelLot();
+    void sansFenetrePossible_data();
+    void sansFenetrePossible();
 };
 
 namespace {
@@ -34,9 +40,14 @@ void TestLot::arguments_data() {
                           << QDate(2024, 1, 1) << QDate(2024, 12, 31) << true << true << true;
     QTest::newRow("factcli") << QStringList{"--sens", "factcli", "--du", "2024-02-29"} << QDate(2024, 2, 29)
                              << Aujourdhui << false << false << false;
-    QTest::newRow("premier jour après le dernier")
-        << QStringList{"--du", "2025-01-02", "--au", "2025-01-01"} << QDate(2025, 1, 2) << QDate(2025, 1, 1)
-        << true << false << false;
+    QTest::newRow("valeurs après un signe égal")
+        << QStringList{"--du=2024-01-01", "--au=2024-01-31", "--sens=factcli"} << QDate(2024, 1, 1)
+        << QDate(2024, 1, 31) << false << false << false;
+    QTest::newRow("la dernière valeur l'emporte")
+        << QStringList{"--du", "2024-01-01", "--du=2024-01-02"} << QDate(2024, 1, 2) << Aujourdhui << true
+        << false << false;
+    QTest::newRow("un seul jour") << QStringList{"--du", "2025-01-01", "--au", "2025-01-01"}
+                                  << QDate(2025, 1, 1) << QDate(2025, 1, 1) << true << false << false;
 }
 
 void TestLot::arguments() {
@@ -64,17 +75,51 @@ void TestLot::usage_data() {
     QTest::newRow("format court") << QStringList{"--du", "2024-1-5"};
     QTest::newRow("format français") << QStringList{"--du", "05/01/2024"};
     QTest::newRow("date suivie de texte") << QStringList{"--du", "2024-01-05x"};
+    QTest::newRow("premier jour après le dernier") << QStringList{"--du", "2025-01-02", "--au", "2025-01-01"};
+    QTest::newRow("premier jour après aujourd'hui") << QStringList{"--du", "2026-12-09"};
+    QTest::newRow("réparation à partir de FACTCLI")
+        << QStringList{"--du", "2024-01-01", "--sens", "factcli", "--mettre-a-jour"};
+    QTest::newRow("annuler avec une période") << QStringList{"--annuler", "c.csv", "--du", "2024-01-01"};
+    QTest::newRow("annuler avec une réparation") << QStringList{"--annuler=c.csv", "--ajouter"};
+    QTest::newRow("option de Qt avec celles du programme")
+        << QStringList{"--du", "2024-01-01", "-style", "fusion"};
 }
 
 void TestLot::usage() {
     QFETCH(QStringList, args);
-    QVERIFY(std::holds_alternative<ErreurUsage>(AnalyserArguments(args, Aujourdhui)));
+    const auto r = AnalyserArguments(args, Aujourdhui);
+    QVERIFY(std::holds_alternative<ErreurUsage>(r));
+    // One line, French, never Qt's English.
+    const QString message = std::get<ErreurUsage>(r).message;
+    QVERIFY2(!message.contains(u'\n') && !message.contains(u"Unknown"_s) && !message.contains(u"Missing"_s),
+             qPrintable(message));
+}
+
+// The program's own options make a run without window; Qt's own leave the window to open.
+void TestLot::appelLot_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<bool>("lot");
+    QTest::newRow("aucun") << QStringList{} << false;
+    QTest::newRow("style de Qt") << QStringList{"-style", "fusion"} << false;
+    QTest::newRow("plateforme de Qt") << QStringList{"-platform", "offscreen", "-reverse"} << false;
+    QTest::newRow("--du=") << QStringList{"--du=2024-01-01"} << true;
+    QTest::newRow("--aide") << QStringList{"-style", "fusion", "--help"} << true;
+    QTest::newRow("-qV") << QStringList{"-qV"} << true;
+    QTest::newRow("-?") << QStringList{"-?"} << true;
+    QTest::newRow("nom voisin") << QStringList{"--dudu"} << false;
+}
+
+void TestLot::appelLot() {
+    QFETCH(QStringList, args);
+    QTEST(EstAppelLot(args), "lot");
 }
 
 void TestLot::terminal() {
     // Help and version need no --du and print to standard output.
     QVERIFY(std::get<ArgumentsLot>(AnalyserArguments({"--help"}, Aujourdhui)).aide);
     QVERIFY(std::get<ArgumentsLot>(AnalyserArguments({"--version"}, Aujourdhui)).version);
+    QVERIFY(std::get<ArgumentsLot>(AnalyserArguments({"-V"}, Aujourdhui)).version);
+    QVERIFY(std::get<ArgumentsLot>(AnalyserArguments({"-q", "--du", "2024-01-01"}, Aujourdhui)).silencieux);
     QString sortie, erreurs;
     QTextStream s(&sortie), e(&erreurs);
     QCOMPARE(ExecuterLot({"--help"}, QDir::tempPath(), HorlogeSysteme(), s, e), SortieRapportVide);
@@ -83,13 +128,64 @@ void TestLot::terminal() {
     sortie.clear();
     QCOMPARE(ExecuterLot({"--du", "2024-13-01"}, QDir::tempPath(), HorlogeSysteme(), s, e), SortieUsage);
     QVERIFY(sortie.isEmpty());
-    QVERIFY(erreurs.contains(u"2024-13-01"_s));
-    // A box's CR LF becomes a plain line feed on the terminal.
+    QCOMPARE(erreurs, u"controle-coherence: date invalide pour --du : 2024-13-01 (AAAA-MM-JJ)\n"
+                      "Essayez « controle-coherence --help ».\n"_s);
+    // A box's CR LF becomes a plain line feed on the terminal; a question says nothing.
     erreurs.clear();
     InterlocuteurTerminal t(e);
     QVERIFY(!t.question(u"a\r\nb"_s, u"T"_s));
-    QVERIFY(!erreurs.contains(u'\r'));
-    QVERIFY(erreurs.contains(u"a\nb"_s));
+    QVERIFY(erreurs.isEmpty());
+    t.message(u"a\r\nb"_s, u"T"_s, Icone::Critique);
+    QCOMPARE(erreurs, u"controle-coherence: T : a\nb\n"_s);
+    // Silent: information is dropped, errors stay.
+    erreurs.clear();
+    InterlocuteurTerminal muet(e, true);
+    muet.message(u"info"_s, u"T"_s, Icone::Information);
+    QVERIFY(erreurs.isEmpty());
+    muet.message(u"grave"_s, u"T"_s, Icone::Critique);
+    QVERIFY(erreurs.contains(u"grave"_s));
+}
+
+// Without a display the window cannot open: a French message and exit status 2, never Qt's abort.
+// Qt's own options are Qt's: what it does not take is a usage error.
+void TestLot::sansFenetrePossible_data() {
+    QTest::addColumn<QString>("affichage");
+    QTest::addColumn<QString>("plateforme");
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("message");
+    const QString aucun = u"controle-coherence: aucun affichage n'est disponible"_s;
+    QTest::newRow("DISPLAY qui ne mène nulle part") << u":99"_s << QString() << QStringList{} << 2 << aucun;
+    QTest::newRow("aucun affichage") << QString() << QString() << QStringList{} << 2 << aucun;
+    QTest::newRow("option de Qt puis une inconnue")
+        << QString() << u"offscreen"_s << QStringList{"-style", "fusion", "--inconnue"} << 64
+        << u"controle-coherence: argument inattendu : --inconnue\nEssayez"_s;
+}
+
+void TestLot::sansFenetrePossible() {
+    QFETCH(QString, affichage);
+    QFETCH(QString, plateforme);
+    QFETCH(QStringList, args);
+    QFETCH(int, code);
+    QFETCH(QString, message);
+    if (affichage == u":99" && QFile::exists(u"/tmp/.X11-unix/X99"_s))
+        QSKIP("an X server answers on :99 here");
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const QString& v : {u"DISPLAY"_s, u"WAYLAND_DISPLAY"_s, u"QT_QPA_PLATFORM"_s})
+        env.remove(v);
+    if (!affichage.isEmpty())
+        env.insert(u"DISPLAY"_s, affichage);
+    if (!plateforme.isEmpty())
+        env.insert(u"QT_QPA_PLATFORM"_s, plateforme);
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.start(qEnvironmentVariable("CC_EXECUTABLE"), args);
+    QVERIFY(p.waitForFinished(30000));
+    const QString erreurs = QString::fromUtf8(p.readAllStandardError());
+    QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+    QVERIFY2(p.exitCode() == code, qPrintable(erreurs));
+    QVERIFY2(erreurs.contains(message), qPrintable(erreurs));
+    QVERIFY2(!erreurs.contains(u"Reinstalling"_s), qPrintable(erreurs));
 }
 
 QTEST_GUILESS_MAIN(TestLot)

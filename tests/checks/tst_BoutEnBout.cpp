@@ -106,6 +106,7 @@ private Q_SLOTS:
     void usage_data();
     void usage();
     void baseIntrouvable();
+    void dossierRapports();
     void echecEnCours();
     void longuePeriode_data();
     void longuePeriode();
@@ -205,8 +206,6 @@ void TestBoutEnBout::periode_data() {
     QTest::newRow("mois") << u"2024-03-01"_s << u"2024-03-31"_s << jours
                           << QStringList{u"J2"_s, u"J3"_s, u"J4"_s, u"J5"_s, u"J6"_s};
     QTest::newRow("un jour") << u"2024-03-31"_s << u"2024-03-31"_s << jours << QStringList{u"J5"_s, u"J6"_s};
-    QTest::newRow("premier jour après le dernier")
-        << u"2024-03-31"_s << u"2024-03-01"_s << jours << QStringList{};
     QTest::newRow("à cheval sur deux mois")
         << u"2024-02-29"_s << u"2024-03-01"_s << jours << QStringList{u"J1"_s, u"J2"_s};
 }
@@ -247,6 +246,9 @@ void TestBoutEnBout::usage_data() {
     QTest::newRow("date mal écrite") << QStringList{u"--du"_s, u"01/03/2024"_s};
     QTest::newRow("option sans valeur") << QStringList{u"--du"_s};
     QTest::newRow("sens inconnu") << QStringList{u"--du"_s, u"2024-03-01"_s, u"--sens"_s, u"autre"_s};
+    QTest::newRow("période inversée") << QStringList{u"--du"_s, u"2024-03-31"_s, u"--au=2024-03-01"_s};
+    QTest::newRow("réparation sans effet")
+        << QStringList{u"--du"_s, u"2024-03-01"_s, u"--sens"_s, u"factcli"_s, u"--ajouter"_s};
 }
 
 void TestBoutEnBout::usage() {
@@ -255,9 +257,27 @@ void TestBoutEnBout::usage() {
     remplirSociete(lot.base());
     const ResultatLot r = lot.lancer(arguments);
     QCOMPARE(r.code, 64);
-    QVERIFY(!r.erreurs.trimmed().isEmpty());
+    // One line that says what is wrong, one that points to the help; never the whole help.
+    const QStringList lignes = r.erreurs.trimmed().split(u'\n');
+    QCOMPARE(lignes.size(), 2);
+    QVERIFY2(lignes.at(0).startsWith(u"controle-coherence: "_s), qPrintable(r.erreurs));
+    QVERIFY2(lignes.at(1).contains(u"--help"_s), qPrintable(r.erreurs));
     QVERIFY2(r.cheminRapport.isEmpty(), qPrintable(r.cheminRapport));
     QCOMPARE(r.factCli, factCliInitiale());
+}
+
+// --rapports chooses the report's folder, made when missing; nothing lands beside the program.
+void TestBoutEnBout::dossierRapports() {
+    Lot lot;
+    remplirSociete(lot.base());
+    QTemporaryDir ailleurs;
+    const QString dossier = ailleurs.filePath(u"rapports/mars"_s);
+    const ResultatLot r = lot.lancer({u"--du=2024-03-01"_s, u"--au=2024-03-31"_s, u"--rapports"_s, dossier});
+    QVERIFY2(r.code == 1, qPrintable(r.erreurs));
+    QVERIFY(QDir(lot.repertoireProgramme()).entryList({u"ResultatControl*"_s}).isEmpty());
+    const QFileInfo rapport(r.sortie.trimmed().section(u'\n', -1));
+    QCOMPARE(rapport.absolutePath(), dossier);
+    QVERIFY(rapport.size() > 0);
 }
 
 void TestBoutEnBout::baseIntrouvable() {

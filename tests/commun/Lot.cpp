@@ -119,6 +119,7 @@ ResultatLot Lot::lancer(const QStringList& arguments, int delaiMs) {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(u"XDG_CONFIG_HOME"_s, repertoireConfiguration());
+    env.insert(u"HOME"_s, dir_.path() + u"/maison"_s);
     env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
     env.remove(u"CC_PARCOURS"_s);
     for (auto it = variables_.cbegin(); it != variables_.cend(); ++it)
@@ -187,9 +188,11 @@ QStringList argumentsLot(const QString& du, const QString& au, bool aPartirDesFa
                          bool mettreAJour) {
     QStringList a{u"--du"_s, du,          u"--au"_s,
                   au,        u"--sens"_s, aPartirDesFactures ? u"factures"_s : u"factcli"_s};
-    if (ajouter)
+    // As in the window, the repair options mean nothing to the FACTCLI-driven check, which the
+    // command line refuses them with.
+    if (ajouter && aPartirDesFactures)
         a << u"--ajouter"_s;
-    if (mettreAJour)
+    if (mettreAJour && aPartirDesFactures)
         a << u"--mettre-a-jour"_s;
     return a;
 }

@@ -36,6 +36,10 @@ QString SocieteDemo::programme() const {
     return repertoireProgramme() + u"/controle-coherence"_s;
 }
 
+QString SocieteDemo::maison() const {
+    return dir_.filePath(u"maison"_s);
+}
+
 QString SocieteDemo::base() const {
     return dir_.filePath(u"base/SOCDEMO/vendrax.mdb"_s);
 }
@@ -58,6 +62,8 @@ void SocieteDemo::demarrer(QProcess& p, const QStringList& arguments, std::funct
     effacerRapports();
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(u"XDG_CONFIG_HOME"_s, dir_.filePath(u"config"_s));
+    // A home of its own, whose documents folder receives the reports a protected program cannot keep.
+    env.insert(u"HOME"_s, maison());
     env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
     p.setProcessEnvironment(env);
     p.setWorkingDirectory(dir_.path());
@@ -100,6 +106,28 @@ QString SocieteDemo::vierge_() const {
     return dir_.filePath(u"vierge.mdb"_s);
 }
 
+QStringList GenerateurAnnee2025(int factures, int graine) {
+    return {u"--factures"_s,
+            QString::number(factures),
+            u"--graine"_s,
+            QString::number(graine),
+            u"--taux-anomalies"_s,
+            u"15"_s,
+            u"--debut"_s,
+            u"2025-01-01"_s,
+            u"--fin"_s,
+            u"2025-12-31"_s};
+}
+
+QStringList ArgumentsReparation() {
+    return {u"--du"_s,   u"2025-01-01"_s, u"--au"_s,      u"2025-12-31"_s,
+            u"--sens"_s, u"factures"_s,   u"--ajouter"_s, u"--mettre-a-jour"_s};
+}
+
+QStringList ArgumentsFactCli() {
+    return {u"--du"_s, u"2025-01-01"_s, u"--au"_s, u"2025-12-31"_s, u"--sens"_s, u"factcli"_s};
+}
+
 QStringList interroger(const QString& chemin, const QString& sql, QString* erreur, bool lectureSeule) {
     static int compteur = 0;
     const QString nom = u"interroger-%1"_s.arg(++compteur);
@@ -133,6 +161,23 @@ QStringList factCliSansHorodatage(const QString& chemin) {
                                        "DATE_MAJ IS NULL, typeof(Montant), Montant "
                                        "FROM FACTCLI ORDER BY rowid"_s);
     return r;
+}
+
+QString integrite(const QString& base) {
+    QString erreur;
+    const QStringList r = interroger(base, u"PRAGMA integrity_check"_s, &erreur, false);
+    return erreur.isEmpty() ? r.join(u';') : erreur;
+}
+
+QString rangeesEntieres(const QStringList& obtenu, const QStringList& avant, const QStringList& apres) {
+    if (obtenu.size() < avant.size() || obtenu.size() > apres.size())
+        return u"%1 rows, between %2 and %3 expected"_s.arg(obtenu.size())
+            .arg(avant.size())
+            .arg(apres.size());
+    for (qsizetype i = 0; i < obtenu.size(); ++i)
+        if (obtenu[i] != apres[i] && (i >= avant.size() || obtenu[i] != avant[i]))
+            return u"row %1 is neither the old one nor the repaired one: %2"_s.arg(i + 1).arg(obtenu[i]);
+    return {};
 }
 
 } // namespace cc::test

@@ -30,6 +30,7 @@ public:
     QString repertoireProgramme() const;
     QString programme() const;
     QString base() const;
+    QString maison() const;
 
     // Puts the generated database back, without any journal left by a killed run.
     void vierge() const;
@@ -48,11 +49,25 @@ private:
     QTemporaryDir dir_;
 };
 
+// The generator's arguments for a company of the given size over the year 2025, with anomalies.
+QStringList GenerateurAnnee2025(int factures, int graine);
+
+// Batch runs over the year 2025: the invoice-driven check with both repairs; the FACTCLI-driven check.
+QStringList ArgumentsReparation();
+QStringList ArgumentsFactCli();
+
 // Runs one query on a database file through a connection of its own; each row's columns joined by "|".
 QStringList interroger(const QString& chemin, const QString& sql, QString* erreur = nullptr,
                        bool lectureSeule = true);
 
 // FACTCLI in rowid order; a DATE_MAJ is shown as present or Null only, since runs stamp it from the clock.
 QStringList factCliSansHorodatage(const QString& chemin);
+
+// SQLite's integrity check, "ok" when the file is sound; opened read-write, as the next run opens it,
+// so that a journal left by a killed run is rolled back first.
+QString integrite(const QString& base);
+
+// Empty when every row is whole: as it was before the run, or as the run without fault leaves it.
+QString rangeesEntieres(const QStringList& obtenu, const QStringList& avant, const QStringList& apres);
 
 } // namespace cc::test

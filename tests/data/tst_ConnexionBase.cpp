@@ -327,7 +327,11 @@ void TestConnexionBase::echecsFichier_data() {
         << QByteArray("SQLite format 3\0", 16) + QByteArray(2000, 'x') << true
         << u"Une erreur s'est produite lors de la connexion à la base.\r\n\r\nSource: SQLite\r\n"_s;
     QTest::newRow("absent") << QByteArray() << false << u"Erreur 53 : Fichier introuvable : "_s;
-    QTest::newRow("ni SQLite ni Jet lisible") << QByteArray("Standard Jet DB") << true << QString();
+    // Neither SQLite nor Jet: no driver is handed the file, the box says what it is not.
+    const QString pasUneBase = u"Erreur 3343 : Le fichier %1 n'est pas une base de données"_s;
+    QTest::newRow("ni SQLite ni Jet") << QByteArray("Standard Jet DB") << true << pasUneBase;
+    QTest::newRow("vide") << QByteArray() << true << pasUneBase;
+    QTest::newRow("texte") << QByteArray("Ceci n'est pas une base.\r\n") << true << pasUneBase;
 }
 
 void TestConnexionBase::echecsFichier() {
@@ -346,8 +350,13 @@ void TestConnexionBase::echecsFichier() {
         QCOMPARE(i.boites.size(), silencieux ? 0 : 1);
         if (!silencieux) {
             QCOMPARE(i.boites.at(0).titre, TitreConnexion());
-            if (!debutMessage.isEmpty())
-                QVERIFY2(i.boites.at(0).texte.startsWith(debutMessage), qPrintable(i.boites.at(0).texte));
+            // A French sentence naming the file comes first, then the driver's or the program's words.
+            const QString texte = i.boites.at(0).texte;
+            const QString nomme = QDir::toNativeSeparators(chemin);
+            QVERIFY2(texte.startsWith(u"Impossible d'ouvrir la base de données "_s + nomme + u".\r\n\r\n"_s),
+                     qPrintable(texte));
+            QVERIFY2(texte.contains(debutMessage.contains(u"%1"_s) ? debutMessage.arg(nomme) : debutMessage),
+                     qPrintable(texte));
         }
     }
     // A failed attempt never leaves a database behind, nor alters the file.
@@ -382,7 +391,9 @@ void TestConnexionBase::serveurInconnu() {
     QVERIFY(chrono.elapsed() < 60000);
     QCOMPARE(i.boites.size(), 1);
     const QString texte = i.boites.at(0).texte;
-    QVERIFY2(texte.startsWith(u"Une erreur s'est produite lors de la connexion à la base.\r\n\r\nSource: "_s),
+    QVERIFY2(texte.startsWith(u"Impossible d'ouvrir la base de données SQL Server SOC1 sur le serveur "
+                              "serveur.invalid.\r\n\r\nUne erreur s'est produite lors de la connexion à la "
+                              "base.\r\n\r\nSource: "_s),
              qPrintable(texte));
     QVERIFY(!texte.contains(u"MBRTQL"_s, Qt::CaseInsensitive));
 }

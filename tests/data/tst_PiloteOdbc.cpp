@@ -2,6 +2,7 @@
 #include "app/Demarrage.h"
 #include "data/ConnexionBase.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -59,8 +60,12 @@ void TestPiloteOdbc::bibliothequeAbsente() {
     QVERIFY(!OuvrirConnexion(env, chemin, TypeSource(type), false, i));
     QCOMPARE(i.boites.size(), 1);
     const QString texte = i.boites.at(0).texte;
-    QVERIFY2(texte.startsWith(u"Une erreur s'est produite lors de la connexion à la base.\r\n\r\n"
-                              "Source: [unixODBC][Driver Manager]\r\nDescription: Can't open lib"_s),
+    // The driver's own words come after a sentence that names the database.
+    const QString designation = TypeSource(type) == TypeSource::Jet ? QDir::toNativeSeparators(chemin)
+                                                                    : u"SQL Server "_s + NomBaseSql(chemin);
+    QVERIFY2(texte.startsWith(u"Impossible d'ouvrir la base de données "_s + designation), qPrintable(texte));
+    QVERIFY2(texte.contains(u".\r\n\r\nUne erreur s'est produite lors de la connexion à la base.\r\n\r\n"
+                            "Source: [unixODBC][Driver Manager]\r\nDescription: Can't open lib"_s),
              qPrintable(texte));
     QVERIFY(texte.endsWith(u"\r\n\r\n"_s));
     QVERIFY(!texte.contains(u"MBRTQL"_s, Qt::CaseInsensitive));

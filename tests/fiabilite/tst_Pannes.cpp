@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QSqlDatabase>
@@ -25,11 +26,9 @@ using namespace cc::test;
 
 namespace {
 
-const QStringList Reparation{u"--du"_s,   u"2025-01-01"_s, u"--au"_s,      u"2025-12-31"_s,
-                             u"--sens"_s, u"factures"_s,   u"--ajouter"_s, u"--mettre-a-jour"_s};
+const QStringList Reparation = ArgumentsReparation();
 const QStringList Lecture{u"--du"_s, u"2025-01-01"_s, u"--au"_s, u"2025-12-31"_s, u"--sens"_s, u"factures"_s};
-const QStringList LectureFactCli{u"--du"_s,       u"2025-01-01"_s, u"--au"_s,
-                                 u"2025-12-31"_s, u"--sens"_s,     u"factcli"_s};
+const QStringList LectureFactCli = ArgumentsFactCli();
 
 // As root, permission bits stop nobody: the child gives up the capabilities that override them, so
 // that a read-only file or directory is read-only to it as to a user.
@@ -38,25 +37,6 @@ void sansPassePartout() {
         return;
     for (const int cap : {1 /* DAC_OVERRIDE */, 2 /* DAC_READ_SEARCH */, 3 /* FOWNER */})
         ::prctl(PR_CAPBSET_DROP, cap, 0, 0, 0);
-}
-
-QString integrite(const QString& base) {
-    QString erreur;
-    // Read-write, as the next run opens it: a journal left by a killed run is rolled back first.
-    const QStringList r = interroger(base, u"PRAGMA integrity_check"_s, &erreur, false);
-    return erreur.isEmpty() ? r.join(u';') : erreur;
-}
-
-// Empty when every row is whole: as it was before the run, or as the run without fault leaves it.
-QString rangeesEntieres(const QStringList& obtenu, const QStringList& avant, const QStringList& apres) {
-    if (obtenu.size() < avant.size() || obtenu.size() > apres.size())
-        return u"%1 rows, between %2 and %3 expected"_s.arg(obtenu.size())
-            .arg(avant.size())
-            .arg(apres.size());
-    for (qsizetype i = 0; i < obtenu.size(); ++i)
-        if (obtenu[i] != apres[i] && (i >= avant.size() || obtenu[i] != avant[i]))
-            return u"row %1 is neither the old one nor the repaired one: %2"_s.arg(i + 1).arg(obtenu[i]);
-    return {};
 }
 
 } // namespace
@@ -89,9 +69,7 @@ private:
 };
 
 void TestPannes::initTestCase() {
-    demo_ = std::make_unique<SocieteDemo>(QStringList{u"--factures"_s, u"800"_s, u"--graine"_s, u"11"_s,
-                                                      u"--taux-anomalies"_s, u"15"_s, u"--debut"_s,
-                                                      u"2025-01-01"_s, u"--fin"_s, u"2025-12-31"_s});
+    demo_ = std::make_unique<SocieteDemo>(GenerateurAnnee2025(800, 11));
     demo_->vierge();
     factCliVierge_ = factCliSansHorodatage(demo_->base());
     const Sortie l = demo_->lancer(Lecture);
@@ -218,7 +196,8 @@ void TestPannes::verrou() {
     QSqlDatabase::removeDatabase(nom);
 }
 
-// The report cannot be created: the run stops before it reads or writes a row.
+// The program's directory cannot be written: the report goes to the user's documents, which is said
+// once, and the run is the same.
 void TestPannes::repertoireProgrammeProtege() {
     demo_->vierge();
     demo_->effacerRapports();
@@ -227,12 +206,31 @@ void TestPannes::repertoireProgrammeProtege() {
     QStringList arguments = Reparation;
     arguments << u"--statistiques"_s;
     const Sortie s = demo_->lancer(arguments, sansPassePartout);
+    QVERIFY2(s.code == 1, qPrintable(s.erreurs));
+    QCOMPARE(s.rapports, 0);
+    const QString dossier = demo_->maison() + u"/Documents/Contrôle de cohérence"_s;
+    QCOMPARE(s.erreurs.count(u"les rapports sont écrits dans "_s + dossier), 1);
+    const QString chemin = s.sortie.trimmed().section(u'\n', -1);
+    QCOMPARE(QFileInfo(chemin).absolutePath(), dossier);
+    QFile rapport(chemin);
+    QVERIFY(rapport.open(QIODevice::ReadOnly));
+    QCOMPARE(rapport.readAll(), rapportReparation_);
+    QCOMPARE(factCliSansHorodatage(demo_->base()), factCliRepare_);
+
+    // Nowhere to write at all: the failure is told without a report that does not exist.
+    demo_->vierge();
+    QDir(demo_->maison() + u"/Documents"_s).removeRecursively();
+    QVERIFY(QDir().mkpath(demo_->maison()));
+    QFile::setPermissions(demo_->maison(), QFile::ReadOwner | QFile::ExeOwner);
+    const Sortie nulle = demo_->lancer(arguments, sansPassePartout);
+    QFile::setPermissions(demo_->maison(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QFile::setPermissions(demo_->repertoireProgramme(),
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    QCOMPARE(s.code, 2);
-    QCOMPARE(s.rapports, 0);
-    QVERIFY2(s.erreurs.contains(u"Impossible de créer le rapport"_s), qPrintable(s.erreurs));
-    QVERIFY2(s.erreurs.contains(u"lignes lues 0 "_s), qPrintable(s.erreurs));
+    QCOMPARE(nulle.code, 2);
+    QVERIFY2(nulle.erreurs.contains(u"Impossible de créer le rapport"_s), qPrintable(nulle.erreurs));
+    QVERIFY2(!nulle.erreurs.contains(u"Le rapport garde les lignes"_s), qPrintable(nulle.erreurs));
+    QVERIFY2(nulle.erreurs.contains(u"lignes lues 0 "_s), qPrintable(nulle.erreurs));
+    QVERIFY(nulle.sortie.isEmpty());
     QCOMPARE(factCliSansHorodatage(demo_->base()), factCliVierge_);
 }
 

@@ -11,10 +11,9 @@
 #ifdef Q_OS_UNIX
 #include <csignal>
 #include <sys/resource.h>
-
-using namespace Qt::StringLiterals;
 #endif
 
+using namespace Qt::StringLiterals;
 using namespace cc;
 
 class TestRapport : public QObject {
