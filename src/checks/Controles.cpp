@@ -113,16 +113,9 @@ void GroupeEcritures::valider() {
 
 void GroupeEcritures::abandonner() noexcept {
     try {
-        try {
-            connexion_.validerTransaction();
-        } catch (const Erreur&) {
-            connexion_.annulerTransaction();
-            vider(false);
-            return;
-        }
-        vider(true);
+        valider();
     } catch (...) {
-        // The findings file failed too: the run's own error is the one to tell.
+        // The group is rolled back and shown refused; the run's own error is the one to tell.
     }
 }
 

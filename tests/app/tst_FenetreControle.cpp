@@ -108,7 +108,10 @@ void TestFenetreControle::disposition() {
     QVERIFY(f.echelle() >= 1.0);
     const QList<QWidget*> enfants = f.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
     QCOMPARE(enfants.size(), 13); // the stored controls and the counts line
+#ifndef Q_OS_WIN
+    // The icon is an SVG; the static Qt for Windows carries no SVG image plugin.
     QVERIFY(!f.windowIcon().pixmap(32).isNull());
+#endif
     for (QWidget* w : enfants) {
         // Inside the window, and never smaller than it asks to be.
         QVERIFY2(f.rect().contains(w->geometry()), qPrintable(w->objectName()));
@@ -366,6 +369,9 @@ void TestFenetreControle::clavier() {
 // A program directory that cannot be written: the reports go to the documents folder, which the
 // end prompt says once.
 void TestFenetreControle::rapportsDansLesDocuments() {
+#ifdef Q_OS_WIN
+    QSKIP("The documents folder is found through HOME here; Windows has its known folders");
+#endif
     QTemporaryDir maison;
     const QByteArray ancienneMaison = qgetenv("HOME");
     qputenv("HOME", QFile::encodeName(maison.path()));
