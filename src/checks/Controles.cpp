@@ -14,6 +14,19 @@ namespace {
 // Commit a group of writes after this many invoices, or this many milliseconds.
 constexpr int FacturesParGroupe = 500;
 constexpr qint64 DureeGroupeMs = 1000;
+// When writes are grouped, a group holds this many lots.
+constexpr int LotsParGroupe = 16;
+
+// Whether the database might answer a row when asked for the dossier of that FormeLarge: a dossier
+// stored other than as text might compare equal to it in ways that a text does not.
+bool pourraitRepondre(const LigneTrouvee& ligne, const QString& formeDossier) {
+    return !ligne.dossierStocke || FormeLarge(*ligne.dossierStocke) == formeDossier;
+}
+
+// Two pairs that FormeLarge cannot tell apart.
+QString clePaire(const QString& numero, const QString& dossier) {
+    return FormeLarge(numero) + u'\x1f' + FormeLarge(dossier);
+}
 
 int entier(std::size_t n) {
     return static_cast<int>(std::min<std::size_t>(n, INT_MAX));
@@ -72,6 +85,7 @@ void GroupeEcritures::avantEcriture() {
     if (connexion_.enTransaction())
         return;
     connexion_.commencerTransaction();
+    ++numero_;
     factures_ = 0;
     depuis_.start();
 }
@@ -86,13 +100,31 @@ void GroupeEcritures::constat(LigneConstat ligne) {
 }
 
 void GroupeEcritures::ecriture(LigneConstat ligne, Genre genre) {
-    enAttente_.emplace_back(std::move(ligne), genre);
+    enAttente_.push_back({std::move(ligne), genre});
+}
+
+std::size_t GroupeEcritures::reserver(LigneConstat ligne) {
+    enAttente_.push_back({std::move(ligne), std::nullopt, true});
+    return enAttente_.size() - 1;
+}
+
+void GroupeEcritures::resoudre(std::size_t place, LigneConstat ligne, std::optional<Genre> genre) {
+    enAttente_[place] = {std::move(ligne), genre};
+}
+
+void GroupeEcritures::compterFacture() {
+    if (connexion_.enTransaction())
+        ++factures_;
+}
+
+bool GroupeEcritures::echu() const {
+    return connexion_.enTransaction() &&
+           (factures_ >= facturesParGroupe_ || depuis_.elapsed() >= DureeGroupeMs);
 }
 
 void GroupeEcritures::finFacture() {
-    if (!connexion_.enTransaction())
-        return;
-    if (++factures_ >= facturesParGroupe_ || depuis_.elapsed() >= DureeGroupeMs)
+    compterFacture();
+    if (echu())
         valider();
 }
 
@@ -101,6 +133,21 @@ void GroupeEcritures::terminer() {
 }
 
 void GroupeEcritures::valider() {
+    // The writes kept for later are carried out first; when one fails, those before it are committed
+    // all the same, as they would have been one by one, and its failure is the run's.
+    std::exception_ptr echec;
+    if (avantValidation_) {
+        try {
+            avantValidation_();
+        } catch (...) {
+            echec = std::current_exception();
+        }
+    }
+    if (echec && !connexion_.enTransaction()) {
+        // The failure rolled the whole group back.
+        vider(false);
+        std::rethrow_exception(echec);
+    }
     try {
         connexion_.validerTransaction();
     } catch (const Erreur&) {
@@ -109,6 +156,8 @@ void GroupeEcritures::valider() {
         throw;
     }
     vider(true);
+    if (echec)
+        std::rethrow_exception(echec);
 }
 
 void GroupeEcritures::abandonner() noexcept {
@@ -121,8 +170,10 @@ void GroupeEcritures::abandonner() noexcept {
 
 void GroupeEcritures::vider(bool valide) {
     auto attente = std::exchange(enAttente_, {});
-    for (auto& [ligne, genre] : attente) {
-        if (genre && valide)
+    for (auto& [ligne, genre, enSuspens] : attente) {
+        if (enSuspens)
+            ligne.action = action::EcritureRefusee();
+        else if (genre && valide)
             ++(*genre == Genre::Ajout ? compteurs_.ajoutes : compteurs_.reecrits);
         else if (genre)
             ligne.action = action::EcritureRefusee();
@@ -134,12 +185,20 @@ void GroupeEcritures::vider(bool valide) {
 ControleFactures::ControleFactures(const ContexteControle& contexte, const OptionsControle& options,
                                    Compteurs& compteurs)
     : contexte_(contexte), options_(options), compteurs_(compteurs),
-      lecteur_(contexte.connexion, options.parcours), recherche_(contexte.connexion, options.parcours),
+      lecteur_(contexte.connexion, options.parcours),
+      recherche_(contexte.connexion, options.parcours, options.ajouter || options.mettreAJour),
       // The reference walk commits each invoice's writes at once.
       groupe_(contexte.connexion, contexte.constats, compteurs,
               options.parcours == Parcours::Reference ? 1 : FacturesParGroupe) {
-    if (options.ajouter || options.mettreAJour)
-        ecriture_.emplace(contexte.connexion, contexte.horloge);
+    if (!options.ajouter && !options.mettreAJour)
+        return;
+    ecriture_.emplace(contexte.connexion, contexte.horloge);
+    differe_ = recherche_.parLots() && ecriture_->table().groupable();
+    if (differe_) {
+        // Groups end between lots, so that every lot is read inside the group that writes it.
+        groupe_.definirFacturesParGroupe(LotsParGroupe * TailleLot);
+        groupe_.definirAvantValidation([this] { viderEcritures(); });
+    }
 }
 
 void ControleFactures::ListerFactures() {
@@ -176,8 +235,20 @@ void ControleFactures::parcourir() {
             finLotFactures = i + TailleLot;
             lecteur_.prevoir(numerosDuLot(TabFactures_, i));
         }
+        // Writes kept for later that this invoice may find are carried out before it looks.
+        if (!differees_.empty() && !TabFactures_.estNul(i) &&
+            numerosDifferes_.contains(FormeLarge(TabFactures_.texte(i))))
+            viderEcritures();
+        uneParUne_ = false;
         recherche_.nouvelleFacture();
-        if (recherche_.parLots() && (i >= finLotFactCli || recherche_.perimee())) {
+        if (recherche_.parLots() && (i >= finLotFactCli || relireLot_)) {
+            relireLot_ = false;
+            if (differe_) {
+                if (groupe_.echu())
+                    groupe_.terminer();
+                // The lot is read with the write lock held: what the writes decide from it still holds.
+                groupe_.avantEcriture();
+            }
             finLotFactCli = i + TailleLot;
             recherche_.prevoir(numerosDuLot(TabFactures_, i));
         }
@@ -186,7 +257,10 @@ void ControleFactures::parcourir() {
             if (lire(lecteur_, contexte_.interlocuteur, groupe_, numero, QString(), facture_))
                 ControlerFacture(numero);
         }
-        groupe_.finFacture();
+        if (differe_)
+            groupe_.compterFacture();
+        else
+            groupe_.finFacture();
         contexte_.progression.traiterEvenements();
         arreterSiDemande(contexte_.progression, TabFactures_.texte(i), i, TabFactures_.taille(), groupe_);
     }
@@ -232,7 +306,7 @@ void ControleFactures::ControlerFacture(const QString& numero) {
 EtatFactCli ControleFactures::ChercherFactCli(const QString& numero, const QString& dossier) {
     // A write for one dossier cannot change the lookup of another dossier of the same invoice, since
     // dossiers compare exactly: the invoice's rows, read once, serve all its dossiers.
-    for (const LigneFactCli& ligne : recherche_.lignes(numero)) {
+    for (const LigneTrouvee& ligne : recherche_.lignes(numero)) {
         if (ligne.dossier != dossier)
             continue;
         // Only the first equal row is compared; a Null amount is not counted as different.
@@ -256,15 +330,32 @@ void ControleFactures::ecrireManquant(const QString& numero, const QString& doss
         groupe_.constat(std::move(ligne));
         return;
     }
-    // The write lock is taken before the write's own selection, so that what it finds still holds
-    // when it writes.
-    groupe_.avantEcriture();
+    ValeursFactCli valeurs = ecriture_->Valeurs(facture_, dossier, devis, numero);
+    // Kept for later when the lot shows no row that the database could take for this pair (the row
+    // written carries the number trimmed: only a number without blanks to trim is looked up as such).
+    if (numero == valeurs.numero && peutDifferer(numero, dossier)) {
+        const QString forme = FormeLarge(dossier);
+        const auto& lignes = recherche_.lignes(numero);
+        if (std::none_of(lignes.begin(), lignes.end(),
+                         [&](const LigneTrouvee& l) { return pourraitRepondre(l, forme); })) {
+            ligne.numeroEcrit = valeurs.numero;
+            ligne.jourEcrit = valeurs.jour;
+            ligne.dateMajEcrite = dateMaj(valeurs.dateMaj);
+            ligne.action = action::LigneAjoutee();
+            differer({.ajout = true, .valeurs = std::move(valeurs)}, std::move(ligne));
+            return;
+        }
+    }
+    ecrireSeule({.ajout = true, .valeurs = std::move(valeurs)}, numero, std::move(ligne));
+}
+
+std::optional<GroupeEcritures::Genre> ControleFactures::ajouter(const ValeursFactCli& valeurs,
+                                                                const QString& numero, LigneConstat& ligne) {
     ResultatEcriture r;
     try {
-        r = ecriture_->EnregistrerFactCli(facture_, dossier, devis, numero);
+        r = ecriture_->Enregistrer(valeurs, numero);
     } catch (const Erreur&) {
         ligne.action = action::EcritureRefusee();
-        groupe_.constat(std::move(ligne));
         throw;
     }
     recherche_.ecriture(numero);
@@ -282,65 +373,195 @@ void ControleFactures::ecrireManquant(const QString& numero, const QString& doss
     }
     if (!r.ecrite) {
         ligne.action = action::EcritureRefusee();
-        groupe_.constat(std::move(ligne));
-        return;
+        return std::nullopt;
     }
     ligne.action = r.ancienne ? action::LigneReecrite() : action::LigneAjoutee();
-    groupe_.ecriture(std::move(ligne), GroupeEcritures::Genre::Ajout);
+    return GroupeEcritures::Genre::Ajout;
 }
 
 void ControleFactures::MettreAJourMontant(const QString& numero, const QString& dossier) {
     const double montant = MontantDossier(facture_, dossier);
-    LigneConstat constatLigne{.facture = numero,
-                              .dossier = dossier,
-                              .constat = constat::MontantDifferent(),
-                              .montantFactCli = montantTrouve_,
-                              .montantFacture = montant,
-                              .action = action::Aucune()};
-    groupe_.avantEcriture();
+    LigneConstat ligne{.facture = numero,
+                       .dossier = dossier,
+                       .constat = constat::MontantDifferent(),
+                       .montantFactCli = montantTrouve_,
+                       .montantFacture = montant,
+                       .action = action::Aucune()};
+    // Kept for later when the first row of the lot that the database could take for this pair is the
+    // very row compared: that is the row its own selection would return first.
+    if (peutDifferer(numero, dossier)) {
+        const QString forme = FormeLarge(dossier);
+        const auto& lignes = recherche_.lignes(numero);
+        const auto premiere = std::find_if(lignes.begin(), lignes.end(),
+                                           [&](const LigneTrouvee& l) { return pourraitRepondre(l, forme); });
+        if (premiere != lignes.end() && premiere->dossierStocke == dossier &&
+            !premiere->localisateur.isNull()) {
+            ligne.montantFactCli = premiere->montant;
+            ligne.ancienJour = premiere->jour;
+            ligne.ancienDevis = premiere->devis;
+            ligne.ancienneDateMaj = premiere->dateMaj;
+            ligne.action = action::MontantReecrit();
+            differer({.ajout = false,
+                      .valeurs = {.montant = montant},
+                      .ligne = *premiere,
+                      .numero = numero,
+                      .dossier = dossier},
+                     std::move(ligne));
+            return;
+        }
+    }
+    ecrireSeule({.ajout = false, .valeurs = {.montant = montant}, .numero = numero, .dossier = dossier},
+                numero, std::move(ligne));
+}
+
+std::optional<GroupeEcritures::Genre> ControleFactures::reecrireMontant(const QString& numero,
+                                                                        const QString& dossier,
+                                                                        double montant, LigneConstat& ligne) {
     EcritureTableFactCli& table = ecriture_->table();
     for (int essai = 0; essai < 2; ++essai) {
         // The database compares here with its own rules; only the first row returned is looked at.
-        const std::optional<LigneTrouvee> ligne = table.premiereLigne(numero, dossier);
-        if (!ligne) {
+        const std::optional<LigneTrouvee> trouvee = table.premiereLigne(numero, dossier);
+        if (!trouvee) {
             // The report's lines are kept word for word as the host writes them ("Facture :" unspaced).
             contexte_.rapport.EcrireRapport(QStringLiteral("L'enregistrement pour la Facture :") + numero +
                                             QStringLiteral(" et le Dossier : ") + dossier +
                                             QStringLiteral(" n'existe pas dans FACTCLI"));
-            constatLigne.action = action::LigneIntrouvable();
-            groupe_.constat(std::move(constatLigne));
-            return;
+            ligne.action = action::LigneIntrouvable();
+            return std::nullopt;
         }
-        if (ligne->dossier != dossier) {
-            groupe_.constat(std::move(constatLigne));
-            return;
+        if (trouvee->dossier != dossier) {
+            ligne.action = action::Aucune();
+            return std::nullopt;
         }
         // Named by its locator and the pair it was selected with: a row deleted and replaced since the
         // selection changes nothing, and the row is looked up again.
         EcritureTableFactCli::Changement changees;
         try {
-            changees = table.reecrireMontant(*ligne, numero, dossier, montant);
+            changees = table.reecrireMontant(*trouvee, numero, dossier, montant);
         } catch (const Erreur&) {
-            constatLigne.action = action::EcritureRefusee();
-            groupe_.constat(std::move(constatLigne));
+            ligne.action = action::EcritureRefusee();
             throw;
         }
         if (changees.lignes > 0) {
             recherche_.ecriture(numero);
-            constatLigne.montantFactCli = ligne->montant;
-            constatLigne.ligne = changees.localisateur.toString();
+            ligne.montantFactCli = trouvee->montant;
+            ligne.ligne = changees.localisateur.toString();
             // The row's other values tell it from a duplicate of the pair, for the undo.
-            constatLigne.ancienJour = ligne->jour;
-            constatLigne.ancienDevis = ligne->devis;
-            constatLigne.ancienneDateMaj = ligne->dateMaj;
-            constatLigne.action = action::MontantReecrit();
-            groupe_.ecriture(std::move(constatLigne), GroupeEcritures::Genre::Reecriture);
-            return;
+            ligne.ancienJour = trouvee->jour;
+            ligne.ancienDevis = trouvee->devis;
+            ligne.ancienneDateMaj = trouvee->dateMaj;
+            ligne.action = action::MontantReecrit();
+            return GroupeEcritures::Genre::Reecriture;
         }
     }
-    constatLigne.action = action::EcritureRefusee();
-    groupe_.constat(std::move(constatLigne));
+    ligne.action = action::EcritureRefusee();
     throw ErreurLigneChangee(numero, dossier);
+}
+
+bool ControleFactures::peutDifferer(const QString& numero, const QString& dossier) const {
+    return differe_ && !uneParUne_ && !pairesDifferees_.contains(clePaire(numero, dossier));
+}
+
+// The write with its finding as it stood before the write, which the write alone fills again.
+ControleFactures::Differee ControleFactures::avantEcriture(Differee d) {
+    d.ligne.action = action::Aucune();
+    d.ligne.ancienJour.clear();
+    d.ligne.ancienDevis.clear();
+    d.ligne.ancienneDateMaj.clear();
+    return d;
+}
+
+std::vector<ControleFactures::Differee>& ControleFactures::journal() {
+    if (groupeJournal_ != groupe_.numero()) {
+        journal_.clear();
+        groupeJournal_ = groupe_.numero();
+    }
+    return journal_;
+}
+
+void ControleFactures::differer(EcritureTableFactCli::Differee ecriture, LigneConstat ligne) {
+    const QString numero = ligne.facture;
+    numerosDifferes_.insert(FormeLarge(numero));
+    pairesDifferees_.insert(clePaire(numero, ligne.dossier));
+    const std::size_t place = groupe_.reserver(ligne);
+    differees_.push_back({std::move(ecriture), numero, place, std::move(ligne)});
+}
+
+void ControleFactures::ecrireSeule(EcritureTableFactCli::Differee ecriture, const QString& numero,
+                                   LigneConstat ligne) {
+    // What is kept for later is carried out first, in order; the rows of the lot then no longer tell
+    // what this invoice's other writes would find.
+    viderEcritures();
+    uneParUne_ = differe_;
+    // The write lock is taken before the write's own selection, so that what it finds still holds
+    // when it writes.
+    groupe_.avantEcriture();
+    Differee d{std::move(ecriture), numero, std::nullopt, std::move(ligne)};
+    if (differe_)
+        d.place = groupe_.reserver(d.ligne);
+    if (faire(d) && differe_)
+        journal().push_back(std::move(d));
+}
+
+std::optional<GroupeEcritures::Genre> ControleFactures::faire(const Differee& d) {
+    LigneConstat ligne = d.ligne;
+    std::optional<GroupeEcritures::Genre> genre;
+    try {
+        genre = d.ecriture.ajout ? ajouter(d.ecriture.valeurs, d.numero, ligne)
+                                 : reecrireMontant(d.numero, d.ecriture.dossier,
+                                                   d.ecriture.valeurs.montant.toDouble(), ligne);
+    } catch (const Erreur&) {
+        placer(d.place, std::move(ligne), std::nullopt);
+        throw;
+    }
+    placer(d.place, std::move(ligne), genre);
+    return genre;
+}
+
+void ControleFactures::placer(std::optional<std::size_t> place, LigneConstat ligne,
+                              std::optional<GroupeEcritures::Genre> genre) {
+    if (place)
+        groupe_.resoudre(*place, std::move(ligne), genre);
+    else if (genre)
+        groupe_.ecriture(std::move(ligne), *genre);
+    else
+        groupe_.constat(std::move(ligne));
+}
+
+void ControleFactures::viderEcritures() {
+    if (differees_.empty())
+        return;
+    std::vector<Differee> attente = std::exchange(differees_, {});
+    numerosDifferes_.clear();
+    pairesDifferees_.clear();
+    std::vector<EcritureTableFactCli::Differee> ecritures;
+    ecritures.reserve(attente.size());
+    for (const Differee& d : attente)
+        ecritures.push_back(d.ecriture);
+    std::vector<Differee>& fait = journal();
+    const auto changements = ecriture_->table().ecrireGroupe(ecritures);
+    if (changements) {
+        for (std::size_t i = 0; i < attente.size(); ++i) {
+            Differee& d = attente[i];
+            recherche_.ecriture(d.numero);
+            LigneConstat ligne = d.ligne;
+            ligne.ligne = (*changements)[i].localisateur.toString();
+            const auto genre =
+                d.ecriture.ajout ? GroupeEcritures::Genre::Ajout : GroupeEcritures::Genre::Reecriture;
+            groupe_.resoudre(*d.place, std::move(ligne), genre);
+            fait.push_back(avantEcriture(std::move(d)));
+        }
+        return;
+    }
+    // The group was not carried out as asked and the transaction was rolled back: every write of the
+    // group is made again, alone, in order, as it would have been without grouping.
+    std::vector<Differee> refaire = std::exchange(fait, {});
+    for (Differee& d : attente)
+        refaire.push_back(avantEcriture(std::move(d)));
+    relireLot_ = true;
+    for (Differee& d : refaire)
+        if (faire(d))
+            journal().push_back(std::move(d));
 }
 
 ControleFactCli::ControleFactCli(const ContexteControle& contexte, const OptionsControle& options,

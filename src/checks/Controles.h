@@ -16,6 +16,7 @@
 #include <QHash>
 #include <QSet>
 #include <QString>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -59,9 +60,10 @@ struct ContexteControle {
 enum class EtatFactCli { Absent = 0, MontantDifferent = 1, Identique = 2 };
 
 // Writes are grouped in transactions, never splitting one invoice's writes, and committed every
-// few hundred invoices or every second: a run that is killed loses at most its last group, which
-// the next run does again. A write counts, and its row reaches the findings file, only once its group
-// is committed; the findings that come after it wait with it, so that the file keeps their order.
+// few hundred invoices (a few thousand where writes are carried out together) or every second: a run
+// that is killed loses at most its last group, which the next run does again. A write counts, and its row
+// reaches the findings file, only once its group is committed; the findings that come after it wait with it,
+// so that the file keeps their order.
 class GroupeEcritures {
 public:
     enum class Genre { Ajout, Reecriture };
@@ -77,7 +79,23 @@ public:
     void constat(LigneConstat ligne);
     // A write the database carried out (rows changed); counted when it is committed.
     void ecriture(LigneConstat ligne, Genre genre);
+    // The place of a write to be carried out later, its finding kept in order; resoudre() fills it
+    // with the finding and, when the database carried it out, the kind of write. A place never filled
+    // shows the write refused.
+    std::size_t reserver(LigneConstat ligne);
+    void resoudre(std::size_t place, LigneConstat ligne, std::optional<Genre> genre);
+    // Called before each commit, to carry out the writes kept for later.
+    void definirAvantValidation(std::function<void()> avantValidation) {
+        avantValidation_ = std::move(avantValidation);
+    }
+    void definirFacturesParGroupe(int factures) { facturesParGroupe_ = factures; }
+    // Tells one group from the next: changes each time a group begins.
+    int numero() const { return numero_; }
     void finFacture();
+    // Counts an invoice in the open group without committing it.
+    void compterFacture();
+    // Whether the open group holds enough invoices, or time, to be committed.
+    bool echu() const;
     // Commits the open group. Throws Erreur; the group's writes are then rolled back and shown refused.
     void terminer();
     // After a failure of the run: commits what the group holds where the database still can, else
@@ -92,8 +110,15 @@ private:
     Compteurs& compteurs_;
     int facturesParGroupe_;
     int factures_ = 0;
+    int numero_ = 0;
     QElapsedTimer depuis_;
-    std::vector<std::pair<LigneConstat, std::optional<Genre>>> enAttente_;
+    struct EnAttente {
+        LigneConstat ligne;
+        std::optional<Genre> genre;
+        bool enSuspens = false; // a place reserved and not yet filled
+    };
+    std::vector<EnAttente> enAttente_;
+    std::function<void()> avantValidation_;
 };
 
 // Walks the invoices of the period and checks that FACTCLI holds each of their dossiers.
@@ -119,6 +144,21 @@ private:
     LecteurFacture lecteur_;
     void parcourir();
     void ecrireManquant(const QString& numero, const QString& dossier, const QString& devis);
+    std::optional<GroupeEcritures::Genre> ajouter(const ValeursFactCli& valeurs, const QString& numero,
+                                                  LigneConstat& ligne);
+    std::optional<GroupeEcritures::Genre> reecrireMontant(const QString& numero, const QString& dossier,
+                                                          double montant, LigneConstat& ligne);
+    // Writes kept for later while walking by lots, carried out together.
+    bool peutDifferer(const QString& numero, const QString& dossier) const;
+    void differer(EcritureTableFactCli::Differee ecriture, LigneConstat ligne);
+    void ecrireSeule(EcritureTableFactCli::Differee ecriture, const QString& numero, LigneConstat ligne);
+    void viderEcritures();
+    struct Differee;
+    std::optional<GroupeEcritures::Genre> faire(const Differee& d);
+    std::vector<Differee>& journal();
+    static Differee avantEcriture(Differee d);
+    void placer(std::optional<std::size_t> place, LigneConstat ligne,
+                std::optional<GroupeEcritures::Genre> genre);
 
     // Prepared only when a repair option is on, so that a plain check works on a FACTCLI that cannot
     // be written (a view, a table without rowid).
@@ -127,6 +167,27 @@ private:
     GroupeEcritures groupe_;
     QVariant montantTrouve_; // the amount of the row ChercherFactCli compared
     ListeTextes TabFactures_;
+
+    // Writes are kept for later where they can be decided from the rows of the lot: walking by lots,
+    // on a database that takes them in groups. An invoice whose number may compare equal to one kept
+    // has them carried out first; within an invoice, a write whose pair may compare equal to one kept,
+    // or that needs its own selection, has them carried out first, and the invoice's other writes are
+    // then made one by one.
+    struct Differee {
+        EcritureTableFactCli::Differee ecriture;
+        QString numero; // as the walk holds it
+        std::optional<std::size_t> place;
+        LigneConstat ligne; // the finding as it stood before the write
+    };
+    bool differe_ = false;
+    bool uneParUne_ = false; // for the rest of the invoice
+    bool relireLot_ = false; // the lot was read in a transaction since rolled back
+    std::vector<Differee> differees_;
+    // The writes the open group made, to be made again one by one if it is rolled back.
+    std::vector<Differee> journal_;
+    int groupeJournal_ = -1;
+    QSet<QString> numerosDifferes_; // FormeLarge of their numbers
+    QSet<QString> pairesDifferees_; // and of their pairs
 };
 
 // One selected FACTCLI row.

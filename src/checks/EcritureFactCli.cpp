@@ -62,19 +62,29 @@ double MontantDossier(const EnregistrementFacture& facture, const QString& dossi
 EcritureFactCli::EcritureFactCli(Connexion& connexion, Horloge horloge)
     : horloge_(std::move(horloge)), table_(connexion) {}
 
+ValeursFactCli EcritureFactCli::Valeurs(const EnregistrementFacture& facture, const QString& dossier,
+                                        const QString& devis, const QString& numeroFacture) const {
+    return {dossier,
+            SupprimerBlancs(numeroFacture),
+            facture.JourFacture,
+            devis,
+            horloge_().toString(QStringLiteral("dd/MM/yyyy hh:mm")),
+            MontantDossier(facture, dossier)};
+}
+
 ResultatEcriture EcritureFactCli::EnregistrerFactCli(const EnregistrementFacture& facture,
                                                      const QString& dossier, const QString& devis,
                                                      const QString& numeroFacture) {
-    ResultatEcriture resultat;
     if (dossier.isEmpty())
-        return resultat;
-    const QString numero = SupprimerBlancs(numeroFacture);
-    resultat.valeurs = ValeursFactCli{dossier,
-                                      numero,
-                                      facture.JourFacture,
-                                      devis,
-                                      horloge_().toString(QStringLiteral("dd/MM/yyyy hh:mm")),
-                                      MontantDossier(facture, dossier)};
+        return {};
+    return Enregistrer(Valeurs(facture, dossier, devis, numeroFacture), numeroFacture);
+}
+
+ResultatEcriture EcritureFactCli::Enregistrer(const ValeursFactCli& valeurs, const QString& numeroFacture) {
+    ResultatEcriture resultat;
+    resultat.valeurs = valeurs;
+    const QString& numero = valeurs.numero;
+    const QString& dossier = valeurs.dossier;
     for (int essai = 0; essai < 2; ++essai) {
         // Only the first row returned is rewritten.
         resultat.ancienne = table_.premiereLigne(numero, dossier);

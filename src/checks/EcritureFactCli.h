@@ -38,6 +38,11 @@ public:
     // Throws Erreur.
     ResultatEcriture EnregistrerFactCli(const EnregistrementFacture& facture, const QString& dossier,
                                         const QString& devis, const QString& numeroFacture);
+    // The row EnregistrerFactCli writes, stamped now.
+    ValeursFactCli Valeurs(const EnregistrementFacture& facture, const QString& dossier, const QString& devis,
+                           const QString& numeroFacture) const;
+    // Writes these values as EnregistrerFactCli does; numeroFacture names the invoice in an error.
+    ResultatEcriture Enregistrer(const ValeursFactCli& valeurs, const QString& numeroFacture);
 
     // The statements on FACTCLI, shared with the amount rewrite of the check.
     EcritureTableFactCli& table() { return table_; }

@@ -61,13 +61,21 @@ const PiecesDialecte& PiecesDe(Dialecte dialecte) {
         .ordrePhysique = QStringLiteral("rowid"),
         // SQLite names the columns of a VALUES list itself (column1).
         .listeDeValeurs = QStringLiteral("(SELECT column1 AS n FROM (VALUES %1)) AS v"),
+        .tableDeValeurs = QStringLiteral("(SELECT %2 FROM (VALUES %1)) AS v"),
+        .colonnesNumerotees = true,
+        .valeurTexte = QStringLiteral("typeof(%1) IN ('text', 'null')"),
     };
     static const PiecesDialecte postgres{
         .odbc = true,
         .localisateur = QStringLiteral("CAST(ctid AS varchar(40))"),
         .conditionLocalisateur = QStringLiteral("ctid = CAST(? AS tid)"),
+        .localisateurJoint = QStringLiteral("CAST(FACTCLI.ctid AS varchar(40))"),
+        .conditionLocalisateurListe = QStringLiteral("FACTCLI.ctid = CAST(v.l AS tid)"),
         .ordrePhysique = QStringLiteral("ctid"),
         .listeDeValeurs = QStringLiteral("(VALUES %1) AS v(n)"),
+        .tableDeValeurs = QStringLiteral("(VALUES %1) AS v(%2)"),
+        .valeurTexte = QStringLiteral("pg_typeof(%1) IN ('character varying'::regtype, 'character'::regtype, "
+                                      "'text'::regtype)"),
         .ageLigne = QStringLiteral("CAST(age(xmin) AS integer)"),
     };
     static const PiecesDialecte sqlServer{

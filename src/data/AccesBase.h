@@ -34,11 +34,23 @@ struct PiecesDialecte {
     // row again from the bound value. Empty where the database has none.
     QString localisateur = {};
     QString conditionLocalisateur = {};
+    // The same two where the table (FACTCLI) is joined with a list of values named v: the locator
+    // spelt with its table, and the condition that finds the row from the column l of v. Empty where
+    // rows are not written in groups.
+    QString localisateurJoint = {};
+    QString conditionLocalisateurListe = {};
     // The column that orders a table's rows as a plain selection returns them; empty where none.
     QString ordrePhysique = {};
     // A FROM item named v with one column n of bound values, %1 standing for "(?),(?),…". Empty
     // where the database takes no such list (Jet).
     QString listeDeValeurs = {};
+    // A FROM item named v with several columns of bound values: %1 stands for the rows "(?, ?),(?, ?)…",
+    // %2 for the names of the columns, "a, b" or, where the database numbers them itself, "column1
+    // AS a, column2 AS b". Empty where the database takes no such list.
+    QString tableDeValeurs = {};
+    bool colonnesNumerotees = false;
+    // 1 where a column's value (%1) is text or Null, so that comparing it with a text compares texts.
+    QString valeurTexte = {};
     // How long ago a row's present version was written, in transactions (smaller is newer); empty
     // where the database does not say.
     QString ageLigne = {};

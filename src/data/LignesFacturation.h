@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QVariant>
+#include <optional>
 
 namespace cc {
 
@@ -31,10 +32,21 @@ struct RemiseLigne {
     DonneesRemise donnees;
 };
 
-// One FACTCLI row of an invoice, as the lookup reads it.
-struct LigneFactCli {
-    QString dossier; // NUM_DOSSIER through TexteChamp
-    QVariant montant;
+// A FACTCLI row of an invoice and a dossier, as the database compares them: what finds it again (its
+// locator, Null where the table has none) and the values the program writes, as stored. A lookup that
+// only compares amounts reads the dossier and the amount alone.
+struct LigneTrouvee {
+    QVariant localisateur = {};
+    QString numero = {}; // NUM_FACTURE, through TexteChamp like the others
+    QString dossier = {};
+    QString jour = {};
+    QString devis = {};
+    QString dateMaj = {};
+    QVariant montant = {};
+    // NUM_DOSSIER as stored, every blank kept, where it is stored as text (or Null), so that the
+    // database compares it as a text; none otherwise.
+    std::optional<QString> dossierStocke = {};
+    QVariant age = {}; // how long ago its present version was written, where the database says (else Null)
 };
 
 } // namespace cc

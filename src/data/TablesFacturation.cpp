@@ -13,6 +13,10 @@ struct Localisation {
     QString expression;
     QString condition;
     QString ordre;
+    // The same where the table is joined with a list of values named v, the condition against its
+    // column l; empty where rows are not written in groups.
+    QString expressionJointe;
+    QString conditionListe;
 };
 
 // On SQLite a column of the table may take the name of its rowid (rowid, _rowid_ or oid, any letter
@@ -21,7 +25,8 @@ struct Localisation {
 Localisation localiser(Connexion& connexion, const QString& table) {
     const PiecesDialecte& pieces = connexion.pieces();
     if (!pieces.comparaisonSQLite)
-        return {pieces.localisateur, pieces.conditionLocalisateur, pieces.ordrePhysique};
+        return {pieces.localisateur, pieces.conditionLocalisateur, pieces.ordrePhysique,
+                pieces.localisateurJoint, pieces.conditionLocalisateurListe};
     Requete genre(connexion, QStringLiteral("SELECT type FROM sqlite_master WHERE name = ? COLLATE NOCASE"));
     genre.executer({table});
     const bool vue = genre.suivant() && genre.valeur(0).toString() == u"view";
@@ -44,7 +49,8 @@ Localisation localiser(Connexion& connexion, const QString& table) {
         } catch (const Erreur&) {
             return {};
         }
-        return {nom, nom + QStringLiteral(" = ?"), nom};
+        return {nom, nom + QStringLiteral(" = ?"), nom, table + u'.' + nom,
+                table + u'.' + nom + QStringLiteral(" = v.l")};
     }
     return {};
 }
@@ -85,19 +91,6 @@ QString sqlLot(Connexion& connexion, const QString& colonnes, const QString& tab
     return QStringLiteral("SELECT v.n AS CC_NUMERO, ") + colonnes + QStringLiteral(" FROM ") +
            listeDeValeurs(connexion, TailleLot) + QStringLiteral(" JOIN ") + table + QStringLiteral(" ON ") +
            colonneNumero + QStringLiteral(" = v.n") + ordrePhysique(connexion, table);
-}
-
-// A number as SQLite's BINARY, NOCASE and RTRIM collations could all take it: two numbers that any
-// of them finds equal have the same form here.
-QString formeSQLite(QStringView numero) {
-    qsizetype fin = numero.size();
-    while (fin > 0 && numero[fin - 1] == u' ')
-        --fin;
-    QString forme = numero.first(fin).toString();
-    for (QChar& c : forme)
-        if (c.unicode() >= u'A' && c.unicode() <= u'Z')
-            c = QChar(c.unicode() + (u'a' - u'A'));
-    return forme;
 }
 
 // A Null discount value reads as empty (an amount of 0) rather than leave the line half read. The
@@ -160,11 +153,66 @@ EnteteFacture lireEntete(const Requete& r) {
             r.texte(QStringLiteral("Corps"))};
 }
 
-LigneFactCli lireLigneFactCli(const Requete& r) {
-    return {r.texte(QStringLiteral("NUM_DOSSIER")), r.valeur(QStringLiteral("Montant"))};
+// A row as a lookup reads it: its dossier and amount, and the rest where the statement selects it.
+LigneTrouvee lireLigneTrouvee(const Requete& r, bool complete) {
+    if (!complete)
+        return {.dossier = r.texte(QStringLiteral("NUM_DOSSIER")),
+                .montant = r.valeur(QStringLiteral("Montant"))};
+    return {r.valeur(QStringLiteral("CC_LIGNE")),
+            r.texte(QStringLiteral("NUM_FACTURE")),
+            r.texte(QStringLiteral("NUM_DOSSIER")),
+            r.texte(QStringLiteral("JOUR")),
+            r.texte(QStringLiteral("NUM_DEVIS")),
+            r.texte(QStringLiteral("DATE_MAJ")),
+            r.valeur(QStringLiteral("Montant")),
+            r.valeur(QStringLiteral("CC_TEXTE")).toInt() == 1
+                ? std::optional(TexteValeur(r.valeur(QStringLiteral("NUM_DOSSIER"))))
+                : std::nullopt,
+            r.valeur(QStringLiteral("CC_AGE"))};
+}
+
+const QString ColonnesEcrites =
+    QStringLiteral("NUM_FACTURE, NUM_DOSSIER, JOUR, NUM_DEVIS, DATE_MAJ, Montant");
+
+// The columns of FACTCLI a lookup selects: the dossier and the amount, or every column the program
+// writes beside the row's locator (Null where there is none) and its age. jointure: FACTCLI is joined
+// with a list of values, where the locator names its table (none where rows are not written in groups).
+QString colonnesFactCli(Connexion& connexion, bool complete, bool jointure) {
+    if (!complete)
+        return QStringLiteral("NUM_DOSSIER, Montant");
+    const Localisation l = localiser(connexion, QStringLiteral("FACTCLI"));
+    const QString& localisateur = jointure ? l.expressionJointe : l.expression;
+    // The age is of no use to a lookup.
+    const QString age = jointure ? QString() : connexion.pieces().ageLigne;
+    const QString& texte = connexion.pieces().valeurTexte;
+    return (localisateur.isEmpty() ? QStringLiteral("NULL") : localisateur) +
+           QStringLiteral(" AS CC_LIGNE, ") + ColonnesEcrites + QStringLiteral(", ") +
+           (age.isEmpty() ? QStringLiteral("NULL") : age) + QStringLiteral(" AS CC_AGE, ") +
+           (texte.isEmpty() ? QStringLiteral("0")
+                            : QStringLiteral("CASE WHEN %1 THEN 1 ELSE 0 END")
+                                  .arg(texte.arg(QStringLiteral("NUM_DOSSIER")))) +
+           QStringLiteral(" AS CC_TEXTE");
 }
 
 } // namespace
+
+QString FormeLarge(QStringView texte) {
+    QString forme;
+    forme.reserve(texte.size());
+    bool ascii = true;
+    for (const QChar c : texte)
+        ascii = ascii && c.unicode() < 0x80;
+    // Accents and compatibility forms come apart from their letters first, then only letters and
+    // digits are kept.
+    const QString decompose = ascii ? QString() : texte.toString().normalized(QString::NormalizationForm_KD);
+    for (const QChar c : ascii ? texte : QStringView(decompose)) {
+        if (c.isDigit() && c.digitValue() >= 0)
+            forme += QChar(u'0' + c.digitValue());
+        else if (c.isLetter())
+            forme += c.toCaseFolded();
+    }
+    return forme;
+}
 
 QVariantList BornesPeriode(const Connexion& connexion, const QDate& debut, const QDate& fin) {
     if (connexion.pieces().joursEnTexte)
@@ -291,25 +339,19 @@ std::optional<DonneesRemise> LectureFactures::remiseDeLaRangee(const QString& cl
     return r;
 }
 
-LectureFactCli::LectureFactCli(Connexion& connexion, Parcours parcours)
-    : unique_(connexion, QStringLiteral("SELECT NUM_DOSSIER, Montant FROM FACTCLI WHERE NUM_FACTURE = ?")),
-      comparaisonConnue_(connexion.pieces().comparaisonSQLite) {
+LectureFactCli::LectureFactCli(Connexion& connexion, Parcours parcours, bool complete)
+    : unique_(connexion, QStringLiteral("SELECT ") + colonnesFactCli(connexion, complete, false) +
+                             QStringLiteral(" FROM FACTCLI WHERE NUM_FACTURE = ?")),
+      complete_(complete) {
     parFacture_ = parcours != Parcours::Reference;
     if (parcours == Parcours::ParLots && !connexion.pieces().listeDeValeurs.isEmpty())
-        lot_.emplace(connexion, sqlLot(connexion, QStringLiteral("NUM_DOSSIER, Montant"),
+        lot_.emplace(connexion, sqlLot(connexion, colonnesFactCli(connexion, complete, true),
                                        QStringLiteral("FACTCLI"), QStringLiteral("NUM_FACTURE")));
 }
 
 void LectureFactCli::ecriture(const QString& numero) {
-    if (!lot_)
-        return;
-    if (!comparaisonConnue_) {
-        perimee_ = true;
-        return;
-    }
-    // The row written carries the number trimmed; a row rewritten was found by the number as held.
-    ecrits_.insert(formeSQLite(numero));
-    ecrits_.insert(formeSQLite(SupprimerBlancs(numero)));
+    if (lot_)
+        ecrits_.insert(FormeLarge(numero));
 }
 
 void LectureFactCli::nouvelleFacture() {
@@ -318,7 +360,7 @@ void LectureFactCli::nouvelleFacture() {
         return;
     // The numbers that a write may answer are dropped from the lot and asked again one by one.
     for (auto it = lignesLot_.begin(); it != lignesLot_.end();) {
-        if (ecrits_.contains(formeSQLite(it.key())))
+        if (ecrits_.contains(FormeLarge(it.key())))
             it = lignesLot_.erase(it);
         else
             ++it;
@@ -329,7 +371,6 @@ void LectureFactCli::nouvelleFacture() {
 void LectureFactCli::prevoir(const std::vector<QString>& numeros) {
     lignesLot_.clear();
     ecrits_.clear();
-    perimee_ = false;
     if (!lot_)
         return;
     QStringList cles;
@@ -343,11 +384,11 @@ void LectureFactCli::prevoir(const std::vector<QString>& numeros) {
         return;
     lot_->executer(ValeursDuLot(cles));
     while (lot_->suivant())
-        lignesLot_[lot_->valeur(0).toString()].push_back(lireLigneFactCli(*lot_));
+        lignesLot_[lot_->valeur(0).toString()].push_back(lireLigneTrouvee(*lot_, complete_));
     lot_->terminer();
 }
 
-const std::vector<LigneFactCli>& LectureFactCli::lignes(const QString& numero) {
+const std::vector<LigneTrouvee>& LectureFactCli::lignes(const QString& numero) {
     if (const auto it = lignesLot_.constFind(numero); it != lignesLot_.cend())
         return *it;
     if (parFacture_ && lignesValides_ && numeroLignes_ == numero)
@@ -355,7 +396,7 @@ const std::vector<LigneFactCli>& LectureFactCli::lignes(const QString& numero) {
     lignes_.clear();
     unique_.executer({numero});
     while (unique_.suivant())
-        lignes_.push_back(lireLigneFactCli(unique_));
+        lignes_.push_back(lireLigneTrouvee(unique_, complete_));
     unique_.terminer();
     lignesValides_ = true;
     numeroLignes_ = numero;
@@ -363,9 +404,6 @@ const std::vector<LigneFactCli>& LectureFactCli::lignes(const QString& numero) {
 }
 
 namespace {
-
-const QString ColonnesEcrites =
-    QStringLiteral("NUM_FACTURE, NUM_DOSSIER, JOUR, NUM_DEVIS, DATE_MAJ, Montant");
 
 // The condition that names the row: its locator and the pair it was selected with, or the pair alone.
 QString conditionLigne(const Localisation& l) {
@@ -384,17 +422,15 @@ EcritureTableFactCli::EcritureTableFactCli(Connexion& connexion)
     : EcritureTableFactCli(connexion, localiser(connexion, QStringLiteral("FACTCLI"))) {}
 
 EcritureTableFactCli::EcritureTableFactCli(Connexion& connexion, const Localisation& l)
-    : parLocalisateur_(!l.expression.isEmpty()), retour_(parLocalisateur_ && connexion.pieces().retourLigne),
-      selection_(
-          connexion,
-          QStringLiteral("SELECT ") + (parLocalisateur_ ? l.expression : QStringLiteral("NULL")) +
-              QStringLiteral(" AS CC_LIGNE, ") + ColonnesEcrites + QStringLiteral(", ") +
-              (connexion.pieces().ageLigne.isEmpty() ? QStringLiteral("NULL") : connexion.pieces().ageLigne) +
-              QStringLiteral(" AS CC_AGE FROM FACTCLI WHERE NUM_FACTURE = ? AND NUM_DOSSIER = ?")),
-      selectionLigne_(connexion,
-                      QStringLiteral("SELECT ") + (parLocalisateur_ ? l.expression : QStringLiteral("NULL")) +
-                          QStringLiteral(" AS CC_LIGNE, ") + ColonnesEcrites +
-                          QStringLiteral(", NULL AS CC_AGE FROM FACTCLI WHERE ") + conditionLigne(l)),
+    : connexion_(connexion), conditionListe_(l.conditionListe), parLocalisateur_(!l.expression.isEmpty()),
+      retour_(parLocalisateur_ && connexion.pieces().retourLigne),
+      selection_(connexion, QStringLiteral("SELECT ") + colonnesFactCli(connexion, true, false) +
+                                QStringLiteral(" FROM FACTCLI WHERE NUM_FACTURE = ? AND NUM_DOSSIER = ?")),
+      selectionLigne_(connexion, QStringLiteral("SELECT ") +
+                                     (parLocalisateur_ ? l.expression : QStringLiteral("NULL")) +
+                                     QStringLiteral(" AS CC_LIGNE, ") + ColonnesEcrites +
+                                     QStringLiteral(", NULL AS CC_AGE, 0 AS CC_TEXTE FROM FACTCLI WHERE ") +
+                                     conditionLigne(l)),
       ajout_(connexion,
              QStringLiteral("INSERT INTO FACTCLI (NUM_DOSSIER, NUM_FACTURE, JOUR, NUM_DEVIS, DATE_MAJ, "
                             "Montant) VALUES (?, ?, ?, ?, ?, ?)") +
@@ -404,7 +440,11 @@ EcritureTableFactCli::EcritureTableFactCli(Connexion& connexion, const Localisat
                                  conditionLigne(l) + retour(l, retour_)),
       reecritureMontant_(connexion, QStringLiteral("UPDATE FACTCLI SET Montant = ? WHERE ") +
                                         conditionLigne(l) + retour(l, retour_)),
-      suppression_(connexion, QStringLiteral("DELETE FROM FACTCLI WHERE ") + conditionLigne(l)) {}
+      suppression_(connexion, QStringLiteral("DELETE FROM FACTCLI WHERE ") + conditionLigne(l)) {
+    const PiecesDialecte& pieces = connexion.pieces();
+    groupable_ = parLocalisateur_ && !l.conditionListe.isEmpty() && !pieces.tableDeValeurs.isEmpty();
+    retourListe_ = retour(l, retour_);
+}
 
 EcritureTableFactCli::Changement EcritureTableFactCli::changement(Requete& ecriture) {
     if (!retour_)
@@ -419,21 +459,6 @@ EcritureTableFactCli::Changement EcritureTableFactCli::changement(Requete& ecrit
     return c;
 }
 
-namespace {
-
-LigneTrouvee lireLigneTrouvee(const Requete& r) {
-    return {r.valeur(0),
-            r.texte(QStringLiteral("NUM_FACTURE")),
-            r.texte(QStringLiteral("NUM_DOSSIER")),
-            r.texte(QStringLiteral("JOUR")),
-            r.texte(QStringLiteral("NUM_DEVIS")),
-            r.texte(QStringLiteral("DATE_MAJ")),
-            r.valeur(QStringLiteral("Montant")),
-            r.valeur(QStringLiteral("CC_AGE"))};
-}
-
-} // namespace
-
 std::optional<LigneTrouvee> EcritureTableFactCli::ligneA(const QVariant& localisateur, const QString& numero,
                                                          const QString& dossier) {
     if (!parLocalisateur_)
@@ -441,7 +466,7 @@ std::optional<LigneTrouvee> EcritureTableFactCli::ligneA(const QVariant& localis
     selectionLigne_.executer({localisateur, numero, dossier});
     std::optional<LigneTrouvee> ligne;
     if (selectionLigne_.suivant())
-        ligne = lireLigneTrouvee(selectionLigne_);
+        ligne = lireLigneTrouvee(selectionLigne_, true);
     selectionLigne_.terminer();
     return ligne;
 }
@@ -450,7 +475,7 @@ std::vector<LigneTrouvee> EcritureTableFactCli::lignes(const QString& numero, co
     std::vector<LigneTrouvee> trouvees;
     selection_.executer({numero, dossier});
     while (selection_.suivant())
-        trouvees.push_back(lireLigneTrouvee(selection_));
+        trouvees.push_back(lireLigneTrouvee(selection_, true));
     selection_.terminer();
     return trouvees;
 }
@@ -500,6 +525,163 @@ int EcritureTableFactCli::supprimer(const LigneTrouvee& ligne, const QString& nu
                                     const QString& dossier) {
     suppression_.executer(avecLigne({}, parLocalisateur_, ligne, numero, dossier));
     return suppression_.lignesTouchees();
+}
+
+} // namespace cc
+
+namespace cc {
+
+namespace {
+
+// Rows of a group written by one statement: few enough for any database's limit on bound values.
+constexpr std::size_t LignesParInstruction = 100;
+
+// "(?, ?),(?, ?)…": the rows of a list of values or of a multi-row insert.
+QString lignesDeMarques(std::size_t lignes, int colonnes) {
+    QString ligne = QStringLiteral("(?");
+    for (int c = 1; c < colonnes; ++c)
+        ligne += QStringLiteral(", ?");
+    ligne += u')';
+    QString texte;
+    texte.reserve(qsizetype(lignes) * (ligne.size() + 1));
+    for (std::size_t i = 0; i < lignes; ++i) {
+        if (i > 0)
+            texte += u',';
+        texte += ligne;
+    }
+    return texte;
+}
+
+// A list of values named v whose columns bear the given names.
+QString tableDeValeurs(const Connexion& connexion, std::size_t lignes, const QStringList& noms) {
+    const PiecesDialecte& pieces = connexion.pieces();
+    QStringList colonnes = noms;
+    if (pieces.colonnesNumerotees)
+        for (int i = 0; i < colonnes.size(); ++i)
+            colonnes[i] = QStringLiteral("column%1 AS %2").arg(i + 1).arg(noms[i]);
+    return pieces.tableDeValeurs.arg(lignesDeMarques(lignes, int(noms.size())),
+                                     colonnes.join(QStringLiteral(", ")));
+}
+
+} // namespace
+
+Requete& EcritureTableFactCli::instruction(std::map<std::size_t, std::unique_ptr<Requete>>& cache,
+                                           std::size_t nombre, bool ajout) {
+    std::unique_ptr<Requete>& requete = cache[nombre];
+    if (requete)
+        return *requete;
+    QString sql;
+    if (ajout) {
+        // The pair comes back beside each locator, so that each row given back names its write.
+        sql = QStringLiteral(
+                  "INSERT INTO FACTCLI (NUM_DOSSIER, NUM_FACTURE, JOUR, NUM_DEVIS, DATE_MAJ, Montant) "
+                  "VALUES ") +
+              lignesDeMarques(nombre, 6) +
+              (retour_ ? retourListe_ + QStringLiteral(", NUM_FACTURE, NUM_DOSSIER") : QString());
+    } else {
+        sql = QStringLiteral("UPDATE FACTCLI SET Montant = CAST(v.m AS double precision) FROM ") +
+              tableDeValeurs(
+                  connexion_, nombre,
+                  {QStringLiteral("l"), QStringLiteral("f"), QStringLiteral("d"), QStringLiteral("m")}) +
+              QStringLiteral(" WHERE ") + conditionListe_ +
+              QStringLiteral(" AND FACTCLI.NUM_FACTURE = v.f AND FACTCLI.NUM_DOSSIER = v.d");
+    }
+    requete = std::make_unique<Requete>(connexion_, sql);
+    return *requete;
+}
+
+bool EcritureTableFactCli::ajouterGroupe(const Differee* debut, std::size_t nombre, Changement* changements) {
+    Requete& requete = instruction(ajoutsGroupes_, nombre, true);
+    QVariantList valeurs;
+    valeurs.reserve(qsizetype(nombre) * 6);
+    for (std::size_t i = 0; i < nombre; ++i) {
+        const ValeursFactCli& v = debut[i].valeurs;
+        valeurs << v.dossier << v.numero << v.jour << v.devis << v.dateMaj << v.montant;
+    }
+    requete.executer(valeurs);
+    if (!retour_) {
+        for (std::size_t i = 0; i < nombre; ++i)
+            changements[i] = {1, {}};
+        return requete.lignesTouchees() == int(nombre);
+    }
+    // The rows given back may come in any order: each is matched with the write of its pair, the
+    // pairs of a group being apart.
+    std::vector<bool> rendues(nombre, false);
+    std::size_t nombreRendues = 0;
+    bool reconnues = true;
+    while (requete.suivant()) {
+        ++nombreRendues;
+        const QString numero = TexteChamp(requete.valeur(1));
+        const QString dossier = TexteChamp(requete.valeur(2));
+        std::size_t i = 0;
+        while (i < nombre &&
+               (rendues[i] || debut[i].valeurs.numero != numero || debut[i].valeurs.dossier != dossier))
+            ++i;
+        if (i == nombre) {
+            reconnues = false;
+            continue;
+        }
+        rendues[i] = true;
+        changements[i] = {1, requete.valeur(0)};
+    }
+    requete.terminer();
+    return reconnues && nombreRendues == nombre;
+}
+
+bool EcritureTableFactCli::reecrireGroupe(const Differee* debut, std::size_t nombre,
+                                          Changement* changements) {
+    Requete& requete = instruction(reecrituresGroupees_, nombre, false);
+    QVariantList valeurs;
+    valeurs.reserve(qsizetype(nombre) * 4);
+    for (std::size_t i = 0; i < nombre; ++i) {
+        const Differee& d = debut[i];
+        valeurs << d.ligne.localisateur << d.numero << d.dossier << d.valeurs.montant;
+        // The locator of a row stays what it was where the database gives it back after a write.
+        changements[i] = {1, retour_ ? d.ligne.localisateur : QVariant()};
+    }
+    requete.executer(valeurs);
+    return requete.lignesTouchees() == int(nombre);
+}
+
+std::optional<std::vector<EcritureTableFactCli::Changement>>
+EcritureTableFactCli::ecrireGroupe(const std::vector<Differee>& ecritures) {
+    std::vector<Changement> changements(ecritures.size());
+    if (ecritures.empty())
+        return changements;
+    // Each kind is written in order, in statements of a bounded number of rows.
+    std::vector<Differee> genres[2];
+    std::vector<std::size_t> places[2];
+    for (std::size_t i = 0; i < ecritures.size(); ++i) {
+        const int g = ecritures[i].ajout ? 0 : 1;
+        genres[g].push_back(ecritures[i]);
+        places[g].push_back(i);
+    }
+    bool exactes = true;
+    std::vector<Changement> faits[2];
+    try {
+        for (int g = 0; g < 2 && exactes; ++g) {
+            faits[g].resize(genres[g].size());
+            for (std::size_t i = 0; i < genres[g].size() && exactes; i += LignesParInstruction) {
+                const std::size_t n = std::min(LignesParInstruction, genres[g].size() - i);
+                exactes = g == 0 ? ajouterGroupe(&genres[g][i], n, &faits[g][i])
+                                 : reecrireGroupe(&genres[g][i], n, &faits[g][i]);
+            }
+        }
+    } catch (const Erreur&) {
+        // Refused as a group: the writes one by one will tell which one, and why.
+        exactes = false;
+    }
+    if (!exactes) {
+        // What the group did cannot be told apart from the rest: the whole transaction goes. (A point
+        // to roll back to would not do: an ODBC driver may release it with its own.)
+        connexion_.annulerTransaction();
+        connexion_.commencerTransaction();
+        return std::nullopt;
+    }
+    for (int g = 0; g < 2; ++g)
+        for (std::size_t i = 0; i < faits[g].size(); ++i)
+            changements[places[g][i]] = faits[g][i];
+    return changements;
 }
 
 } // namespace cc

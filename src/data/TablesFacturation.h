@@ -15,6 +15,8 @@
 #include <QStringList>
 #include <QVariant>
 #include <functional>
+#include <map>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -79,59 +81,50 @@ private:
     std::vector<RemiseLigne> remises_;
 };
 
+// The form under which any database's way of comparing texts might find two numbers equal: letters
+// and digits alone, without accents, case folded. Two numbers a database finds equal have the same
+// form here (the converse need not hold: the form only tells what may have to be asked again).
+QString FormeLarge(QStringView texte);
+
 // The FACTCLI rows of the invoices being checked. On the walk by lots, the rows of a whole lot come
-// with one statement. A write to FACTCLI can change what a later invoice of the lot finds: on SQLite,
-// whose ways of comparing texts are known, the numbers it may answer are asked again one by one; on
-// other databases the whole lot is fetched again at the next invoice.
+// with one statement. A write to FACTCLI can change what a later invoice of the lot finds: the
+// numbers of the lot that may compare equal to a number written are dropped from the lot and asked
+// again one by one, so that the database's own rules decide.
 class LectureFactCli {
 public:
-    LectureFactCli(Connexion& connexion, Parcours parcours);
+    // complete: every row comes with its locator and every value the program writes, so that a repair
+    // can be decided from the rows already read.
+    LectureFactCli(Connexion& connexion, Parcours parcours, bool complete);
     bool parLots() const { return lot_.has_value(); }
     // The invoice numbers, untouched, of the invoices to come.
     void prevoir(const std::vector<QString>& numeros);
-    // Whether the lot must be fetched again before the next invoice.
-    bool perimee() const { return perimee_; }
     // A row of FACTCLI was written for this invoice number (as the walk holds it).
     void ecriture(const QString& numero);
     // The walk moves to the next invoice: the writes of the last one take effect on the lot.
     void nouvelleFacture();
     // Every FACTCLI row of the invoice number, in the order the database returns them.
-    const std::vector<LigneFactCli>& lignes(const QString& numero);
+    const std::vector<LigneTrouvee>& lignes(const QString& numero);
 
 private:
     Requete unique_;
     std::optional<Requete> lot_;
-    QHash<QString, std::vector<LigneFactCli>> lignesLot_;
-    std::vector<LigneFactCli> lignes_;
+    QHash<QString, std::vector<LigneTrouvee>> lignesLot_;
+    std::vector<LigneTrouvee> lignes_;
     bool parFacture_ = false; // the rows of one invoice serve all its dossiers
+    bool complete_ = false;
     bool lignesValides_ = false;
     QString numeroLignes_;
-    bool perimee_ = false;
-    bool comparaisonConnue_ = false;
-    QSet<QString> ecrits_; // the written numbers, as any of SQLite's collations might see them
+    QSet<QString> ecrits_; // FormeLarge of the numbers written
 };
 
 // The values of a FACTCLI row that the program writes.
 struct ValeursFactCli {
-    QString dossier;
-    QString numero;
-    QString jour;
-    QString devis;
-    QString dateMaj;
-    QVariant montant; // a double, or Null (only where an undo puts back a Null amount)
-};
-
-// A FACTCLI row of an invoice and a dossier, as the database compares them: what finds it again (its
-// locator, Null where the table has none) and the values the program writes, as stored.
-struct LigneTrouvee {
-    QVariant localisateur;
-    QString numero; // NUM_FACTURE, through TexteChamp like the others
-    QString dossier;
-    QString jour;
-    QString devis;
-    QString dateMaj;
-    QVariant montant;
-    QVariant age = {}; // how long ago its present version was written, where the database says (else Null)
+    QString dossier = {};
+    QString numero = {};
+    QString jour = {};
+    QString devis = {};
+    QString dateMaj = {};
+    QVariant montant = {}; // a double, or Null (only where an undo puts back a Null amount)
 };
 
 struct Localisation;
@@ -171,9 +164,39 @@ public:
     // Deletes the row (the undo of a row the program added).
     int supprimer(const LigneTrouvee& ligne, const QString& numero, const QString& dossier);
 
+    // A write decided beforehand, carried out with others in a few statements: a row added, or the
+    // amount of a row found by its locator and pair rewritten.
+    struct Differee {
+        bool ajout = true;
+        ValeursFactCli valeurs = {}; // the row added; for an amount, valeurs.montant alone
+        LigneTrouvee ligne = {};     // the row whose amount is rewritten
+        QString numero = {};         // the pair that row was selected with
+        QString dossier = {};
+    };
+    // Whether writes can be grouped: rows named by a locator, and a database that takes lists of
+    // values.
+    bool groupable() const { return groupable_; }
+    // Carries out the writes, rows added in multi-row inserts and amounts in updates joined with a list
+    // of values, inside the open transaction. Each change is what the write alone would have given.
+    // Nothing when the database did not carry out every write exactly as asked (a trigger, a row
+    // changed meanwhile, a refusal): the whole transaction, with all it held, is then rolled back and
+    // begun again, and its writes are to be made again one by one. The pairs of the writes must be
+    // apart (FormeLarge).
+    std::optional<std::vector<Changement>> ecrireGroupe(const std::vector<Differee>& ecritures);
+
 private:
     EcritureTableFactCli(Connexion& connexion, const Localisation& localisation);
     Changement changement(Requete& ecriture);
+    bool ajouterGroupe(const Differee* debut, std::size_t nombre, Changement* changements);
+    bool reecrireGroupe(const Differee* debut, std::size_t nombre, Changement* changements);
+    Requete& instruction(std::map<std::size_t, std::unique_ptr<Requete>>& cache, std::size_t nombre,
+                         bool ajout);
+    Connexion& connexion_;
+    bool groupable_ = false;
+    QString conditionListe_; // the locator's condition against v.l, in an update joined with a list
+    QString retourListe_;    // " RETURNING" the locator, where the database gives it back
+    std::map<std::size_t, std::unique_ptr<Requete>> ajoutsGroupes_;
+    std::map<std::size_t, std::unique_ptr<Requete>> reecrituresGroupees_;
     bool parLocalisateur_;
     bool retour_;
     Requete selection_;

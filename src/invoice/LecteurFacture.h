@@ -24,7 +24,8 @@ class LecteurFacture {
 public:
     // avecRemises: whether the discount data of the lines is wanted (a check that only looks at the
     // lines' dossiers does without it; the discount cells then read as for a line without any).
-    explicit LecteurFacture(Connexion& connexion, Parcours parcours = Parcours::ParLots, bool avecRemises = true);
+    explicit LecteurFacture(Connexion& connexion, Parcours parcours = Parcours::ParLots,
+                            bool avecRemises = true);
 
     // The numbers of the invoices that will be read next, as the callers hold them: their rows are
     // fetched now, a statement per table for the whole lot. Ignored on the reference walk and where

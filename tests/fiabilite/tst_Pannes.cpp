@@ -281,10 +281,9 @@ void TestPannes::baseEnLectureSeule() {
     QCOMPARE(s.code, 2);
     QVERIFY2(s.erreurs.contains(u"readonly"_s, Qt::CaseInsensitive), qPrintable(s.erreurs));
     QCOMPARE(factCliSansHorodatage(demo_->base()), factCliVierge_);
-    // The report stops at the first finding that asked for a write.
+    // The report stops where the first group of writes was carried out.
     QVERIFY(!s.rapport.isEmpty());
     QVERIFY(rapportReparation_.startsWith(s.rapport));
-    QVERIFY(s.rapport.count("\r\n") <= 2);
 }
 
 void TestPannes::baseAbimee_data() {

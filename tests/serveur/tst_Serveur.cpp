@@ -350,7 +350,8 @@ void TestServeur::serveurArreteEnCours() {
         QSKIP("No PostgreSQL server: run through CTest, whose fixture starts one (scripts/postgres)");
     const QDate du(2024, 3, 1);
     const QDate au(2024, 3, 31);
-    const modele::Societe societe = modele::generer(71, 1500, du, au);
+    // Large enough for several groups of writes: the cut comes once the first is committed.
+    const modele::Societe societe = modele::generer(71, 6000, du, au);
     const QStringList arguments = argumentsLot(jourIso(du), jourIso(au), true, true, true);
 
     // One run that nothing interrupts, for reference.
@@ -377,11 +378,11 @@ void TestServeur::serveurArreteEnCours() {
     p.setProcessEnvironment(env);
     p.start(lot.repertoireProgramme() + u"/controle-coherence"_s, arguments);
     QVERIFY(p.waitForStarted(10000));
-    // Cut once the run has added some rows, well before its end.
+    // Cut once the run has committed some rows, well before its end.
     QElapsedTimer chrono;
     chrono.start();
     int ajoutes = 0;
-    while (p.state() == QProcess::Running && ajoutes < 40 && chrono.elapsed() < 60000) {
+    while (p.state() == QProcess::Running && ajoutes < 1 && chrono.elapsed() < 60000) {
         QThread::msleep(20);
         ajoutes = base.connexion().valeur(u"SELECT count(*) FROM FACTCLI"_s).toInt() - avant;
     }
@@ -480,7 +481,7 @@ void TestServeur::fenetreServeurArrete() {
     QTimer minuterie;
     minuterie.setInterval(20);
     connect(&minuterie, &QTimer::timeout, this, [&] {
-        if (!coupe && depuis.elapsed() > 200) {
+        if (!coupe && depuis.elapsed() > 50) {
             coupe = true;
             serveur_->commande(u"couper"_s);
         }
