@@ -1,9 +1,13 @@
-// Runs the benchmark as the lead does: on a small real company, with a stand-in program that records
-// how it was called, and with arguments it must refuse.
+// Runs the benchmark as the lead does: on a small real company, in SQLite and on a throw-away
+// PostgreSQL server, with a stand-in program that records how it was called, and with arguments it
+// must refuse.
+
+#include "ConnexionOutil.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -30,9 +34,9 @@ Execution lancer(const QStringList& arguments,
             QString::fromUtf8(p.readAllStandardError())};
 }
 
-// The cells of the table row that starts with the direction and the walk.
-QStringList ligne(const QString& sortie, const QString& sens, const QString& parcours) {
-    const QRegularExpression re(u"^"_s + QRegularExpression::escape(sens) + u"\\s+"_s +
+// The cells of the table row that starts with the measure and the walk.
+QStringList ligne(const QString& sortie, const QString& mesure, const QString& parcours) {
+    const QRegularExpression re(u"^"_s + QRegularExpression::escape(mesure) + u"\\s+"_s +
                                     QRegularExpression::escape(parcours) + u"\\s+(.*)$"_s,
                                 QRegularExpression::MultilineOption);
     const auto m = re.match(sortie);
@@ -49,9 +53,62 @@ qint64 lignesPlancher(const QString& sortie, const QString& sens, const QString&
     return m.hasMatch() ? m.captured(1).toLongLong() : -1;
 }
 
-const QStringList Entetes{
-    u"Sens"_s,        u"Parcours"_s,    u"Enregistrements"_s,  u"Durée (s)"_s,         u"Enr./s"_s,
-    u"Instr./enr."_s, u"Lignes lues"_s, u"Mémoire max (Mo)"_s, u"Lignes du rapport"_s, u"× plancher"_s};
+const QStringList Entetes{u"Mesure"_s,
+                          u"Parcours"_s,
+                          u"Enregistrements"_s,
+                          u"Durée (s)"_s,
+                          u"× plancher"_s,
+                          u"× contrôle factures"_s,
+                          u"Instructions"_s,
+                          u"Instr./facture"_s,
+                          u"Instr./ligne écrite"_s,
+                          u"À 1 ms l'aller-retour (s)"_s,
+                          u"Ajoutés"_s,
+                          u"Réécrits"_s,
+                          u"Mémoire max (Mo)"_s};
+
+// Indexes of the cells that ligne() returns (the measure and the walk are not among them).
+enum Cellule {
+    Enregistrements,
+    Duree,
+    FoisPlancher,
+    FoisControle,
+    Instructions,
+    ParFacture,
+    ParLigneEcrite,
+    AllerRetour,
+    Ajoutes,
+    Reecrits,
+    Memoire,
+    NombreCellules
+};
+
+const QString Reparation = u"réparation"_s;
+const QString Remplissage = u"premier remplissage"_s;
+
+double decimal(const QString& cellule) {
+    bool ok = false;
+    const double v = QLocale(QLocale::French, QLocale::France).toDouble(cellule, &ok);
+    return ok ? v : -1.0;
+}
+
+// A figure of the generator's summary line: "..., 87 manquantes, ...".
+qint64 bilan(const QString& sortie, const QString& mot) {
+    const auto m = QRegularExpression(u"(\\d+) "_s + mot + u"\\b"_s).match(sortie);
+    return m.hasMatch() ? m.captured(1).toLongLong() : -1;
+}
+
+// What both databases must agree on: every row of the table that counts records and writes.
+QStringList comptes(const QString& sortie) {
+    QStringList c;
+    for (const QString& mesure : {u"contrôle factures"_s, u"contrôle factcli"_s, Reparation, Remplissage}) {
+        const QStringList l = ligne(sortie, mesure, u"lots"_s);
+        if (l.size() != NombreCellules)
+            return {u"<ligne %1 absente>"_s.arg(mesure)};
+        c << mesure + u' ' + l[Enregistrements] + u' ' + l[Ajoutes] + u' ' + l[Reecrits];
+    }
+    return c;
+}
 
 } // namespace
 
@@ -61,44 +118,80 @@ private Q_SLOTS:
     void societeReelle();
     void comparaisonEtReparation();
     void appelsDuProgramme();
+    void serveur();
     void refus_data();
     void refus();
     void reprise();
 };
 
-// The program walks exactly the rows that the floor reads: both bind the same period.
+// The program walks exactly the rows that the floor reads: both bind the same period. The repair
+// mends the planted faults; the first fill writes one row for each invoice-dossier pair, rewrites
+// nothing, and so lands between FACTCLI's rows less the spurious ones and those rows plus the missing.
 void TestBanc::societeReelle() {
     const Execution e = lancer({u"--taille"_s, u"200"_s, u"--repetitions"_s, u"1"_s});
     QCOMPARE(e.code, 0);
     for (const QString& entete : Entetes)
         QVERIFY2(e.sortie.contains(entete), qPrintable(entete));
-    const QStringList factures = ligne(e.sortie, u"factures"_s, u"lots"_s);
-    const QStringList factcli = ligne(e.sortie, u"factcli"_s, u"lots"_s);
-    QCOMPARE(factures.size(), Entetes.size() - 2);
-    QCOMPARE(factcli.size(), Entetes.size() - 2);
-    QVERIFY(factures[0].toLongLong() > 150);
-    QCOMPARE(factures[0].toLongLong(), lignesPlancher(e.sortie, u"factures"_s, u"FACTURES"_s));
-    QCOMPARE(factcli[0].toLongLong(), lignesPlancher(e.sortie, u"factcli"_s, u"FACTCLI"_s));
-    // The demo company has faults planted in it, so both reports have lines.
-    QVERIFY(factures[6].toLongLong() > 0);
-    QVERIFY(factcli[6].toLongLong() > 0);
+    const QStringList factures = ligne(e.sortie, u"contrôle factures"_s, u"lots"_s);
+    const QStringList factcli = ligne(e.sortie, u"contrôle factcli"_s, u"lots"_s);
+    const QStringList reparation = ligne(e.sortie, Reparation, u"lots"_s);
+    const QStringList remplissage = ligne(e.sortie, Remplissage, u"lots"_s);
+    for (const QStringList* l : {&factures, &factcli, &reparation, &remplissage})
+        QCOMPARE(l->size(), NombreCellules);
+    QCOMPARE(ligne(e.sortie, u"plancher factures"_s, u"-"_s).value(Instructions), u"3"_s);
+    QCOMPARE(ligne(e.sortie, u"plancher factcli"_s, u"-"_s).value(Instructions), u"2"_s);
+
+    const qint64 facturesPeriode = lignesPlancher(e.sortie, u"factures"_s, u"FACTURES"_s);
+    const qint64 factCliPeriode = lignesPlancher(e.sortie, u"factcli"_s, u"FACTCLI"_s);
+    QVERIFY(facturesPeriode > 150);
+    QCOMPARE(factures[Enregistrements].toLongLong(), facturesPeriode);
+    QCOMPARE(factcli[Enregistrements].toLongLong(), factCliPeriode);
+    QVERIFY(e.sortie.contains(u"%1 factures dans la période"_s.arg(facturesPeriode)));
+    for (const QStringList* l : {&factures, &factcli}) {
+        QCOMPARE((*l)[FoisControle], u"-"_s);
+        QCOMPARE((*l)[ParLigneEcrite], u"-"_s);
+        QCOMPARE((*l)[Ajoutes], u"0"_s);
+        QCOMPARE((*l)[Reecrits], u"0"_s);
+    }
+
+    const qint64 manquantes = bilan(e.sortie, u"manquantes"_s);
+    const qint64 faux = bilan(e.sortie, u"montants faux"_s);
+    const qint64 enTrop = bilan(e.sortie, u"en trop"_s) + bilan(e.sortie, u"doublons"_s);
+    QVERIFY(manquantes > 0 && faux > 0 && enTrop > 0);
+    QVERIFY(reparation[Ajoutes].toLongLong() > 0);
+    QVERIFY(reparation[Ajoutes].toLongLong() <= manquantes);
+    QVERIFY(reparation[Reecrits].toLongLong() > 0);
+    QVERIFY(reparation[Reecrits].toLongLong() <= faux);
+    const qint64 rempli = remplissage[Ajoutes].toLongLong();
+    QCOMPARE(remplissage[Reecrits], u"0"_s);
+    QVERIFY2(rempli >= factCliPeriode - enTrop && rempli <= factCliPeriode + manquantes,
+             qPrintable(u"%1 ajoutés pour %2 lignes FACTCLI"_s.arg(rempli).arg(factCliPeriode)));
+    for (const QStringList* l : {&reparation, &remplissage}) {
+        QCOMPARE((*l)[Enregistrements].toLongLong(), facturesPeriode);
+        QVERIFY(decimal((*l)[FoisControle]) > 0);
+        // Every row written costs at least one statement more than the plain check.
+        QVERIFY(decimal((*l)[ParLigneEcrite]) >= 1.0);
+    }
 }
 
+// --reparation is still taken, though the writing runs are now always measured.
 void TestBanc::comparaisonEtReparation() {
     const Execution e =
         lancer({u"--taille"_s, u"200"_s, u"--repetitions"_s, u"1"_s, u"--comparer"_s, u"--reparation"_s});
     QCOMPARE(e.code, 0);
-    for (const QString& sens : {u"factures"_s, u"factcli"_s, u"factures + réparation"_s})
+    for (const QString& mesure : {u"contrôle factures"_s, u"contrôle factcli"_s, Reparation, Remplissage})
         for (const QString& parcours : {u"référence"_s, u"lots"_s})
-            QVERIFY2(!ligne(e.sortie, sens, parcours).isEmpty(), qPrintable(sens + u' ' + parcours));
-    QCOMPARE(e.sortie.count(u": identiques"_s), 4);
+            QVERIFY2(ligne(e.sortie, mesure, parcours).size() == NombreCellules,
+                     qPrintable(mesure + u' ' + parcours));
+    // Four pairs of reports, FACTCLI after the repair and after the fill.
+    QCOMPARE(e.sortie.count(u": identiques"_s), 6);
     QVERIFY(!e.sortie.contains(u"DIFFÉRENT"_s));
-    QVERIFY(e.sortie.contains(u"× le même contrôle sans réparation"_s));
 }
 
-// A stand-in for the program records its environment and arguments and prints fixed figures: the
-// walk is chosen by CC_PARCOURS, a repair run has both options and works on its own copy, and the
-// figures derived from the program's own lines are right.
+// A stand-in for the program records its environment and arguments and prints figures that depend
+// on the run: the walk is chosen by CC_PARCOURS, each writing run works on its own copy (the fill's
+// with FACTCLI emptied, the source left whole), and the figures derived from the program's own lines
+// are right.
 void TestBanc::appelsDuProgramme() {
     QTemporaryDir dossier;
     QVERIFY(dossier.isValid());
@@ -108,10 +201,15 @@ void TestBanc::appelsDuProgramme() {
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(R"(#!/bin/sh
 printf '%s|%s|%s\n' "${CC_PARCOURS-}" "$XDG_CONFIG_HOME" "$*" >> "$BANC_JOURNAL"
+case "$*" in
+*--mettre-a-jour*) instructions=3500 ajoutes=3 reecrits=2 ;;
+*--ajouter*) instructions=2600 ajoutes=5 reecrits=0 ;;
+*) instructions=2000 ajoutes=0 reecrits=0 ;;
+esac
 r="$(dirname "$0")/ResultatControl.FAUX.$$.txt"
 printf 'ligne\r\n' > "$r"
-echo "Enregistrements parcourus : 8 ; lignes du rapport : 1 ; enregistrements manquants : 0 ; montants différents : 0 ; enregistrements ajoutés : 3 ; montants réécrits : 2" >&2
-echo "Statistiques : instructions 20 ; lignes lues 30 ; mémoire maximale 3072 Ko ; durée 5 ms" >&2
+echo "Enregistrements parcourus : 8 ; lignes du rapport : 1 ; enregistrements manquants : 0 ; montants différents : 0 ; enregistrements ajoutés : $ajoutes ; montants réécrits : $reecrits" >&2
+echo "Statistiques : instructions $instructions ; lignes lues 30 ; mémoire maximale 3072 Ko ; durée 5 ms" >&2
 echo "$r"
 exit 1
 )");
@@ -123,7 +221,7 @@ exit 1
     env.insert(u"CC_PARCOURS"_s, u"reference"_s); // must not leak into the batched walk
     const QString travail = dossier.filePath(u"travail"_s);
     const Execution e = lancer({u"--taille"_s, u"20"_s, u"--repetitions"_s, u"1"_s, u"--comparer"_s,
-                                u"--reparation"_s, u"--programme"_s, script, u"--dossier"_s, travail},
+                                u"--programme"_s, script, u"--dossier"_s, travail},
                                env);
     QCOMPARE(e.code, 0);
 
@@ -132,29 +230,90 @@ exit 1
     const QStringList appels = QString::fromUtf8(f.readAll()).split(u'\n', Qt::SkipEmptyParts);
     const QString periode = u"--du 2024-01-01 --au 2024-12-31 --sens "_s;
     const QString societe = travail + u"/societe/config"_s;
+    const QString controle = u"factures --statistiques"_s;
     const QStringList attendus{
-        u"reference|"_s + societe + u'|' + periode + u"factures --statistiques"_s,
+        u"reference|"_s + societe + u'|' + periode + controle,
         u"reference|"_s + societe + u'|' + periode + u"factcli --statistiques"_s,
-        u"|"_s + societe + u'|' + periode + u"factures --statistiques"_s,
+        u"|"_s + societe + u'|' + periode + controle,
         u"|"_s + societe + u'|' + periode + u"factcli --statistiques"_s,
-        u"reference|"_s + travail + u"/reparation-reference/config|"_s + periode +
-            u"factures --statistiques --ajouter --mettre-a-jour"_s,
-        u"|"_s + travail + u"/reparation-lots/config|"_s + periode +
-            u"factures --statistiques --ajouter --mettre-a-jour"_s,
+        u"reference|"_s + travail + u"/reparation-reference/config|"_s + periode + controle +
+            u" --ajouter --mettre-a-jour"_s,
+        u"|"_s + travail + u"/reparation-lots/config|"_s + periode + controle +
+            u" --ajouter --mettre-a-jour"_s,
+        u"reference|"_s + travail + u"/remplissage-reference/config|"_s + periode + controle +
+            u" --ajouter"_s,
+        u"|"_s + travail + u"/remplissage-lots/config|"_s + periode + controle + u" --ajouter"_s,
     };
     QCOMPARE(appels, attendus);
 
-    // 20 statements over 8 records, 3072 Ko.
-    const QStringList cellules = ligne(e.sortie, u"factcli"_s, u"lots"_s);
-    QCOMPARE(cellules.size(), Entetes.size() - 2);
-    QCOMPARE(cellules[0], u"8"_s);
-    QCOMPARE(cellules[3], u"2,500"_s);
-    QCOMPARE(cellules[4], u"30"_s);
-    QCOMPARE(cellules[5], u"3,0"_s);
-    QVERIFY(e.sortie.contains(u"3 enregistrements ajoutés, 2 montants réécrits"_s));
+    const auto lignesFactCli = [&](const QString& racine) {
+        const cc::outils::ConnexionOutil c(u"QSQLITE"_s, travail + racine + u"/base/SOCBANC/vendrax.mdb"_s,
+                                           cc::outils::ConnexionOutil::lectureSeule());
+        QSqlQuery q = c.executer(u"SELECT COUNT(*) FROM FACTCLI"_s);
+        return q.next() ? q.value(0).toLongLong() : -1;
+    };
+    const qint64 source = lignesFactCli(u"/societe"_s);
+    QVERIFY(source > 0);
+    QCOMPARE(lignesFactCli(u"/reparation-lots"_s), source);
+    QCOMPARE(lignesFactCli(u"/remplissage-lots"_s), 0);
+    QCOMPARE(lignesFactCli(u"/remplissage-reference"_s), 0);
+
+    // 2000 statements for the invoices of the period; the repair writes 5 rows for 1500 statements
+    // more, the fill 5 rows for 600 more.
+    const qint64 factures = lignesPlancher(e.sortie, u"factures"_s, u"FACTURES"_s);
+    QVERIFY(factures > 0);
+    const QLocale francais(QLocale::French, QLocale::France);
+    const QStringList cellules = ligne(e.sortie, u"contrôle factcli"_s, u"lots"_s);
+    QCOMPARE(cellules.size(), NombreCellules);
+    QCOMPARE(cellules[Enregistrements], u"8"_s);
+    QCOMPARE(cellules[Instructions], u"2000"_s);
+    QCOMPARE(cellules[ParFacture], francais.toString(2000.0 / double(factures), 'f', 2));
+    QCOMPARE(cellules[AllerRetour], u"2,0"_s);
+    QCOMPARE(cellules[ParLigneEcrite], u"-"_s);
+    QCOMPARE(cellules[Memoire], u"3,0"_s);
+    const QStringList reparation = ligne(e.sortie, Reparation, u"lots"_s);
+    QCOMPARE(reparation.size(), NombreCellules);
+    QCOMPARE(reparation[ParLigneEcrite], u"300,00"_s);
+    QCOMPARE(reparation[AllerRetour], u"3,5"_s);
+    QCOMPARE(reparation[Ajoutes], u"3"_s);
+    QCOMPARE(reparation[Reecrits], u"2"_s);
+    const QStringList remplissage = ligne(e.sortie, Remplissage, u"référence"_s);
+    QCOMPARE(remplissage.size(), NombreCellules);
+    QCOMPARE(remplissage[ParLigneEcrite], u"120,00"_s);
+    QCOMPARE(remplissage[Ajoutes], u"5"_s);
+    QCOMPARE(remplissage[Reecrits], u"0"_s);
     // Every report was moved away under its own name, none rotated by a run in the same second.
-    QCOMPARE(QDir(travail + u"/rapports"_s).entryList(QDir::Files).size(), 6);
+    QCOMPARE(QDir(travail + u"/rapports"_s).entryList(QDir::Files).size(), 8);
     QVERIFY(QDir(travail + u"/programme"_s).entryList({u"*.old.txt"_s}, QDir::Files).isEmpty());
+}
+
+// The same company on the server gives the same counts as in its SQLite file, read through the
+// program's ODBC connection; the server is stopped and its cluster removed at the end.
+void TestBanc::serveur() {
+    const QString script = qEnvironmentVariable("CC_POSTGRES_SCRIPT");
+    if (script.isEmpty())
+        QSKIP("CC_POSTGRES_SCRIPT is not set (run the tests through CTest)");
+    QTemporaryDir dossier;
+    QVERIFY(dossier.isValid());
+    const QStringList base{u"--taille"_s, u"1500"_s, u"--repetitions"_s, u"1"_s};
+    const Execution local = lancer(base);
+    QCOMPARE(local.code, 0);
+    const QString travail = dossier.filePath(u"travail"_s);
+    const Execution distant =
+        lancer(base + QStringList{u"--serveur"_s, u"--script-postgres"_s, script, u"--dossier"_s, travail});
+    QVERIFY2(distant.code == 0, qPrintable(distant.erreurs));
+    QVERIFY(distant.sortie.contains(u"base PostgreSQL par ODBC"_s));
+    QVERIFY(distant.sortie.contains(u"Société chargée sur le serveur"_s));
+    QCOMPARE(comptes(distant.sortie), comptes(local.sortie));
+    for (const QString& sens : {u"factures"_s, u"factcli"_s})
+        for (const QString& table : {u"FACTURES"_s, u"FACTCLI"_s})
+            QCOMPARE(lignesPlancher(distant.sortie, sens, table), lignesPlancher(local.sortie, sens, table));
+    // The program was pointed at the server, not at a file.
+    QFile dat(travail + u"/serveur/base/SQLSERVER.DAT"_s);
+    QVERIFY(dat.open(QIODevice::ReadOnly));
+    QVERIFY(dat.readAll().startsWith("\"127.0.0.1,"));
+    QVERIFY(!QFileInfo::exists(travail + u"/serveur/base/SOCBANC/vendrax.mdb"_s));
+    QVERIFY(!QFileInfo::exists(travail + u"/postgres/serveur.env"_s));
 }
 
 void TestBanc::refus_data() {
@@ -172,6 +331,10 @@ void TestBanc::refus_data() {
     QTest::newRow("programme absent")
         << QStringList{u"--programme"_s, u"/nulle/part"_s} << 64 << u"programme introuvable"_s;
     // A program that ends without its figures is a failure, never a measurement of nothing.
+    // A server that cannot be started stops the bench before anything is measured.
+    QTest::newRow("serveur impossible")
+        << QStringList{u"--taille"_s, u"10"_s, u"--serveur"_s, u"--script-postgres"_s, u"/bin/false"_s} << 2
+        << u"banc-controle : impossible de démarrer PostgreSQL"_s;
     QTest::newRow("programme muet") << QStringList{u"--taille"_s, u"10"_s, u"--programme"_s, u"/bin/false"_s}
                                     << 2 << u"n'a pas donné ses statistiques"_s;
 }
@@ -208,7 +371,7 @@ void TestBanc::reprise() {
     QCOMPARE(e.code, 0);
     QVERIFY(!e.erreurs.contains(u"reprise"_s));
     QVERIFY(QFileInfo(fichier).lastModified() != marque);
-    QVERIFY(!ligne(e.sortie, u"factures"_s, u"lots"_s).isEmpty());
+    QVERIFY(!ligne(e.sortie, u"contrôle factures"_s, u"lots"_s).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestBanc)

@@ -14,11 +14,11 @@ namespace cc::banc {
 
 namespace {
 
-// A read-only connection for the life of the object.
+// A connection for the life of the object.
 class Lecture {
 public:
-    explicit Lecture(const QString& chemin)
-        : connexion_(QStringLiteral("QSQLITE"), chemin, outils::ConnexionOutil::lectureSeule()) {}
+    explicit Lecture(const Source& s)
+        : connexion_(s.pilote, s.base, s.options, s.utilisateur, s.motDePasse) {}
     QSqlQuery executer(const QString& sql, const QVariantList& valeurs) const {
         return connexion_.executer(sql, valeurs);
     }
@@ -33,7 +33,7 @@ struct Lecture1 {
 };
 
 // The queries of the floor. The period is bound as the program binds it: SQLite keeps days as ISO
-// text, so the last day also takes "yyyy-MM-dd 00:00:00" and nothing later.
+// text, so the last day also takes "yyyy-MM-dd 00:00:00" and nothing later; a server gets dates.
 QList<Lecture1> requetes(Sens sens) {
     const QString periodeFactures =
         QStringLiteral("SELECT NUMERO_DE_FACTURE FROM FACTURES WHERE JOUR >= ? AND JOUR <= ?");
@@ -95,11 +95,22 @@ Plancher lireUneFois(const Lecture& lecture, const QList<Lecture1>& liste, const
 
 } // namespace
 
-Plancher MesurerPlancher(const QString& base, const QDate& debut, const QDate& fin, Sens sens,
+Source Source::sqlite(const QString& chemin) {
+    Source s;
+    s.pilote = QStringLiteral("QSQLITE");
+    s.base = chemin;
+    s.options = outils::ConnexionOutil::lectureSeule();
+    s.ordreFactCli = QStringLiteral("rowid");
+    return s;
+}
+
+Plancher MesurerPlancher(const Source& source, const QDate& debut, const QDate& fin, Sens sens,
                          int repetitions) {
-    const Lecture lecture(base);
-    const QVariantList bornes{debut.toString(QStringLiteral("yyyy-MM-dd")),
-                              fin.toString(QStringLiteral("yyyy-MM-dd 00:00:00"))};
+    const Lecture lecture(source);
+    const QVariantList bornes = source.joursEnTexte
+                                    ? QVariantList{debut.toString(QStringLiteral("yyyy-MM-dd")),
+                                                   fin.toString(QStringLiteral("yyyy-MM-dd 00:00:00"))}
+                                    : QVariantList{debut, fin};
     const QList<Lecture1> liste = requetes(sens);
     Plancher meilleur = lireUneFois(lecture, liste, bornes); // warms the cache, not counted
     for (int i = 0; i < repetitions; ++i) {
@@ -110,9 +121,10 @@ Plancher MesurerPlancher(const QString& base, const QDate& debut, const QDate& f
     return meilleur;
 }
 
-QByteArray EmpreinteFactCli(const QString& base) {
-    const Lecture lecture(base);
-    QSqlQuery q = lecture.executer(QStringLiteral("SELECT * FROM FACTCLI ORDER BY rowid"), {});
+QByteArray EmpreinteFactCli(const Source& source) {
+    const Lecture lecture(source);
+    QSqlQuery q =
+        lecture.executer(QStringLiteral("SELECT * FROM FACTCLI ORDER BY ") + source.ordreFactCli, {});
     const int colonnes = q.record().count();
     // DATE_MAJ is the minute of the write: two runs a minute apart write different stamps.
     const int dateMaj = q.record().indexOf(QStringLiteral("DATE_MAJ"));

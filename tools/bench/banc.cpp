@@ -1,23 +1,28 @@
-// banc-controle: measures the two checks of controle-coherence on a generated company. It generates
-// the company with generer-demo, runs each direction through the program's batch entry, reads the
+// banc-controle: measures controle-coherence on a generated company, in its SQLite file or loaded on a
+// throw-away PostgreSQL server. It generates the company with generer-demo, runs each direction through
+// the program's batch entry, then a repair and a first fill of an emptied FACTCLI on copies, reads the
 // figures that the program prints with --statistiques, and sets them beside the time that reading the
 // same rows once takes (the floor). It prints figures; it asserts nothing.
 
 #include "Lancement.h"
 #include "Plancher.h"
+#include "Serveur.h"
 #include "Tableau.h"
 #include "data/ReglagesHote.h"
 
 #include "Arguments.h"
+#include "ConnexionOutil.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 #include <stdexcept>
@@ -61,14 +66,17 @@ public:
 
 struct Parcours {
     QString nom;     // as printed
-    QString fichier; // in file names
+    QString fichier; // in file and database names
     bool reference;
 };
+
+// What a run does to FACTCLI: nothing, a repair, or the first fill of an emptied FACTCLI.
+enum class Genre { Controle, Reparation, Remplissage };
 
 struct Mesure {
     Sens sens;
     Parcours parcours;
-    bool reparation = false;
+    Genre genre = Genre::Controle;
     qint64 dureeNs = 0;
     Statistiques stats;
     QString rapport; // the report, moved under the work folder
@@ -78,19 +86,56 @@ QString nomSens(Sens s) {
     return s == Sens::Factures ? QStringLiteral("factures") : QStringLiteral("factcli");
 }
 
+QString nomGenre(Genre g) {
+    switch (g) {
+    case Genre::Reparation:
+        return QStringLiteral("reparation");
+    case Genre::Remplissage:
+        return QStringLiteral("remplissage");
+    case Genre::Controle:
+        break;
+    }
+    return QStringLiteral("controle");
+}
+
+QString nomMesure(const Mesure& m) {
+    switch (m.genre) {
+    case Genre::Reparation:
+        return QStringLiteral("réparation");
+    case Genre::Remplissage:
+        return QStringLiteral("premier remplissage");
+    case Genre::Controle:
+        break;
+    }
+    return QStringLiteral("contrôle ") + nomSens(m.sens);
+}
+
 double secondes(qint64 ns) {
     return static_cast<double>(ns) / 1e9;
 }
 
+double rapport(qint64 a, qint64 b) {
+    return static_cast<double>(a) / static_cast<double>(std::max<qint64>(b, 1));
+}
+
 // A company with its own base directory and its own settings, so that the program finds it through
-// XDG_CONFIG_HOME alone.
+// XDG_CONFIG_HOME alone. On the server, the name of its directory is the name of its database.
 struct Societe {
     QString racine;
-    QString base() const {
-        return racine + QStringLiteral("/base/") + societe + QStringLiteral("/vendrax.mdb");
-    }
+    QString nom = societe;
+    QString repertoireBase() const { return racine + QStringLiteral("/base"); }
+    QString base() const { return repertoireBase() + u'/' + nom + QStringLiteral("/vendrax.mdb"); }
     QString config() const { return racine + QStringLiteral("/config"); }
 };
+
+void ecrireReglages(const Societe& s) {
+    QSettings reglages(FichierReglages(s.config()), QSettings::IniFormat);
+    reglages.setValue(CleRepertoireBase(), s.repertoireBase());
+    reglages.setValue(CleSocieteActive(), s.nom);
+    reglages.sync();
+    if (reglages.status() != QSettings::NoError)
+        throw Echec(QStringLiteral("impossible d'écrire les réglages de %1").arg(s.racine));
+}
 
 // The generator is run only when the folder does not already hold the same company.
 Societe preparerSociete(const QString& generateur, const QString& dossier, qint64 taille, quint64 graine) {
@@ -129,20 +174,55 @@ Societe preparerSociete(const QString& generateur, const QString& dossier, qint6
     return s;
 }
 
-// A copy of a company, with settings that point at the copy, for a run that writes.
-Societe copierSociete(const Societe& source, const QString& racine) {
-    Societe copie{racine};
+// A company whose database is on the server: SQLSERVER.DAT in its base directory names the server,
+// as in a host installation that uses one; no file is needed under the company's directory.
+Societe versServeur(const ServeurBanc& serveur, const QString& racine, const QString& nom) {
+    const Societe s{racine, nom};
     QDir(racine).removeRecursively();
-    if (!QDir().mkpath(QFileInfo(copie.base()).absolutePath()) || !QFile::copy(source.base(), copie.base()))
-        throw Echec(QStringLiteral("impossible de copier la société dans %1").arg(racine));
-    QSettings reglages(FichierReglages(copie.config()), QSettings::IniFormat);
-    reglages.setValue(CleRepertoireBase(), racine + QStringLiteral("/base"));
-    reglages.setValue(CleSocieteActive(), societe);
-    reglages.sync();
-    if (reglages.status() != QSettings::NoError)
-        throw Echec(QStringLiteral("impossible d'écrire les réglages de %1").arg(racine));
-    return copie;
+    if (!QDir().mkpath(s.repertoireBase() + u'/' + nom))
+        throw Echec(QStringLiteral("impossible de créer %1").arg(racine));
+    QFile dat(s.repertoireBase() + QStringLiteral("/SQLSERVER.DAT"));
+    const QByteArray octets = serveur.sqlServerDat();
+    if (!dat.open(QIODevice::WriteOnly) || dat.write(octets) != octets.size())
+        throw Echec(QStringLiteral("impossible d'écrire %1").arg(dat.fileName()));
+    ecrireReglages(s);
+    return s;
 }
+
+// Where the runs go: the company's SQLite file, or its database on the server.
+class Cible {
+public:
+    explicit Cible(ServeurBanc* serveur) : serveur_(serveur) {}
+
+    Source source(const Societe& s) const {
+        return serveur_ ? serveur_->source(s.nom) : Source::sqlite(s.base());
+    }
+
+    // A copy of a company for a run that writes, with its FACTCLI emptied for a first fill.
+    Societe copie(const Societe& source, const QString& racine, bool viderFactCli) const {
+        if (serveur_) {
+            const QString nom =
+                (source.nom + u'_' + QFileInfo(racine).fileName()).toUpper().replace(u'-', u'_');
+            serveur_->copier(source.nom, nom);
+            if (viderFactCli)
+                serveur_->executer(nom, QStringLiteral("DELETE FROM FACTCLI"));
+            return versServeur(*serveur_, racine, nom);
+        }
+        const Societe c{racine, source.nom};
+        QDir(racine).removeRecursively();
+        if (!QDir().mkpath(QFileInfo(c.base()).absolutePath()) || !QFile::copy(source.base(), c.base()))
+            throw Echec(QStringLiteral("impossible de copier la société dans %1").arg(racine));
+        if (viderFactCli) {
+            const outils::ConnexionOutil connexion(QStringLiteral("QSQLITE"), c.base());
+            connexion.executer(QStringLiteral("DELETE FROM FACTCLI"));
+        }
+        ecrireReglages(c);
+        return c;
+    }
+
+private:
+    ServeurBanc* serveur_;
+};
 
 // The program is copied into the work folder, since it writes its report beside itself.
 QString copierProgramme(const QString& programme, const QString& dossier) {
@@ -156,13 +236,15 @@ QString copierProgramme(const QString& programme, const QString& dossier) {
 }
 
 Mesure executer(const QString& programme, const Societe& s, const QString& dossier, Sens sens,
-                const Parcours& parcours, bool reparation) {
+                const Parcours& parcours, Genre genre) {
     QStringList arguments{QStringLiteral("--du"),          debut.toString(Qt::ISODate),
                           QStringLiteral("--au"),          fin.toString(Qt::ISODate),
                           QStringLiteral("--sens"),        nomSens(sens),
                           QStringLiteral("--statistiques")};
-    if (reparation)
-        arguments << QStringLiteral("--ajouter") << QStringLiteral("--mettre-a-jour");
+    if (genre != Genre::Controle)
+        arguments << QStringLiteral("--ajouter");
+    if (genre == Genre::Reparation)
+        arguments << QStringLiteral("--mettre-a-jour");
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), s.config());
     if (parcours.reference)
@@ -170,8 +252,8 @@ Mesure executer(const QString& programme, const Societe& s, const QString& dossi
     else
         env.remove(QStringLiteral("CC_PARCOURS"));
 
-    const QString etiquette =
-        nomSens(sens) + u'-' + parcours.fichier + (reparation ? QStringLiteral("-reparation") : QString());
+    const QString etiquette = nomSens(sens) + u'-' + parcours.fichier +
+                              (genre != Genre::Controle ? u'-' + nomGenre(genre) : QString());
     dire(QStringLiteral("contrôle %1…").arg(etiquette));
     const Lancement l = Lancer(programme, arguments, env);
     const QString messages = QString::fromUtf8(l.erreurs);
@@ -186,7 +268,7 @@ Mesure executer(const QString& programme, const Societe& s, const QString& dossi
         throw Echec(
             QStringLiteral("le contrôle %1 n'a pas donné ses statistiques :\n%2").arg(etiquette, messages));
 
-    Mesure m{sens, parcours, reparation, l.dureeNs, *stats, {}};
+    Mesure m{sens, parcours, genre, l.dureeNs, *stats, {}};
     // Each report is moved away at once, so that a run in the same second never rotates another.
     const QString rapport = DerniereLigne(QString::fromLocal8Bit(l.sortie));
     const QString rep = dossier + QStringLiteral("/rapports");
@@ -206,26 +288,72 @@ bool memesOctets(const QString& a, const QString& b) {
     return fa.readAll() == fb.readAll();
 }
 
-QStringList ligneTableau(const Mesure& m, const std::optional<Plancher>& plancher) {
-    const double s = secondes(m.dureeNs);
-    const double parEnr = m.stats.parcourus > 0 ? static_cast<double>(m.stats.instructions) /
-                                                      static_cast<double>(m.stats.parcourus)
-                                                : 0.0;
-    const QString debit =
-        s > 0 ? Entier(qRound64(static_cast<double>(m.stats.parcourus) / s)) : QStringLiteral("-");
-    QString rapportPlancher = QStringLiteral("-");
-    if (plancher && plancher->dureeNs > 0)
-        rapportPlancher = Decimal(static_cast<double>(m.dureeNs) / static_cast<double>(plancher->dureeNs), 1);
-    return {nomSens(m.sens) + (m.reparation ? QStringLiteral(" + réparation") : QString()),
+const QStringList& entetes() {
+    static const QStringList e{QStringLiteral("Mesure"),
+                               QStringLiteral("Parcours"),
+                               QStringLiteral("Enregistrements"),
+                               QStringLiteral("Durée (s)"),
+                               QStringLiteral("× plancher"),
+                               QStringLiteral("× contrôle factures"),
+                               QStringLiteral("Instructions"),
+                               QStringLiteral("Instr./facture"),
+                               QStringLiteral("Instr./ligne écrite"),
+                               QStringLiteral("À 1 ms l'aller-retour (s)"),
+                               QStringLiteral("Ajoutés"),
+                               QStringLiteral("Réécrits"),
+                               QStringLiteral("Mémoire max (Mo)")};
+    return e;
+}
+
+qint64 lignesDe(const Plancher& p, const QString& table) {
+    for (const LectureTable& l : p.tables)
+        if (l.table == table)
+            return l.lignes;
+    return 0;
+}
+
+// A statement is at least one round trip to a server: the least that a network would add to a run.
+QString allerRetour(qint64 instructions) {
+    return Decimal(static_cast<double>(instructions) / 1000.0, 1);
+}
+
+QStringList lignePlancher(Sens sens, const Plancher& p, qint64 factures) {
+    const qint64 requetes = p.tables.size();
+    return {QStringLiteral("plancher ") + nomSens(sens),
+            QStringLiteral("-"),
+            Entier(p.lignes),
+            Decimal(secondes(p.dureeNs), 3),
+            Decimal(1.0, 1),
+            QStringLiteral("-"),
+            Entier(requetes),
+            Decimal(rapport(requetes, factures), 2),
+            QStringLiteral("-"),
+            allerRetour(requetes),
+            QStringLiteral("-"),
+            QStringLiteral("-"),
+            QStringLiteral("-")};
+}
+
+// `controle` is the plain invoice-driven check of the same walk, for a run that writes.
+QStringList ligneTableau(const Mesure& m, const Plancher& plancher, const Mesure* controle, qint64 factures) {
+    const qint64 ecrites = m.stats.ajoutes + m.stats.reecrits;
+    QString parLigneEcrite = QStringLiteral("-");
+    if (controle && ecrites > 0)
+        parLigneEcrite = Decimal(rapport(m.stats.instructions - controle->stats.instructions, ecrites), 2);
+    return {nomMesure(m),
             m.parcours.nom,
             Entier(m.stats.parcourus),
-            Decimal(s, 3),
-            debit,
-            Decimal(parEnr, 3),
-            Entier(m.stats.lignesLues),
-            Decimal(static_cast<double>(m.stats.memoireKo) / 1024.0, 1),
-            Entier(m.stats.lignesRapport),
-            rapportPlancher};
+            Decimal(secondes(m.dureeNs), 3),
+            plancher.dureeNs > 0 ? Decimal(rapport(m.dureeNs, plancher.dureeNs), 1) : QStringLiteral("-"),
+            controle ? Decimal(rapport(m.dureeNs, controle->dureeNs), 2) : QStringLiteral("-"),
+            Entier(m.stats.instructions),
+            Decimal(rapport(m.stats.instructions, factures), 2),
+            parLigneEcrite,
+            allerRetour(m.stats.instructions),
+            Entier(m.stats.ajoutes),
+            Entier(m.stats.reecrits),
+            m.stats.memoireKo < 0 ? QStringLiteral("-")
+                                  : Decimal(static_cast<double>(m.stats.memoireKo) / 1024.0, 1)};
 }
 
 struct Options {
@@ -233,12 +361,13 @@ struct Options {
     quint64 graine = 1;
     QString dossier;
     bool garder = false;
-    bool reparation = false;
     bool reference = false;
     bool comparer = false;
+    bool serveur = false;
     int repetitions = 3;
     QString programme;
     QString generateur;
+    QString scriptPostgres;
 };
 
 int usage(const QString& message) {
@@ -262,13 +391,35 @@ int lancerBanc(const Options& o) {
             throw Echec(QStringLiteral("impossible de créer %1").arg(dossier));
     }
 
-    sortie() << QStringLiteral("Banc d'essai de controle-coherence : %1 factures du %2 au %3, graine %4\n")
+    // Started first, so that a server that will not start costs no generation; stopped when the
+    // object goes, on a failure too.
+    std::optional<ServeurBanc> serveur;
+    if (o.serveur) {
+        dire(QStringLiteral("démarrage de PostgreSQL…"));
+        serveur.emplace(o.scriptPostgres, dossier + QStringLiteral("/postgres"));
+    }
+
+    sortie() << QStringLiteral(
+                    "Banc d'essai de controle-coherence : %1 factures du %2 au %3, graine %4, %5\n")
                     .arg(o.taille)
                     .arg(debut.toString(QStringLiteral("dd/MM/yyyy")),
                          fin.toString(QStringLiteral("dd/MM/yyyy")))
                     .arg(o.graine)
+                    .arg(serveur ? QStringLiteral("base PostgreSQL par ODBC") : QStringLiteral("base SQLite"))
              << Qt::flush;
-    const Societe s = preparerSociete(o.generateur, dossier, o.taille, o.graine);
+    Societe s = preparerSociete(o.generateur, dossier, o.taille, o.graine);
+    if (serveur) {
+        dire(QStringLiteral("chargement de la société sur le serveur…"));
+        QElapsedTimer chrono;
+        chrono.start();
+        const qint64 lignes = serveur->charger(s.base(), s.nom);
+        sortie() << QStringLiteral("Société chargée sur le serveur en %1 s : %2 lignes\n")
+                        .arg(Decimal(secondes(chrono.nsecsElapsed()), 1))
+                        .arg(lignes)
+                 << Qt::flush;
+        s = versServeur(*serveur, dossier + QStringLiteral("/serveur"), s.nom);
+    }
+    const Cible cible(serveur ? &*serveur : nullptr);
     const QString programme = copierProgramme(o.programme, dossier);
 
     QList<Parcours> parcours;
@@ -278,19 +429,24 @@ int lancerBanc(const Options& o) {
         parcours.append({QStringLiteral("lots"), QStringLiteral("lots"), false});
 
     dire(QStringLiteral("plancher…"));
-    const Plancher plancherFactures = MesurerPlancher(s.base(), debut, fin, Sens::Factures, o.repetitions);
-    const Plancher plancherFactCli = MesurerPlancher(s.base(), debut, fin, Sens::FactCli, o.repetitions);
+    const Plancher plancherFactures =
+        MesurerPlancher(cible.source(s), debut, fin, Sens::Factures, o.repetitions);
+    const Plancher plancherFactCli =
+        MesurerPlancher(cible.source(s), debut, fin, Sens::FactCli, o.repetitions);
 
     QList<Mesure> mesures;
     for (const Parcours& p : parcours)
         for (Sens sens : {Sens::Factures, Sens::FactCli})
-            mesures.append(executer(programme, s, dossier, sens, p, false));
-    QList<QByteArray> empreintes;
-    if (o.reparation) {
+            mesures.append(executer(programme, s, dossier, sens, p, Genre::Controle));
+    // FACTCLI after each write, by walk, for the comparison.
+    QList<QPair<Genre, QByteArray>> empreintes;
+    for (Genre genre : {Genre::Reparation, Genre::Remplissage}) {
         for (const Parcours& p : parcours) {
-            const Societe copie = copierSociete(s, dossier + QStringLiteral("/reparation-") + p.fichier);
-            mesures.append(executer(programme, copie, dossier, Sens::Factures, p, true));
-            empreintes.append(EmpreinteFactCli(copie.base()));
+            const Societe copie = cible.copie(s, dossier + u'/' + nomGenre(genre) + u'-' + p.fichier,
+                                              genre == Genre::Remplissage);
+            mesures.append(executer(programme, copie, dossier, Sens::Factures, p, genre));
+            if (o.comparer)
+                empreintes.append({genre, EmpreinteFactCli(cible.source(copie))});
         }
     }
 
@@ -314,57 +470,58 @@ int lancerBanc(const Options& o) {
                         .arg(detail.join(QStringLiteral(", ")));
     }
 
-    Tableau t(2, {QStringLiteral("Sens"), QStringLiteral("Parcours"), QStringLiteral("Enregistrements"),
-                  QStringLiteral("Durée (s)"), QStringLiteral("Enr./s"), QStringLiteral("Instr./enr."),
-                  QStringLiteral("Lignes lues"), QStringLiteral("Mémoire max (Mo)"),
-                  QStringLiteral("Lignes du rapport"), QStringLiteral("× plancher")});
-    for (const Mesure& m : mesures)
-        t.ajouter(ligneTableau(m, m.sens == Sens::Factures ? plancherFactures : plancherFactCli));
-    sortie() << u'\n' << t.texte();
-
-    if (o.reparation) {
-        sortie() << QStringLiteral("\nRéparation (--ajouter --mettre-a-jour, sur une copie de la société)\n");
-        for (const Mesure& r : mesures) {
-            if (!r.reparation)
-                continue;
-            for (const Mesure& m : mesures) {
-                if (m.reparation || m.sens != Sens::Factures || m.parcours.fichier != r.parcours.fichier)
-                    continue;
-                sortie() << QStringLiteral("  %1 : %2 s, soit %3 × le même contrôle sans réparation ; "
-                                           "%4 enregistrements ajoutés, %5 montants réécrits\n")
-                                .arg(r.parcours.nom, Decimal(secondes(r.dureeNs), 3),
-                                     Decimal(static_cast<double>(r.dureeNs) /
-                                                 static_cast<double>(std::max<qint64>(m.dureeNs, 1)),
-                                             2))
-                                .arg(r.stats.ajoutes)
-                                .arg(r.stats.reecrits);
-            }
-        }
+    // Per invoice: the invoices of the period, whichever table a run walks.
+    const qint64 factures = lignesDe(plancherFactures, QStringLiteral("FACTURES"));
+    Tableau t(2, entetes());
+    t.ajouter(lignePlancher(Sens::Factures, plancherFactures, factures));
+    t.ajouter(lignePlancher(Sens::FactCli, plancherFactCli, factures));
+    for (const Parcours& p : parcours) {
+        const Mesure* controle = nullptr;
+        for (const Mesure& m : mesures)
+            if (m.genre == Genre::Controle && m.sens == Sens::Factures && m.parcours.fichier == p.fichier)
+                controle = &m;
+        for (Genre genre : {Genre::Controle, Genre::Reparation, Genre::Remplissage})
+            for (const Mesure& m : mesures)
+                if (m.genre == genre && m.parcours.fichier == p.fichier)
+                    t.ajouter(ligneTableau(m, m.sens == Sens::Factures ? plancherFactures : plancherFactCli,
+                                           genre == Genre::Controle ? nullptr : controle, factures));
     }
+    sortie() << QStringLiteral("\n%1 factures dans la période ; base %2\n")
+                    .arg(factures)
+                    .arg(serveur ? QStringLiteral("PostgreSQL par ODBC") : QStringLiteral("SQLite"))
+             << t.texte()
+             << QStringLiteral("Réparation : --ajouter --mettre-a-jour sur une copie de la société ; premier "
+                               "remplissage : --ajouter sur une copie dont FACTCLI a été vidée.\n");
 
     bool differences = false;
     if (o.comparer) {
         sortie() << QStringLiteral("\nComparaison des deux parcours\n");
-        QList<QPair<QString, bool>> resultats;
         for (const Mesure& a : mesures) {
             if (!a.parcours.reference)
                 continue;
             for (const Mesure& b : mesures) {
-                if (b.parcours.reference || b.sens != a.sens || b.reparation != a.reparation)
+                if (b.parcours.reference || b.sens != a.sens || b.genre != a.genre)
                     continue;
                 const bool pareils = memesOctets(a.rapport, b.rapport);
                 differences = differences || !pareils;
-                sortie() << QStringLiteral("  rapports %1%2 : %3\n")
-                                .arg(nomSens(a.sens),
-                                     a.reparation ? QStringLiteral(" + réparation") : QString(),
+                sortie() << QStringLiteral("  rapports %1 : %2\n")
+                                .arg(nomMesure(a),
                                      pareils ? QStringLiteral("identiques") : QStringLiteral("DIFFÉRENTS"));
             }
         }
-        if (empreintes.size() == 2) {
-            const bool pareilles = empreintes[0] == empreintes[1];
+        for (Genre genre : {Genre::Reparation, Genre::Remplissage}) {
+            QList<QByteArray> apres;
+            for (const auto& [g, empreinte] : empreintes)
+                if (g == genre)
+                    apres.append(empreinte);
+            if (apres.size() != 2)
+                continue;
+            const bool pareilles = apres[0] == apres[1];
             differences = differences || !pareilles;
-            sortie() << QStringLiteral("  FACTCLI après réparation : %1\n")
-                            .arg(pareilles ? QStringLiteral("identiques") : QStringLiteral("DIFFÉRENTES"));
+            sortie() << QStringLiteral("  FACTCLI après %1 : %2\n")
+                            .arg(genre == Genre::Reparation ? QStringLiteral("réparation")
+                                                            : QStringLiteral("premier remplissage"),
+                                 pareilles ? QStringLiteral("identiques") : QStringLiteral("DIFFÉRENTES"));
         }
     }
 
@@ -384,9 +541,10 @@ int main(int argc, char** argv) {
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-        "Mesure les deux contrôles de controle-coherence sur une société générée : durée, enregistrements "
-        "par seconde, instructions par enregistrement, lignes lues, mémoire maximale, et le rapport de "
-        "chaque contrôle au plancher (le temps de lire une fois les mêmes lignes)."));
+        "Mesure les deux contrôles de controle-coherence, une réparation et un premier remplissage de "
+        "FACTCLI sur une société générée, en SQLite ou sur un serveur PostgreSQL : durée, rapport au "
+        "plancher (le temps de lire une fois les mêmes lignes), instructions, lignes écrites, mémoire "
+        "maximale."));
     const QCommandLineOption aide({QStringLiteral("h"), QStringLiteral("aide"), QStringLiteral("help")},
                                   QStringLiteral("Affiche cette aide."));
     const QCommandLineOption taille(
@@ -409,8 +567,17 @@ int main(int argc, char** argv) {
     const QCommandLineOption reparation(
         QStringLiteral("reparation"),
         QStringLiteral(
-            "Mesure aussi un contrôle à partir des factures avec --ajouter --mettre-a-jour, sur une "
-            "copie de la société."));
+            "Sans effet, gardée pour les scripts : la réparation (--ajouter --mettre-a-jour) et le "
+            "premier remplissage d'une FACTCLI vide (--ajouter) sont toujours mesurés, chacun sur "
+            "une copie de la société."));
+    const QCommandLineOption serveurOption(
+        QStringLiteral("serveur"),
+        QStringLiteral("Mesure sur un serveur PostgreSQL jetable, atteint par ODBC comme le programme "
+                       "l'atteint, où la société générée est chargée."));
+    const QCommandLineOption scriptPostgres(
+        QStringLiteral("script-postgres"),
+        QStringLiteral("Script qui démarre et arrête le serveur (défaut : scripts/postgres des sources)."),
+        QStringLiteral("CHEMIN"), QStringLiteral(CC_SCRIPT_POSTGRES));
     const QCommandLineOption reference(
         QStringLiteral("reference"),
         QStringLiteral("Mesure le parcours de référence, facture par facture (CC_PARCOURS=reference)."));
@@ -429,8 +596,8 @@ int main(int argc, char** argv) {
     const QCommandLineOption generateur(QStringLiteral("generateur"),
                                         QStringLiteral("Chemin de generer-demo (défaut : à côté du banc)."),
                                         QStringLiteral("CHEMIN"), ici + QStringLiteral("/generer-demo"));
-    parser.addOptions({aide, taille, rapide, graine, dossier, garder, reparation, reference, comparer,
-                       repetitions, programme, generateur});
+    parser.addOptions({aide, taille, rapide, graine, dossier, garder, reparation, serveurOption,
+                       scriptPostgres, reference, comparer, repetitions, programme, generateur});
 
     if (!parser.parse(QCoreApplication::arguments()))
         return usage(parser.errorText());
@@ -466,7 +633,8 @@ int main(int argc, char** argv) {
         return usage(QStringLiteral("--reference et --comparer ne vont pas ensemble."));
     o.dossier = parser.value(dossier);
     o.garder = parser.isSet(garder);
-    o.reparation = parser.isSet(reparation);
+    o.serveur = parser.isSet(serveurOption);
+    o.scriptPostgres = parser.value(scriptPostgres);
     o.reference = parser.isSet(reference);
     o.comparer = parser.isSet(comparer);
     o.programme = parser.value(programme);
