@@ -61,10 +61,6 @@ bool lire(LecteurFacture& lecteur, Interlocuteur& interlocuteur, GroupeEcritures
     return false;
 }
 
-QDateTime dateMaj(const QString& texte) {
-    return QDateTime::fromString(texte, QStringLiteral("dd/MM/yyyy hh:mm"));
-}
-
 // Ends the walk after record i when the user has asked for it; what was saved stays saved.
 void arreterSiDemande(const Progression& progression, const QString& facture, std::size_t i, std::size_t n,
                       GroupeEcritures& groupe) {
@@ -340,7 +336,7 @@ void ControleFactures::ecrireManquant(const QString& numero, const QString& doss
                          [&](const LigneTrouvee& l) { return pourraitRepondre(l, forme); })) {
             ligne.numeroEcrit = valeurs.numero;
             ligne.jourEcrit = valeurs.jour;
-            ligne.dateMajEcrite = dateMaj(valeurs.dateMaj);
+            ligne.dateMajEcrite = lireDateMaj(valeurs.dateMaj);
             ligne.action = action::LigneAjoutee();
             differer({.ajout = true, .valeurs = std::move(valeurs)}, std::move(ligne));
             return;
@@ -362,7 +358,7 @@ std::optional<GroupeEcritures::Genre> ControleFactures::ajouter(const ValeursFac
     ligne.numeroEcrit = r.valeurs.numero;
     ligne.ligne = r.localisateur.toString();
     ligne.jourEcrit = r.valeurs.jour;
-    ligne.dateMajEcrite = dateMaj(r.valeurs.dateMaj);
+    ligne.dateMajEcrite = lireDateMaj(r.valeurs.dateMaj);
     if (r.ancienne) {
         ligne.montantFactCli = r.ancienne->montant;
         ligne.ancienNumero = r.ancienne->numero;
@@ -469,6 +465,13 @@ ControleFactures::Differee ControleFactures::avantEcriture(Differee d) {
     d.ligne.ancienDevis.clear();
     d.ligne.ancienneDateMaj.clear();
     return d;
+}
+
+QDateTime ControleFactures::lireDateMaj(const QString& texte) {
+    // Every write of a minute carries the same stamp: it is read once.
+    if (dateMaj_.first != texte)
+        dateMaj_ = {texte, QDateTime::fromString(texte, QStringLiteral("dd/MM/yyyy hh:mm"))};
+    return dateMaj_.second;
 }
 
 std::vector<ControleFactures::Differee>& ControleFactures::journal() {

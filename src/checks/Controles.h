@@ -157,6 +157,7 @@ private:
     std::optional<GroupeEcritures::Genre> faire(const Differee& d);
     std::vector<Differee>& journal();
     static Differee avantEcriture(Differee d);
+    QDateTime lireDateMaj(const QString& texte);
     void placer(std::optional<std::size_t> place, LigneConstat ligne,
                 std::optional<GroupeEcritures::Genre> genre);
 
@@ -186,6 +187,7 @@ private:
     // The writes the open group made, to be made again one by one if it is rolled back.
     std::vector<Differee> journal_;
     int groupeJournal_ = -1;
+    std::pair<QString, QDateTime> dateMaj_;
     QSet<QString> numerosDifferes_; // FormeLarge of their numbers
     QSet<QString> pairesDifferees_; // and of their pairs
 };

@@ -62,14 +62,22 @@ double MontantDossier(const EnregistrementFacture& facture, const QString& dossi
 EcritureFactCli::EcritureFactCli(Connexion& connexion, Horloge horloge)
     : horloge_(std::move(horloge)), table_(connexion) {}
 
+QString EcritureFactCli::horodatage() const {
+    // The clock is read once a minute at most: the stamp keeps the minutes alone, and the local time
+    // costs a look at the time zone's files each time it is read.
+    if (!depuisHorodatage_.isValid() || depuisHorodatage_.elapsed() >= validiteMs_) {
+        const QDateTime maintenant = horloge_();
+        horodatage_ = maintenant.toString(QStringLiteral("dd/MM/yyyy hh:mm"));
+        validiteMs_ = 60'000 - (maintenant.time().second() * 1000 + maintenant.time().msec());
+        depuisHorodatage_.start();
+    }
+    return horodatage_;
+}
+
 ValeursFactCli EcritureFactCli::Valeurs(const EnregistrementFacture& facture, const QString& dossier,
                                         const QString& devis, const QString& numeroFacture) const {
-    return {dossier,
-            SupprimerBlancs(numeroFacture),
-            facture.JourFacture,
-            devis,
-            horloge_().toString(QStringLiteral("dd/MM/yyyy hh:mm")),
-            MontantDossier(facture, dossier)};
+    return {dossier,      SupprimerBlancs(numeroFacture),  facture.JourFacture, devis,
+            horodatage(), MontantDossier(facture, dossier)};
 }
 
 ResultatEcriture EcritureFactCli::EnregistrerFactCli(const EnregistrementFacture& facture,

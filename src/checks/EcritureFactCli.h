@@ -5,6 +5,7 @@
 #include "data/TablesFacturation.h"
 #include "invoice/EnregistrementFacture.h"
 
+#include <QElapsedTimer>
 #include <QString>
 #include <optional>
 
@@ -48,8 +49,13 @@ public:
     EcritureTableFactCli& table() { return table_; }
 
 private:
+    QString horodatage() const;
     Horloge horloge_;
     EcritureTableFactCli table_;
+    // The stamp of the minute, and how long it holds.
+    mutable QString horodatage_;
+    mutable QElapsedTimer depuisHorodatage_;
+    mutable qint64 validiteMs_ = 0;
 };
 
 // The failure of a rewrite whose row changed under it twice.

@@ -56,6 +56,7 @@ private Q_SLOTS:
     void baseAbimee();
     void deuxExecutionsEnsemble();
     void annulationTuee();
+    void ecrituresGroupees();
 
 private:
     std::unique_ptr<SocieteDemo> demo_;
@@ -407,6 +408,33 @@ void TestPannes::annulationTuee() {
         QCOMPARE(factCliSansHorodatage(demo_->base()), factCliVierge_);
     }
     qInfo("%d undos killed", tues);
+}
+
+
+namespace {
+
+qint64 instructions(const QString& erreurs) {
+    static const QRegularExpression re(u"Statistiques : instructions (\\d+) ;"_s);
+    return re.match(erreurs).captured(1).toLongLong();
+}
+
+} // namespace
+
+// The repairs are carried out in groups: a few statements for all the rows a group writes, where one
+// by one they would cost two each.
+void TestPannes::ecrituresGroupees() {
+    demo_->vierge();
+    const Sortie l = demo_->lancer(QStringList(Lecture) << u"--statistiques"_s);
+    const Sortie r = demo_->lancer(QStringList(Reparation) << u"--statistiques"_s);
+    QCOMPARE(r.rapport, rapportReparation_);
+    QCOMPARE(factCliSansHorodatage(demo_->base()), factCliRepare_);
+    static const QRegularExpression ecrits(u"ajoutés : (\\d+) ; montants réécrits : (\\d+)"_s);
+    const QRegularExpressionMatch m = ecrits.match(r.erreurs);
+    QVERIFY2(m.hasMatch(), qPrintable(r.erreurs));
+    const qint64 lignes = m.captured(1).toLongLong() + m.captured(2).toLongLong();
+    const qint64 enPlus = instructions(r.erreurs) - instructions(l.erreurs);
+    QVERIFY2(lignes > 40 && enPlus > 0 && enPlus * 5 <= lignes,
+             qPrintable(u"%1 statements more for %2 rows written"_s.arg(enPlus).arg(lignes)));
 }
 
 QTEST_GUILESS_MAIN(TestPannes)
