@@ -66,6 +66,7 @@ private Q_SLOTS:
     void formesDeFactCli();
     void ecrituresQuiNeDurentPas_data();
     void ecrituresQuiNeDurentPas();
+    void groupeRefaitEnEntier();
     void validationRefusee();
     void numerosDeLigne_data();
     void numerosDeLigne();
@@ -176,6 +177,28 @@ void TestConfiance::ecrituresQuiNeDurentPas() {
     QVERIFY2(r.erreurs.contains(u"enregistrements ajoutés : %1 ;"_s.arg(ajoutes)), qPrintable(r.erreurs));
     QCOMPARE(lot.base().contenuFactCli().size(), avant.size() + ajoutes);
     QCOMPARE(actions(constats(r.cheminRapport)), attendu);
+}
+
+// A write made alone (a row of another case might answer its pair) and a write kept for later share
+// a group; the database ignores the second: the whole group is rolled back and made again one write
+// at a time, the first row written once and counted once.
+void TestConfiance::groupeRefaitEnEntier() {
+    Lot lot;
+    BaseTest& b = lot.base();
+    b.facture(u"F2"_s, u"2024-03-02"_s, u"D2"_s, tranche(1, u"20.00"_s, u"DV2"_s, u"D2"_s));
+    b.factCli(u"F2"_s, u"d2"_s, u"2024-03-02"_s, u"DV2"_s, u"01/01/2024 09:00"_s, 20.0);
+    b.facture(u"F3"_s, u"2024-03-03"_s, u"D3"_s, tranche(1, u"30.00"_s, u"DV3"_s, u"D3"_s));
+    b.executer(u"CREATE TRIGGER REFUS BEFORE INSERT ON FACTCLI WHEN NEW.NUM_FACTURE = 'F3' BEGIN "
+               "SELECT RAISE(IGNORE); END"_s);
+    const ResultatLot r = lot.lancer(argumentsLot(Du, Au, true, true, false));
+    QVERIFY2(r.code == 1, qPrintable(r.erreurs));
+    QVERIFY2(r.erreurs.contains(u"enregistrements ajoutés : 1 ;"_s), qPrintable(r.erreurs));
+    QStringList dossiers;
+    for (const RangeeFactCli& rangee : lot.rangeesFactCli())
+        dossiers << rangee.facture.toString() + u'/' + rangee.dossier.toString();
+    QCOMPARE(dossiers, (QStringList{u"F2/d2"_s, u"F2/D2"_s}));
+    QCOMPARE(actions(constats(r.cheminRapport)),
+             (QStringList{u"F2/D2:ligne ajoutée"_s, u"F3/D3:écriture refusée par la base"_s}));
 }
 
 // A reader keeps the database past the wait: the commit fails, the run fails, nothing is counted and
