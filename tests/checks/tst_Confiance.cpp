@@ -154,7 +154,8 @@ void TestConfiance::ecrituresQuiNeDurentPas_data() {
                                             u"F4/D4:écriture refusée par la base"_s};
     // Written in one group, the other row of the group lasts and counts once.
     QTest::newRow("une ignorée") << u"SELECT RAISE(IGNORE) WHERE NEW.NUM_FACTURE = 'F4'"_s << 1
-                                 << QStringList{u"F3/D3:ligne ajoutée"_s, u"F4/D4:écriture refusée par la base"_s};
+                                 << QStringList{u"F3/D3:ligne ajoutée"_s,
+                                                u"F4/D4:écriture refusée par la base"_s};
     // The second insert rolls back the whole group, the first one with it.
     QTest::newRow("annulée") << u"SELECT RAISE(ROLLBACK, 'refus') WHERE NEW.NUM_FACTURE = 'F4'"_s << 2
                              << QStringList{u"F3/D3:écriture refusée par la base"_s,

@@ -410,7 +410,6 @@ void TestPannes::annulationTuee() {
     qInfo("%d undos killed", tues);
 }
 
-
 namespace {
 
 qint64 instructions(const QString& erreurs) {
