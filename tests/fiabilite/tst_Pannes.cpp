@@ -57,6 +57,7 @@ private Q_SLOTS:
     void deuxExecutionsEnsemble();
     void annulationTuee();
     void ecrituresGroupees();
+    void memoireDuProgrammeSeul();
 
 private:
     std::unique_ptr<SocieteDemo> demo_;
@@ -434,6 +435,18 @@ void TestPannes::ecrituresGroupees() {
     const qint64 enPlus = instructions(r.erreurs) - instructions(l.erreurs);
     QVERIFY2(lignes > 40 && enPlus > 0 && enPlus * 5 <= lignes,
              qPrintable(u"%1 statements more for %2 rows written"_s.arg(enPlus).arg(lignes)));
+}
+
+// The memory the program reports is its own, not what the program that started it held.
+void TestPannes::memoireDuProgrammeSeul() {
+    constexpr std::size_t Tenue = 400u << 20;
+    std::vector<char> tenue(Tenue, 1);
+    const Sortie l = demo_->lancer(QStringList(Lecture) << u"--statistiques"_s);
+    static const QRegularExpression memoire(u"mémoire maximale (\\d+) Ko"_s);
+    const QRegularExpressionMatch m = memoire.match(l.erreurs);
+    QVERIFY2(m.hasMatch(), qPrintable(l.erreurs));
+    QVERIFY2(m.captured(1).toLongLong() < 300 * 1024, qPrintable(l.erreurs));
+    QCOMPARE(tenue[Tenue / 2], char(1));
 }
 
 QTEST_GUILESS_MAIN(TestPannes)
