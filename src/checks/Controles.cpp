@@ -42,23 +42,18 @@ std::vector<QString> numerosDuLot(const ListeTextes& liste, std::size_t i) {
 }
 
 // Reads an invoice into the record; an invoice of the old DOS version is told to the user, once
-// each time it is read, and recorded. True when the invoice's lines are in the record.
-bool lire(LecteurFacture& lecteur, Interlocuteur& interlocuteur, GroupeEcritures& groupe,
-          const QString& numero, const QString& dossier, EnregistrementFacture& facture) {
-    switch (lecteur.LireFacture(numero, facture)) {
-    case ResultatLecture::Lue:
-        return true;
-    case ResultatLecture::Ancienne:
+// each time it is read, and recorded. The invoice's lines are in the record unless it is Absente.
+ResultatLecture lire(LecteurFacture& lecteur, Interlocuteur& interlocuteur, GroupeEcritures& groupe,
+                     const QString& numero, const QString& dossier, EnregistrementFacture& facture) {
+    const ResultatLecture r = lecteur.LireFacture(numero, facture);
+    if (r == ResultatLecture::Ancienne) {
         interlocuteur.message(MessageFactureAncienne(), TitreLectureFacture(), Icone::Critique);
         groupe.constat({.facture = numero,
                         .dossier = dossier,
                         .constat = constat::FactureAncienne(),
                         .action = action::Aucune()});
-        return true;
-    case ResultatLecture::Absente:
-        break;
     }
-    return false;
+    return r;
 }
 
 // Ends the walk after record i when the user has asked for it; what was saved stays saved.
@@ -250,7 +245,8 @@ void ControleFactures::parcourir() {
         }
         if (!TabFactures_.estNul(i)) {
             const QString numero = TabFactures_.texte(i);
-            if (lire(lecteur_, contexte_.interlocuteur, groupe_, numero, QString(), facture_))
+            if (lire(lecteur_, contexte_.interlocuteur, groupe_, numero, QString(), facture_) !=
+                ResultatLecture::Absente)
                 ControlerFacture(numero);
         }
         if (differe_)
@@ -596,9 +592,17 @@ void ControleFactCli::ParcourirFactCli() {
         }
         const EntreeFactCli e = TabFactCli_.at(i);
         if (!SupprimerBlancs(e.NumDossier).isEmpty() && !SupprimerBlancs(e.NumFacture).isEmpty()) {
-            // No caching across entries: an invoice with several rows is read once for each of them
-            // (from the lot's rows), and its old-invoice message comes each time.
-            if (lire(lecteur_, contexte_.interlocuteur, groupe_, e.NumFacture, e.NumDossier, facture_))
+            // An invoice with several rows is read for each of them, and an old one's message comes
+            // each time; but a plain invoice read for the entry just before is the same record
+            // (nothing is written here), except on the reference walk, which reads each time.
+            ResultatLecture r = ResultatLecture::Lue;
+            if (e.NumFacture != numeroLu_) {
+                r = lire(lecteur_, contexte_.interlocuteur, groupe_, e.NumFacture, e.NumDossier, facture_);
+                numeroLu_ = r == ResultatLecture::Lue && options_.parcours != Parcours::Reference
+                                ? std::optional(e.NumFacture)
+                                : std::nullopt;
+            }
+            if (r != ResultatLecture::Absente)
                 ControlerLigneFactCli(e);
             else
                 groupe_.constat({.facture = e.NumFacture,

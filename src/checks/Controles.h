@@ -239,6 +239,7 @@ private:
     LecteurFacture lecteur_;
     GroupeEcritures groupe_;
     ListeFactCli TabFactCli_;
+    std::optional<QString> numeroLu_; // the plain invoice now in the record
 };
 
 // Runs the direction that the options pick, from the selection to the last record.
