@@ -87,7 +87,7 @@ void GroupeEcritures::constat(LigneConstat ligne) {
             constats_->ecrire(ligne);
         return;
     }
-    enAttente_.emplace_back(std::move(ligne), std::nullopt);
+    enAttente_.push_back({std::move(ligne), std::nullopt});
 }
 
 void GroupeEcritures::ecriture(LigneConstat ligne, Genre genre) {
