@@ -388,10 +388,6 @@ void ControleFactures::MettreAJourMontant(const QString& numero, const QString& 
                                            [&](const LigneTrouvee& l) { return pourraitRepondre(l, forme); });
         if (premiere != lignes.end() && premiere->dossierStocke == dossier &&
             !premiere->localisateur.isNull()) {
-            ligne.montantFactCli = premiere->montant;
-            ligne.ancienJour = premiere->jour;
-            ligne.ancienDevis = premiere->devis;
-            ligne.ancienneDateMaj = premiere->dateMaj;
             ligne.action = action::MontantReecrit();
             differer({.ajout = false,
                       .valeurs = {.montant = montant},
@@ -543,8 +539,16 @@ void ControleFactures::viderEcritures() {
         for (std::size_t i = 0; i < attente.size(); ++i) {
             Differee& d = attente[i];
             recherche_.ecriture(d.numero);
+            const EcritureTableFactCli::Changement& c = (*changements)[i];
             LigneConstat ligne = d.ligne;
-            ligne.ligne = (*changements)[i].localisateur.toString();
+            ligne.ligne = c.localisateur.toString();
+            if (c.avant) {
+                // The row's other values tell it from a duplicate of the pair, for the undo.
+                ligne.montantFactCli = c.avant->montant;
+                ligne.ancienJour = c.avant->jour;
+                ligne.ancienDevis = c.avant->devis;
+                ligne.ancienneDateMaj = c.avant->dateMaj;
+            }
             const auto genre =
                 d.ecriture.ajout ? GroupeEcritures::Genre::Ajout : GroupeEcritures::Genre::Reecriture;
             groupe_.resoudre(*d.place, std::move(ligne), genre);

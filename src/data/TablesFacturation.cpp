@@ -153,45 +153,56 @@ EnteteFacture lireEntete(const Requete& r) {
             r.texte(QStringLiteral("Corps"))};
 }
 
-// A row as a lookup reads it: its dossier and amount, and the rest where the statement selects it.
-LigneTrouvee lireLigneTrouvee(const Requete& r, bool complete) {
-    if (!complete)
-        return {.dossier = r.texte(QStringLiteral("NUM_DOSSIER")),
-                .montant = r.valeur(QStringLiteral("Montant"))};
-    return {r.valeur(QStringLiteral("CC_LIGNE")),
-            r.texte(QStringLiteral("NUM_FACTURE")),
-            r.texte(QStringLiteral("NUM_DOSSIER")),
-            r.texte(QStringLiteral("JOUR")),
-            r.texte(QStringLiteral("NUM_DEVIS")),
-            r.texte(QStringLiteral("DATE_MAJ")),
-            r.valeur(QStringLiteral("Montant")),
-            r.valeur(QStringLiteral("CC_TEXTE")).toInt() == 1
-                ? std::optional(TexteValeur(r.valeur(QStringLiteral("NUM_DOSSIER"))))
-                : std::nullopt,
-            r.valeur(QStringLiteral("CC_AGE"))};
+// Which columns of FACTCLI a statement selects: the dossier and the amount (a lookup); with the row's
+// locator and whether its dossier is stored as text (a lookup that decides repairs); or every column
+// the program writes besides (a write's own selection).
+enum class ColonnesFactCli { Montant, Reparation, Toutes };
+
+ColonnesFactCli colonnes(bool reparation) {
+    return reparation ? ColonnesFactCli::Reparation : ColonnesFactCli::Montant;
+}
+
+LigneTrouvee lireLigneTrouvee(const Requete& r, ColonnesFactCli colonnes) {
+    LigneTrouvee l{.dossier = r.texte(QStringLiteral("NUM_DOSSIER")),
+                   .montant = r.valeur(QStringLiteral("Montant"))};
+    if (colonnes == ColonnesFactCli::Montant)
+        return l;
+    l.localisateur = r.valeur(QStringLiteral("CC_LIGNE"));
+    if (r.valeur(QStringLiteral("CC_TEXTE")).toInt() == 1)
+        l.dossierStocke = TexteValeur(r.valeur(QStringLiteral("NUM_DOSSIER")));
+    if (colonnes == ColonnesFactCli::Reparation)
+        return l;
+    l.numero = r.texte(QStringLiteral("NUM_FACTURE"));
+    l.jour = r.texte(QStringLiteral("JOUR"));
+    l.devis = r.texte(QStringLiteral("NUM_DEVIS"));
+    l.dateMaj = r.texte(QStringLiteral("DATE_MAJ"));
+    l.age = r.valeur(QStringLiteral("CC_AGE"));
+    return l;
 }
 
 const QString ColonnesEcrites =
     QStringLiteral("NUM_FACTURE, NUM_DOSSIER, JOUR, NUM_DEVIS, DATE_MAJ, Montant");
 
-// The columns of FACTCLI a lookup selects: the dossier and the amount, or every column the program
-// writes beside the row's locator (Null where there is none) and its age. jointure: FACTCLI is joined
-// with a list of values, where the locator names its table (none where rows are not written in groups).
-QString colonnesFactCli(Connexion& connexion, bool complete, bool jointure) {
-    if (!complete)
+// The columns of FACTCLI selected, the locator Null where the table has none. jointure: FACTCLI is
+// joined with a list of values, where the locator names its table (none where rows are not written in
+// groups) and the age is of no use.
+QString colonnesFactCli(Connexion& connexion, ColonnesFactCli colonnes, bool jointure) {
+    if (colonnes == ColonnesFactCli::Montant)
         return QStringLiteral("NUM_DOSSIER, Montant");
     const Localisation l = localiser(connexion, QStringLiteral("FACTCLI"));
     const QString& localisateur = jointure ? l.expressionJointe : l.expression;
-    // The age is of no use to a lookup.
-    const QString age = jointure ? QString() : connexion.pieces().ageLigne;
     const QString& texte = connexion.pieces().valeurTexte;
-    return (localisateur.isEmpty() ? QStringLiteral("NULL") : localisateur) +
-           QStringLiteral(" AS CC_LIGNE, ") + ColonnesEcrites + QStringLiteral(", ") +
-           (age.isEmpty() ? QStringLiteral("NULL") : age) + QStringLiteral(" AS CC_AGE, ") +
-           (texte.isEmpty() ? QStringLiteral("0")
-                            : QStringLiteral("CASE WHEN %1 THEN 1 ELSE 0 END")
-                                  .arg(texte.arg(QStringLiteral("NUM_DOSSIER")))) +
-           QStringLiteral(" AS CC_TEXTE");
+    QString sql = (localisateur.isEmpty() ? QStringLiteral("NULL") : localisateur) +
+                  QStringLiteral(" AS CC_LIGNE, ") +
+                  (texte.isEmpty() ? QStringLiteral("0")
+                                   : QStringLiteral("CASE WHEN %1 THEN 1 ELSE 0 END")
+                                         .arg(texte.arg(QStringLiteral("NUM_DOSSIER")))) +
+                  QStringLiteral(" AS CC_TEXTE, ");
+    if (colonnes == ColonnesFactCli::Reparation)
+        return sql + QStringLiteral("NUM_DOSSIER, Montant");
+    const QString age = jointure ? QString() : connexion.pieces().ageLigne;
+    return sql + ColonnesEcrites + QStringLiteral(", ") + (age.isEmpty() ? QStringLiteral("NULL") : age) +
+           QStringLiteral(" AS CC_AGE");
 }
 
 } // namespace
@@ -340,12 +351,12 @@ std::optional<DonneesRemise> LectureFactures::remiseDeLaRangee(const QString& cl
 }
 
 LectureFactCli::LectureFactCli(Connexion& connexion, Parcours parcours, bool complete)
-    : unique_(connexion, QStringLiteral("SELECT ") + colonnesFactCli(connexion, complete, false) +
+    : unique_(connexion, QStringLiteral("SELECT ") + colonnesFactCli(connexion, colonnes(complete), false) +
                              QStringLiteral(" FROM FACTCLI WHERE NUM_FACTURE = ?")),
       complete_(complete) {
     parFacture_ = parcours != Parcours::Reference;
     if (parcours == Parcours::ParLots && !connexion.pieces().listeDeValeurs.isEmpty())
-        lot_.emplace(connexion, sqlLot(connexion, colonnesFactCli(connexion, complete, true),
+        lot_.emplace(connexion, sqlLot(connexion, colonnesFactCli(connexion, colonnes(complete), true),
                                        QStringLiteral("FACTCLI"), QStringLiteral("NUM_FACTURE")));
 }
 
@@ -384,7 +395,7 @@ void LectureFactCli::prevoir(const std::vector<QString>& numeros) {
         return;
     lot_->executer(ValeursDuLot(cles));
     while (lot_->suivant())
-        lignesLot_[lot_->valeur(0).toString()].push_back(lireLigneTrouvee(*lot_, complete_));
+        lignesLot_[lot_->valeur(0).toString()].push_back(lireLigneTrouvee(*lot_, colonnes(complete_)));
     lot_->terminer();
 }
 
@@ -396,7 +407,7 @@ const std::vector<LigneTrouvee>& LectureFactCli::lignes(const QString& numero) {
     lignes_.clear();
     unique_.executer({numero});
     while (unique_.suivant())
-        lignes_.push_back(lireLigneTrouvee(unique_, complete_));
+        lignes_.push_back(lireLigneTrouvee(unique_, colonnes(complete_)));
     unique_.terminer();
     lignesValides_ = true;
     numeroLignes_ = numero;
@@ -424,7 +435,8 @@ EcritureTableFactCli::EcritureTableFactCli(Connexion& connexion)
 EcritureTableFactCli::EcritureTableFactCli(Connexion& connexion, const Localisation& l)
     : connexion_(connexion), conditionListe_(l.conditionListe), parLocalisateur_(!l.expression.isEmpty()),
       retour_(parLocalisateur_ && connexion.pieces().retourLigne),
-      selection_(connexion, QStringLiteral("SELECT ") + colonnesFactCli(connexion, true, false) +
+      selection_(connexion, QStringLiteral("SELECT ") +
+                                colonnesFactCli(connexion, ColonnesFactCli::Toutes, false) +
                                 QStringLiteral(" FROM FACTCLI WHERE NUM_FACTURE = ? AND NUM_DOSSIER = ?")),
       selectionLigne_(connexion, QStringLiteral("SELECT ") +
                                      (parLocalisateur_ ? l.expression : QStringLiteral("NULL")) +
@@ -466,7 +478,7 @@ std::optional<LigneTrouvee> EcritureTableFactCli::ligneA(const QVariant& localis
     selectionLigne_.executer({localisateur, numero, dossier});
     std::optional<LigneTrouvee> ligne;
     if (selectionLigne_.suivant())
-        ligne = lireLigneTrouvee(selectionLigne_, true);
+        ligne = lireLigneTrouvee(selectionLigne_, ColonnesFactCli::Toutes);
     selectionLigne_.terminer();
     return ligne;
 }
@@ -475,7 +487,7 @@ std::vector<LigneTrouvee> EcritureTableFactCli::lignes(const QString& numero, co
     std::vector<LigneTrouvee> trouvees;
     selection_.executer({numero, dossier});
     while (selection_.suivant())
-        trouvees.push_back(lireLigneTrouvee(selection_, true));
+        trouvees.push_back(lireLigneTrouvee(selection_, ColonnesFactCli::Toutes));
     selection_.terminer();
     return trouvees;
 }
@@ -565,33 +577,41 @@ QString tableDeValeurs(const Connexion& connexion, std::size_t lignes, const QSt
 
 } // namespace
 
-Requete& EcritureTableFactCli::instruction(std::map<std::size_t, std::unique_ptr<Requete>>& cache,
-                                           std::size_t nombre, bool ajout) {
-    std::unique_ptr<Requete>& requete = cache[nombre];
+Requete& EcritureTableFactCli::instruction(Groupe genre, std::size_t nombre) {
+    std::unique_ptr<Requete>& requete = groupes_[{genre, nombre}];
     if (requete)
         return *requete;
     QString sql;
-    if (ajout) {
+    switch (genre) {
+    case Groupe::Ajout:
         // The pair comes back beside each locator, so that each row given back names its write.
         sql = QStringLiteral(
                   "INSERT INTO FACTCLI (NUM_DOSSIER, NUM_FACTURE, JOUR, NUM_DEVIS, DATE_MAJ, Montant) "
                   "VALUES ") +
               lignesDeMarques(nombre, 6) +
               (retour_ ? retourListe_ + QStringLiteral(", NUM_FACTURE, NUM_DOSSIER") : QString());
-    } else {
+        break;
+    case Groupe::Lecture:
+        sql = QStringLiteral("SELECT v.l AS CC_CLE, ") +
+              colonnesFactCli(connexion_, ColonnesFactCli::Toutes, true) + QStringLiteral(" FROM ") +
+              tableDeValeurs(connexion_, nombre, {QStringLiteral("l")}) +
+              QStringLiteral(" JOIN FACTCLI ON ") + conditionListe_;
+        break;
+    case Groupe::Reecriture:
         sql = QStringLiteral("UPDATE FACTCLI SET Montant = CAST(v.m AS double precision) FROM ") +
               tableDeValeurs(
                   connexion_, nombre,
                   {QStringLiteral("l"), QStringLiteral("f"), QStringLiteral("d"), QStringLiteral("m")}) +
               QStringLiteral(" WHERE ") + conditionListe_ +
               QStringLiteral(" AND FACTCLI.NUM_FACTURE = v.f AND FACTCLI.NUM_DOSSIER = v.d");
+        break;
     }
     requete = std::make_unique<Requete>(connexion_, sql);
     return *requete;
 }
 
 bool EcritureTableFactCli::ajouterGroupe(const Differee* debut, std::size_t nombre, Changement* changements) {
-    Requete& requete = instruction(ajoutsGroupes_, nombre, true);
+    Requete& requete = instruction(Groupe::Ajout, nombre);
     QVariantList valeurs;
     valeurs.reserve(qsizetype(nombre) * 6);
     for (std::size_t i = 0; i < nombre; ++i) {
@@ -630,14 +650,30 @@ bool EcritureTableFactCli::ajouterGroupe(const Differee* debut, std::size_t nomb
 
 bool EcritureTableFactCli::reecrireGroupe(const Differee* debut, std::size_t nombre,
                                           Changement* changements) {
-    Requete& requete = instruction(reecrituresGroupees_, nombre, false);
+    // The rows as they stand, read with the write lock held: what the findings keep of them for the undo.
+    QVariantList localisateurs;
+    localisateurs.reserve(qsizetype(nombre));
+    for (std::size_t i = 0; i < nombre; ++i)
+        localisateurs << debut[i].ligne.localisateur;
+    Requete& lecture = instruction(Groupe::Lecture, nombre);
+    lecture.executer(localisateurs);
+    QHash<QString, LigneTrouvee> avant;
+    while (lecture.suivant())
+        avant.insert(TexteValeur(lecture.valeur(QStringLiteral("CC_CLE"))),
+                     lireLigneTrouvee(lecture, ColonnesFactCli::Toutes));
+    lecture.terminer();
+
+    Requete& requete = instruction(Groupe::Reecriture, nombre);
     QVariantList valeurs;
     valeurs.reserve(qsizetype(nombre) * 4);
     for (std::size_t i = 0; i < nombre; ++i) {
         const Differee& d = debut[i];
+        const auto trouvee = avant.constFind(TexteValeur(d.ligne.localisateur));
+        if (trouvee == avant.cend())
+            return false; // gone since the lot was read
         valeurs << d.ligne.localisateur << d.numero << d.dossier << d.valeurs.montant;
         // The locator of a row stays what it was where the database gives it back after a write.
-        changements[i] = {1, retour_ ? d.ligne.localisateur : QVariant()};
+        changements[i] = {1, retour_ ? d.ligne.localisateur : QVariant(), *trouvee};
     }
     requete.executer(valeurs);
     return requete.lignesTouchees() == int(nombre);

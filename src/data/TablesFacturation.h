@@ -152,6 +152,8 @@ public:
     struct Changement {
         int lignes = 0;
         QVariant localisateur;
+        // For an amount rewritten in a group, the row as it stood just before.
+        std::optional<LigneTrouvee> avant = {};
     };
     Changement ajouter(const ValeursFactCli& valeurs);
     // Rewrites every column the program writes, the others kept. numero and dossier: the pair the row
@@ -189,14 +191,13 @@ private:
     Changement changement(Requete& ecriture);
     bool ajouterGroupe(const Differee* debut, std::size_t nombre, Changement* changements);
     bool reecrireGroupe(const Differee* debut, std::size_t nombre, Changement* changements);
-    Requete& instruction(std::map<std::size_t, std::unique_ptr<Requete>>& cache, std::size_t nombre,
-                         bool ajout);
+    enum class Groupe { Ajout, Lecture, Reecriture };
+    Requete& instruction(Groupe genre, std::size_t nombre);
     Connexion& connexion_;
     bool groupable_ = false;
     QString conditionListe_; // the locator's condition against v.l, in an update joined with a list
     QString retourListe_;    // " RETURNING" the locator, where the database gives it back
-    std::map<std::size_t, std::unique_ptr<Requete>> ajoutsGroupes_;
-    std::map<std::size_t, std::unique_ptr<Requete>> reecrituresGroupees_;
+    std::map<std::pair<Groupe, std::size_t>, std::unique_ptr<Requete>> groupes_;
     bool parLocalisateur_;
     bool retour_;
     Requete selection_;
