@@ -79,18 +79,18 @@ QString listeDeValeurs(const Connexion& connexion, int nombre) {
 // " ORDER BY" the rows of a table in the order a plain selection of one number returns them, so that
 // the rows of a lot come per number as one statement per number would give them (the first row of a
 // number is the one that counts). Empty where the table keeps no such order.
-QString ordrePhysique(Connexion& connexion, const QString& table) {
-    const QString colonne = localiser(connexion, table).ordre;
+QString ordrePhysique(const Localisation& l, const QString& table) {
+    const QString& colonne = l.ordre;
     return colonne.isEmpty() ? QString() : QStringLiteral(" ORDER BY ") + table + u'.' + colonne;
 }
 
 // The statement that reads the given columns of a table for a whole lot of numbers, each row
 // beside the number it answers (column 0).
 QString sqlLot(Connexion& connexion, const QString& colonnes, const QString& table,
-               const QString& colonneNumero) {
+               const QString& colonneNumero, const Localisation& l) {
     return QStringLiteral("SELECT v.n AS CC_NUMERO, ") + colonnes + QStringLiteral(" FROM ") +
            listeDeValeurs(connexion, TailleLot) + QStringLiteral(" JOIN ") + table + QStringLiteral(" ON ") +
-           colonneNumero + QStringLiteral(" = v.n") + ordrePhysique(connexion, table);
+           colonneNumero + QStringLiteral(" = v.n") + ordrePhysique(l, table);
 }
 
 // A Null discount value reads as empty (an amount of 0) rather than leave the line half read. The
@@ -186,10 +186,10 @@ const QString ColonnesEcrites =
 // The columns of FACTCLI selected, the locator Null where the table has none. jointure: FACTCLI is
 // joined with a list of values, where the locator names its table (none where rows are not written in
 // groups) and the age is of no use.
-QString colonnesFactCli(Connexion& connexion, ColonnesFactCli colonnes, bool jointure) {
+QString colonnesFactCli(const Connexion& connexion, const Localisation& l, ColonnesFactCli colonnes,
+                        bool jointure) {
     if (colonnes == ColonnesFactCli::Montant)
         return QStringLiteral("NUM_DOSSIER, Montant");
-    const Localisation l = localiser(connexion, QStringLiteral("FACTCLI"));
     const QString& localisateur = jointure ? l.expressionJointe : l.expression;
     const QString& texte = connexion.pieces().valeurTexte;
     QString sql = (localisateur.isEmpty() ? QStringLiteral("NULL") : localisateur) +
@@ -283,11 +283,13 @@ LectureFactures::LectureFactures(Connexion& connexion, Parcours parcours, bool a
     if (parcours_ == Parcours::ParFacture)
         return;
     lotFactures_.emplace(connexion, sqlLot(connexion, ColonnesEntete, QStringLiteral("FACTURES"),
-                                           QStringLiteral("NUMERO_DE_FACTURE")));
+                                           QStringLiteral("NUMERO_DE_FACTURE"),
+                                           localiser(connexion, QStringLiteral("FACTURES"))));
     if (avecRemises_)
         lotLignes_.emplace(connexion,
                            sqlLot(connexion, QStringLiteral("NUMERO_DE_LIGNE, ") + ColonnesRemise,
-                                  QStringLiteral("FACTURES_LIGNE"), QStringLiteral("NUMERO_DE_FACTURE")));
+                                  QStringLiteral("FACTURES_LIGNE"), QStringLiteral("NUMERO_DE_FACTURE"),
+                                  localiser(connexion, QStringLiteral("FACTURES_LIGNE"))));
 }
 
 void LectureFactures::prevoir(const QStringList& cles) {
@@ -351,13 +353,17 @@ std::optional<DonneesRemise> LectureFactures::remiseDeLaRangee(const QString& cl
 }
 
 LectureFactCli::LectureFactCli(Connexion& connexion, Parcours parcours, bool complete)
-    : unique_(connexion, QStringLiteral("SELECT ") + colonnesFactCli(connexion, colonnes(complete), false) +
+    : LectureFactCli(connexion, parcours, complete, localiser(connexion, QStringLiteral("FACTCLI"))) {}
+
+LectureFactCli::LectureFactCli(Connexion& connexion, Parcours parcours, bool complete, const Localisation& l)
+    : unique_(connexion, QStringLiteral("SELECT ") +
+                             colonnesFactCli(connexion, l, colonnes(complete), false) +
                              QStringLiteral(" FROM FACTCLI WHERE NUM_FACTURE = ?")),
       complete_(complete) {
     parFacture_ = parcours != Parcours::Reference;
     if (parcours == Parcours::ParLots && !connexion.pieces().listeDeValeurs.isEmpty())
-        lot_.emplace(connexion, sqlLot(connexion, colonnesFactCli(connexion, colonnes(complete), true),
-                                       QStringLiteral("FACTCLI"), QStringLiteral("NUM_FACTURE")));
+        lot_.emplace(connexion, sqlLot(connexion, colonnesFactCli(connexion, l, colonnes(complete), true),
+                                       QStringLiteral("FACTCLI"), QStringLiteral("NUM_FACTURE"), l));
 }
 
 void LectureFactCli::ecriture(const QString& numero) {
@@ -436,7 +442,7 @@ EcritureTableFactCli::EcritureTableFactCli(Connexion& connexion, const Localisat
     : connexion_(connexion), conditionListe_(l.conditionListe), parLocalisateur_(!l.expression.isEmpty()),
       retour_(parLocalisateur_ && connexion.pieces().retourLigne),
       selection_(connexion, QStringLiteral("SELECT ") +
-                                colonnesFactCli(connexion, ColonnesFactCli::Toutes, false) +
+                                colonnesFactCli(connexion, l, ColonnesFactCli::Toutes, false) +
                                 QStringLiteral(" FROM FACTCLI WHERE NUM_FACTURE = ? AND NUM_DOSSIER = ?")),
       selectionLigne_(connexion, QStringLiteral("SELECT ") +
                                      (parLocalisateur_ ? l.expression : QStringLiteral("NULL")) +
@@ -456,6 +462,7 @@ EcritureTableFactCli::EcritureTableFactCli(Connexion& connexion, const Localisat
     const PiecesDialecte& pieces = connexion.pieces();
     groupable_ = parLocalisateur_ && !l.conditionListe.isEmpty() && !pieces.tableDeValeurs.isEmpty();
     retourListe_ = retour(l, retour_);
+    colonnesLecture_ = colonnesFactCli(connexion, l, ColonnesFactCli::Toutes, true);
 }
 
 EcritureTableFactCli::Changement EcritureTableFactCli::changement(Requete& ecriture) {
@@ -592,8 +599,7 @@ Requete& EcritureTableFactCli::instruction(Groupe genre, std::size_t nombre) {
               (retour_ ? retourListe_ + QStringLiteral(", NUM_FACTURE, NUM_DOSSIER") : QString());
         break;
     case Groupe::Lecture:
-        sql = QStringLiteral("SELECT v.l AS CC_CLE, ") +
-              colonnesFactCli(connexion_, ColonnesFactCli::Toutes, true) + QStringLiteral(" FROM ") +
+        sql = QStringLiteral("SELECT v.l AS CC_CLE, ") + colonnesLecture_ + QStringLiteral(" FROM ") +
               tableDeValeurs(connexion_, nombre, {QStringLiteral("l")}) +
               QStringLiteral(" JOIN FACTCLI ON ") + conditionListe_;
         break;

@@ -81,6 +81,8 @@ private:
     std::vector<RemiseLigne> remises_;
 };
 
+struct Localisation;
+
 // The form under which any database's way of comparing texts might find two numbers equal: letters
 // and digits alone, without accents, case folded. Two numbers a database finds equal have the same
 // form here (the converse need not hold: the form only tells what may have to be asked again).
@@ -106,6 +108,7 @@ public:
     const std::vector<LigneTrouvee>& lignes(const QString& numero);
 
 private:
+    LectureFactCli(Connexion& connexion, Parcours parcours, bool complete, const Localisation& localisation);
     Requete unique_;
     std::optional<Requete> lot_;
     QHash<QString, std::vector<LigneTrouvee>> lignesLot_;
@@ -126,8 +129,6 @@ struct ValeursFactCli {
     QString dateMaj = {};
     QVariant montant = {}; // a double, or Null (only where an undo puts back a Null amount)
 };
-
-struct Localisation;
 
 // Writes FACTCLI. A row is named by its locator together with the key pair it was selected with, so
 // that a row deleted and replaced meanwhile is never written in its place; where the table has no
@@ -195,8 +196,9 @@ private:
     Requete& instruction(Groupe genre, std::size_t nombre);
     Connexion& connexion_;
     bool groupable_ = false;
-    QString conditionListe_; // the locator's condition against v.l, in an update joined with a list
-    QString retourListe_;    // " RETURNING" the locator, where the database gives it back
+    QString conditionListe_;  // the locator's condition against v.l, in an update joined with a list
+    QString retourListe_;     // " RETURNING" the locator, where the database gives it back
+    QString colonnesLecture_; // every column written, FACTCLI joined with a list of locators
     std::map<std::pair<Groupe, std::size_t>, std::unique_ptr<Requete>> groupes_;
     bool parLocalisateur_;
     bool retour_;
