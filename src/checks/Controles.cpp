@@ -233,13 +233,13 @@ void ControleFactures::parcourir() {
         uneParUne_ = false;
         recherche_.nouvelleFacture();
         if (recherche_.parLots() && (i >= finLotFactCli || relireLot_)) {
-            relireLot_ = false;
             if (differe_) {
                 if (groupe_.echu())
                     groupe_.terminer();
                 // The lot is read with the write lock held: what the writes decide from it still holds.
                 groupe_.avantEcriture();
             }
+            relireLot_ = false;
             finLotFactCli = i + TailleLot;
             recherche_.prevoir(numerosDuLot(TabFactures_, i));
         }
