@@ -111,7 +111,8 @@ void TestConfiance::formesDeFactCli_data() {
                               "ALTER TABLE FACTCLI ADD COLUMN Oid INTEGER DEFAULT 1;"_s;
     const QString vue =
         u"ALTER TABLE FACTCLI RENAME TO FACTCLI_T; CREATE VIEW FACTCLI AS SELECT * FROM FACTCLI_T;"_s;
-    for (const char* parcours : {"lots", "facture", "reference"}) {
+    // Grouped writes (lots) and writes one by one (the walk by invoice writes as the reference does).
+    for (const char* parcours : {"lots", "reference"}) {
         const auto nom = [&](const char* cas) { return QByteArray(cas) + ' ' + parcours; };
         QTest::newRow(nom("colonne RowId")) << rowid << true << 0 << 100.0;
         QTest::newRow(nom("trois noms pris")) << troisNoms << true << 0 << 100.0;

@@ -1,5 +1,7 @@
 #include "ServeurTest.h"
 
+#include "ServeurEnv.h"
+
 #include <QCoreApplication>
 #include <QDate>
 #include <QDateTime>
@@ -20,30 +22,16 @@ std::optional<ServeurPostgres> ServeurPostgres::depuisEnvironnement() {
     const QString dossier = qEnvironmentVariable("CC_POSTGRES");
     if (dossier.isEmpty())
         return std::nullopt;
-    QFile f(dossier + u"/serveur.env"_s);
-    if (!f.open(QIODevice::ReadOnly))
+    const auto env = outils::LireServeurEnv(dossier + u"/serveur.env"_s);
+    if (!env)
         return std::nullopt;
     ServeurPostgres s;
     s.dossier = dossier;
-    for (const QByteArray& ligne : f.readAll().split('\n')) {
-        const qsizetype egal = ligne.indexOf('=');
-        if (egal < 0)
-            continue;
-        const QByteArray cle = ligne.left(egal);
-        QString valeur = QString::fromUtf8(ligne.mid(egal + 1));
-        if (valeur.startsWith(u'"') && valeur.endsWith(u'"'))
-            valeur = valeur.mid(1, valeur.size() - 2);
-        if (cle == "CC_PG_HOTE")
-            s.hote = valeur;
-        else if (cle == "CC_PG_PORT")
-            s.port = valeur;
-        else if (cle == "CC_PG_ADMIN")
-            s.admin = valeur;
-        else if (cle == "CC_PG_MOT_ADMIN")
-            s.motAdmin = valeur;
-        else if (cle == "CC_PG_PILOTE")
-            s.pilote = valeur;
-    }
+    s.hote = env->value("CC_PG_HOTE");
+    s.port = env->value("CC_PG_PORT");
+    s.admin = env->value("CC_PG_ADMIN");
+    s.motAdmin = env->value("CC_PG_MOT_ADMIN");
+    s.pilote = env->value("CC_PG_PILOTE");
     if (s.port.isEmpty())
         return std::nullopt;
     return s;

@@ -54,7 +54,6 @@ private Q_SLOTS:
     void baseEnLectureSeule();
     void baseAbimee_data();
     void baseAbimee();
-    void deuxExecutionsEnsemble();
     void annulationTuee();
     void ecrituresGroupees();
     void memoireDuProgrammeSeul();
@@ -338,48 +337,6 @@ void TestPannes::baseAbimee() {
     } else {
         QVERIFY2(s.code == 0 || s.code == 1, qPrintable(s.erreurs));
     }
-}
-
-// Two plain checks of the same company started together, as a scheduler starting both at once would:
-// whether or not they fall in the same second, each keeps a complete report and findings file.
-void TestPannes::deuxExecutionsEnsemble() {
-    demo_->vierge();
-    for (int essai = 0; essai < 3; ++essai) {
-        demo_->effacerRapports();
-        // Started at the beginning of a second, so that both most likely name their report alike.
-        while (QTime::currentTime().msec() > 50)
-            QThread::msleep(5);
-        QProcess premier;
-        QProcess second;
-        demo_->demarrer(premier, Lecture);
-        demo_->demarrer(second, Lecture);
-        QCOMPARE(demo_->attendre(premier).code, 1);
-        QCOMPARE(demo_->attendre(second).code, 1);
-        const QDir d(demo_->repertoireProgramme());
-        const QStringList rapports = d.entryList({u"ResultatControl.*.txt"_s}, QDir::Files);
-        const QStringList constats = d.entryList({u"ResultatControl.*.csv"_s}, QDir::Files);
-        QCOMPARE(rapports.size(), 2);
-        QCOMPARE(constats.size(), 2);
-        QString premierConstats;
-        for (const QString& nom : constats) {
-            QFile f(d.filePath(nom));
-            QVERIFY(f.open(QIODevice::ReadOnly));
-            // Both files hold the same findings; only the run stamp may differ.
-            const QString corps = QString::fromUtf8(f.readAll())
-                                      .remove(QRegularExpression(u"\\d{4}-\\d\\d-\\d\\dT[0-9:]{8}"_s));
-            if (premierConstats.isEmpty())
-                premierConstats = corps;
-            QCOMPARE(corps, premierConstats);
-        }
-        for (const QString& nom : rapports) {
-            QFile f(d.filePath(nom));
-            QVERIFY(f.open(QIODevice::ReadOnly));
-            QCOMPARE(f.readAll(), rapportLecture_);
-        }
-        if (rapports.join(u' ').contains(u".old.txt"_s))
-            return;
-    }
-    qWarning("the two runs never fell in the same second");
 }
 
 // An undo killed at random moments: another undo finishes the job, and FACTCLI is as before the repair.

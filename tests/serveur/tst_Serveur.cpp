@@ -28,6 +28,11 @@
 
 using namespace Qt::StringLiterals;
 
+// The tests that need the server skip without one.
+#define SERVEUR_REQUIS()                                                                                     \
+    if (!serveur_)                                                                                           \
+    QSKIP("No PostgreSQL server: run through CTest, whose fixture starts one (scripts/postgres)")
+
 using namespace cc;
 using namespace cc::test;
 
@@ -162,8 +167,7 @@ void TestServeur::bornesDuJour_data() {
 }
 
 void TestServeur::bornesDuJour() {
-    if (!serveur_)
-        QSKIP("No PostgreSQL server: run through CTest, whose fixture starts one (scripts/postgres)");
+    SERVEUR_REQUIS();
     QFETCH(QString, type);
     QFETCH(QString, jour);
     QFETCH(bool, dedans);
@@ -182,8 +186,7 @@ void TestServeur::bornesDuJour() {
 // A batch of invoice numbers given as a VALUES list of bound values, joined with the table: the
 // server must type the values from the column, quotes and all.
 void TestServeur::listeDeValeurs() {
-    if (!serveur_)
-        QSKIP("No PostgreSQL server: run through CTest, whose fixture starts one (scripts/postgres)");
+    SERVEUR_REQUIS();
     BasePostgres base(*serveur_, nomSociete("valeurs"));
     for (const char* n : {"F1", "F'2", "F3 ", "F4"})
         QVERIFY(base.connexion().executer(u"INSERT INTO FACTURES (NUMERO_DE_FACTURE) VALUES (?)"_s,
@@ -207,8 +210,7 @@ void TestServeur::delaiRequete_data() {
 }
 
 void TestServeur::delaiRequete() {
-    if (!serveur_)
-        QSKIP("No PostgreSQL server: run through CTest, whose fixture starts one (scripts/postgres)");
+    SERVEUR_REQUIS();
     QFETCH(bool, verrou);
     BasePostgres base(*serveur_, nomSociete("delai"));
     QVERIFY(base.connexion().executer(
@@ -265,8 +267,7 @@ void TestServeur::commeSurSQLite_data() {
 }
 
 void TestServeur::commeSurSQLite() {
-    if (!serveur_)
-        QSKIP("No PostgreSQL server: run through CTest, whose fixture starts one (scripts/postgres)");
+    SERVEUR_REQUIS();
     QFETCH(quint32, graine);
     QFETCH(bool, aPartirDesFactures);
     QFETCH(bool, ajouter);
@@ -346,8 +347,7 @@ void TestServeur::commeSurSQLite() {
 
 // The server stops (as a crash would) in the middle of a run with both repair boxes ticked.
 void TestServeur::serveurArreteEnCours() {
-    if (!serveur_)
-        QSKIP("No PostgreSQL server: run through CTest, whose fixture starts one (scripts/postgres)");
+    SERVEUR_REQUIS();
     const QDate du(2024, 3, 1);
     const QDate au(2024, 3, 31);
     // Large enough for several groups of writes: the cut comes once the first is committed.
@@ -449,8 +449,7 @@ void TestServeur::serveurArreteEnCours() {
 
 // The same cut seen from the window: an error box, no end-of-run prompt, the window usable again.
 void TestServeur::fenetreServeurArrete() {
-    if (!serveur_)
-        QSKIP("No PostgreSQL server: run through CTest, whose fixture starts one (scripts/postgres)");
+    SERVEUR_REQUIS();
     const QDate du(2024, 3, 1);
     const QDate au(2024, 3, 31);
     const QString nom = nomSociete("fenetre");
@@ -529,8 +528,7 @@ void TestServeur::ecrituresSurLeServeur_data() {
 }
 
 void TestServeur::ecrituresSurLeServeur() {
-    if (!serveur_)
-        QSKIP("No PostgreSQL server: run through CTest, whose fixture starts one (scripts/postgres)");
+    SERVEUR_REQUIS();
     QFETCH(QString, cas);
     QFETCH(int, code);
     QFETCH(QString, resume);

@@ -271,17 +271,21 @@ exit 1
     QCOMPARE(cellules[AllerRetour], u"2,0"_s);
     QCOMPARE(cellules[ParLigneEcrite], u"-"_s);
     QCOMPARE(cellules[Memoire], u"3,0"_s);
-    const QStringList reparation = ligne(e.sortie, Reparation, u"lots"_s);
-    QCOMPARE(reparation.size(), NombreCellules);
-    QCOMPARE(reparation[ParLigneEcrite], u"300,00"_s);
-    QCOMPARE(reparation[AllerRetour], u"3,5"_s);
-    QCOMPARE(reparation[Ajoutes], u"3"_s);
-    QCOMPARE(reparation[Reecrits], u"2"_s);
-    const QStringList remplissage = ligne(e.sortie, Remplissage, u"référence"_s);
-    QCOMPARE(remplissage.size(), NombreCellules);
-    QCOMPARE(remplissage[ParLigneEcrite], u"120,00"_s);
-    QCOMPARE(remplissage[Ajoutes], u"5"_s);
-    QCOMPARE(remplissage[Reecrits], u"0"_s);
+    const struct {
+        QString mesure, parcours;
+        QList<std::pair<int, QString>> attendu;
+    } ecritures[] = {
+        {Reparation,
+         u"lots"_s,
+         {{ParLigneEcrite, u"300,00"_s}, {AllerRetour, u"3,5"_s}, {Ajoutes, u"3"_s}, {Reecrits, u"2"_s}}},
+        {Remplissage, u"référence"_s, {{ParLigneEcrite, u"120,00"_s}, {Ajoutes, u"5"_s}, {Reecrits, u"0"_s}}},
+    };
+    for (const auto& [mesure, parcours, attendu] : ecritures) {
+        const QStringList l = ligne(e.sortie, mesure, parcours);
+        QCOMPARE(l.size(), NombreCellules);
+        for (const auto& [cellule, valeur] : attendu)
+            QCOMPARE(l[cellule], valeur);
+    }
     // Every report was moved away under its own name, none rotated by a run in the same second.
     QCOMPARE(QDir(travail + u"/rapports"_s).entryList(QDir::Files).size(), 8);
     QVERIFY(QDir(travail + u"/programme"_s).entryList({u"*.old.txt"_s}, QDir::Files).isEmpty());

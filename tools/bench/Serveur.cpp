@@ -1,5 +1,7 @@
 #include "Serveur.h"
 
+#include "ServeurEnv.h"
+
 #include "Lancement.h"
 #include "data/ConnexionBase.h"
 
@@ -153,33 +155,20 @@ ServeurBanc::ServeurBanc(const QString& script, const QString& dossier) : script
             cause += QStringLiteral(" : ") + dit;
         echouer(QStringLiteral("impossible de démarrer PostgreSQL avec %1 (%2)").arg(script_, cause));
     }
-    QFile f(dossier_ + QStringLiteral("/serveur.env"));
-    if (!f.open(QIODevice::ReadOnly)) {
+    const QString chemin = dossier_ + QStringLiteral("/serveur.env");
+    const auto env = outils::LireServeurEnv(chemin);
+    if (!env) {
         Lancer(script_, {QStringLiteral("arreter"), dossier_}, QProcessEnvironment::systemEnvironment());
-        echouer(QStringLiteral("PostgreSQL démarré sans %1").arg(f.fileName()));
+        echouer(QStringLiteral("PostgreSQL démarré sans %1").arg(chemin));
     }
-    for (const QByteArray& ligne : f.readAll().split('\n')) {
-        const qsizetype egal = ligne.indexOf('=');
-        if (egal < 0)
-            continue;
-        const QByteArray cle = ligne.left(egal);
-        QString valeur = QString::fromUtf8(ligne.mid(egal + 1));
-        if (valeur.size() >= 2 && valeur.startsWith(u'"') && valeur.endsWith(u'"'))
-            valeur = valeur.mid(1, valeur.size() - 2);
-        if (cle == "CC_PG_BIN")
-            bin_ = valeur;
-        else if (cle == "CC_PG_HOTE")
-            hote_ = valeur;
-        else if (cle == "CC_PG_PORT")
-            port_ = valeur;
-        else if (cle == "CC_PG_ADMIN")
-            admin_ = valeur;
-        else if (cle == "CC_PG_MOT_ADMIN")
-            motAdmin_ = valeur;
-    }
+    bin_ = env->value("CC_PG_BIN");
+    hote_ = env->value("CC_PG_HOTE");
+    port_ = env->value("CC_PG_PORT");
+    admin_ = env->value("CC_PG_ADMIN");
+    motAdmin_ = env->value("CC_PG_MOT_ADMIN");
     if (bin_.isEmpty() || hote_.isEmpty() || port_.isEmpty() || admin_.isEmpty()) {
         Lancer(script_, {QStringLiteral("arreter"), dossier_}, QProcessEnvironment::systemEnvironment());
-        echouer(QStringLiteral("%1 incomplet").arg(f.fileName()));
+        echouer(QStringLiteral("%1 incomplet").arg(chemin));
     }
 }
 
