@@ -47,8 +47,10 @@ void AjouterValeursEcrites(QVariantList& valeurs, const ValeursFactCli& v) {
         valeurs.append(valeurEcrite(v, ColonneFactCli(c)));
 }
 
-QString ColonnesAjout() {
-    return chaqueColonne(QStringLiteral("%1"));
+QString AjoutFactCli(std::size_t lignes) {
+    return QStringLiteral("INSERT INTO ") + TableFactCli + QStringLiteral(" (") +
+           chaqueColonne(QStringLiteral("%1")) + QStringLiteral(") VALUES ") +
+           LignesDeMarques(lignes, NombreColonnesEcrites);
 }
 
 QString AffectationsEcrites() {

@@ -27,8 +27,9 @@ inline const QString& NomColonne(ColonneFactCli colonne) {
 
 // The values written, appended in the order of the columns.
 void AjouterValeursEcrites(QVariantList& valeurs, const ValeursFactCli& v);
-// The columns written, in their order: "NUM_DOSSIER, NUM_FACTURE, …".
-QString ColonnesAjout();
+// "INSERT INTO FACTCLI (NUM_DOSSIER, NUM_FACTURE, …) VALUES (?, ?, …),…": the given number of rows
+// added, their values bound as AjouterValeursEcrites gives them.
+QString AjoutFactCli(std::size_t lignes);
 // Each column written set from a bound value, in their order: "NUM_DOSSIER = ?, NUM_FACTURE = ?, …".
 QString AffectationsEcrites();
 // The columns written as a selection names them: the pair as the table's key reads it, the invoice

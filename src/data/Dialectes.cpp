@@ -18,7 +18,6 @@ const PiecesDialecte& PiecesDe(Dialecte dialecte) {
     static const PiecesDialecte sqlite{
         .verrouAuDebut = true,
         .joursEnTexte = true,
-        .comparaisonSQLite = true,
         .retourLigne = true,
         .localisateur = QStringLiteral("rowid"),
         .conditionLocalisateur = QStringLiteral("rowid = ?"),

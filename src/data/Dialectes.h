@@ -26,8 +26,6 @@ struct PiecesDialecte {
     bool verrouAuDebut = false;
     // Days are kept as ISO text, where the last day of a period must also take "yyyy-MM-dd 00:00:00".
     bool joursEnTexte = false;
-    // Texts compare by SQLite's BINARY, NOCASE and RTRIM rules, which the program can reproduce.
-    bool comparaisonSQLite = false;
     // A write can give back the locator of the row it wrote ("RETURNING").
     bool retourLigne = false;
     // An expression naming one physical row, selected beside it, and the condition that finds that

@@ -38,8 +38,7 @@ Requete& EcritureTableFactCli::instruction(Groupe genre, std::size_t nombre) {
     switch (genre) {
     case Groupe::Ajout:
         // The pair comes back beside each locator, so that each row given back names its write.
-        sql = QStringLiteral("INSERT INTO ") + TableFactCli + QStringLiteral(" (") + ColonnesAjout() +
-              QStringLiteral(") VALUES ") + LignesDeMarques(nombre, NombreColonnesEcrites) +
+        sql = AjoutFactCli(nombre) +
               (retour_ ? retourListe_ + QStringLiteral(", ") + numero + QStringLiteral(", ") + dossier
                        : QString());
         break;

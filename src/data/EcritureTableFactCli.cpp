@@ -48,9 +48,7 @@ EcritureTableFactCli::EcritureTableFactCli(Connexion& connexion, const Localisat
                                 depuisFactCli() + ConditionPaire()),
       selectionLigne_(connexion,
                       QStringLiteral("SELECT ") + ColonnesLigneA(l) + depuisFactCli() + conditionLigne(l)),
-      ajout_(connexion, QStringLiteral("INSERT INTO ") + TableFactCli + QStringLiteral(" (") +
-                            ColonnesAjout() + QStringLiteral(") VALUES ") +
-                            LignesDeMarques(1, NombreColonnesEcrites) + retour(l, retour_)),
+      ajout_(connexion, AjoutFactCli(1) + retour(l, retour_)),
       reecriture_(connexion, QStringLiteral("UPDATE ") + TableFactCli + QStringLiteral(" SET ") +
                                  AffectationsEcrites() + QStringLiteral(" WHERE ") + conditionLigne(l) +
                                  retour(l, retour_)),
