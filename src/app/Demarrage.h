@@ -1,7 +1,7 @@
 #pragma once
 
 #include "commun/Interlocuteur.h"
-#include "data/AccesBase.h"
+#include "data/Connexion.h"
 #include "data/ConnexionBase.h"
 #include "data/Environnement.h"
 

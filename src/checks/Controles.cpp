@@ -474,7 +474,7 @@ std::vector<ControleFactures::Differee>& ControleFactures::journal() {
     return journal_;
 }
 
-void ControleFactures::differer(EcritureTableFactCli::Differee ecriture, LigneConstat ligne) {
+void ControleFactures::differer(EcritureGroupee ecriture, LigneConstat ligne) {
     const QString numero = ligne.facture;
     numerosDifferes_.insert(FormeLarge(numero));
     pairesDifferees_.insert(clePaire(numero, ligne.dossier));
@@ -482,8 +482,7 @@ void ControleFactures::differer(EcritureTableFactCli::Differee ecriture, LigneCo
     differees_.push_back({std::move(ecriture), numero, place, std::move(ligne)});
 }
 
-void ControleFactures::ecrireSeule(EcritureTableFactCli::Differee ecriture, const QString& numero,
-                                   LigneConstat ligne) {
+void ControleFactures::ecrireSeule(EcritureGroupee ecriture, const QString& numero, LigneConstat ligne) {
     // What is kept for later is carried out first, in order; the rows of the lot then no longer tell
     // what this invoice's other writes would find.
     viderEcritures();
@@ -529,7 +528,7 @@ void ControleFactures::viderEcritures() {
     std::vector<Differee> attente = std::exchange(differees_, {});
     numerosDifferes_.clear();
     pairesDifferees_.clear();
-    std::vector<EcritureTableFactCli::Differee> ecritures;
+    std::vector<EcritureGroupee> ecritures;
     ecritures.reserve(attente.size());
     for (const Differee& d : attente)
         ecritures.push_back(d.ecriture);

@@ -1,12 +1,15 @@
 #pragma once
 
 #include "checks/EcritureFactCli.h"
+#include "commun/FormeLarge.h"
 #include "commun/Horloge.h"
 #include "commun/Interlocuteur.h"
 #include "commun/ListeTextes.h"
 #include "commun/Progression.h"
-#include "data/AccesBase.h"
-#include "data/TablesFacturation.h"
+#include "data/Connexion.h"
+#include "data/EcritureTableFactCli.h"
+#include "data/LectureFactCli.h"
+#include "data/LectureFactures.h"
 #include "invoice/EnregistrementFacture.h"
 #include "invoice/LecteurFacture.h"
 #include "report/Constats.h"
@@ -150,8 +153,8 @@ private:
                                                           double montant, LigneConstat& ligne);
     // Writes kept for later while walking by lots, carried out together.
     bool peutDifferer(const QString& numero, const QString& dossier) const;
-    void differer(EcritureTableFactCli::Differee ecriture, LigneConstat ligne);
-    void ecrireSeule(EcritureTableFactCli::Differee ecriture, const QString& numero, LigneConstat ligne);
+    void differer(EcritureGroupee ecriture, LigneConstat ligne);
+    void ecrireSeule(EcritureGroupee ecriture, const QString& numero, LigneConstat ligne);
     void viderEcritures();
     struct Differee;
     std::optional<GroupeEcritures::Genre> faire(const Differee& d);
@@ -175,7 +178,7 @@ private:
     // or that needs its own selection, has them carried out first, and the invoice's other writes are
     // then made one by one.
     struct Differee {
-        EcritureTableFactCli::Differee ecriture;
+        EcritureGroupee ecriture;
         QString numero; // as the walk holds it
         std::optional<std::size_t> place;
         LigneConstat ligne; // the finding as it stood before the write

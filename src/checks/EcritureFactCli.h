@@ -2,7 +2,7 @@
 
 #include "commun/Erreur.h"
 #include "commun/Horloge.h"
-#include "data/TablesFacturation.h"
+#include "data/EcritureTableFactCli.h"
 #include "invoice/EnregistrementFacture.h"
 
 #include <QElapsedTimer>

@@ -32,21 +32,6 @@ constexpr int DelaiRequeteDefaut = 30;
 // Busy time-out of an SQLite file, so that the host product writing at the same moment makes us wait.
 constexpr int DelaiOccupeSQLiteMs = 10000;
 
-const QString Pilote18 = QStringLiteral("ODBC Driver 18 for SQL Server");
-const QString Pilote17 = QStringLiteral("ODBC Driver 17 for SQL Server");
-const QString PiloteFreeTds = QStringLiteral("FreeTDS");
-const QString PiloteMdbTools = QStringLiteral("MDBTools");
-// Last resort off Windows: a company database served by PostgreSQL.
-const QString PilotePostgres = QStringLiteral("PostgreSQL Unicode");
-
-QString premierInstalle(const QStringList& voulus, const QStringList& pilotes) {
-    for (const QString& p : voulus) {
-        if (pilotes.contains(p, Qt::CaseInsensitive))
-            return p;
-    }
-    return {};
-}
-
 QString attribut(const QString& nom, const QString& valeur) {
     return nom + u'=' + ValeurOdbc(valeur);
 }
@@ -227,25 +212,20 @@ ParametresOdbc ParametresSqlServer(const Environnement& env, const QString& chem
     const QString version = SupprimerBlancs(env.VersionSQL);
     const bool recent = version == QStringLiteral("2005") || version == QStringLiteral("2008");
 
-    QString pilote;
-    if (systeme == Systeme::Windows) {
-        pilote = recent ? QStringLiteral("SQL Server Native Client 10.0") : QStringLiteral("SQL Server");
-    } else {
-        pilote = premierInstalle({Pilote18, Pilote17, PiloteFreeTds, PilotePostgres}, pilotes);
-        if (pilote.isEmpty())
-            throw Erreur(
-                Erreur::PiloteIntrouvable,
-                QStringLiteral("Aucun pilote ODBC pour SQL Server n'est installé (« %1 », « %2 », « %3 » "
-                               "ou « %4 »).")
-                    .arg(Pilote18, Pilote17, PiloteFreeTds, PilotePostgres));
-    }
+    const QString pilote = PiloteSqlServer(pilotes, recent, systeme);
+    if (pilote.isEmpty())
+        throw Erreur(
+            Erreur::PiloteIntrouvable,
+            QStringLiteral("Aucun pilote ODBC pour SQL Server n'est installé (« %1 », « %2 », « %3 » "
+                           "ou « %4 »).")
+                .arg(Pilote18, Pilote17, PiloteFreeTds, PilotePostgres));
 
     ParametresOdbc p;
-    p.dialecte = pilote == PilotePostgres ? Dialecte::Postgres : Dialecte::SqlServer;
+    p.dialecte = DialecteDuPilote(pilote);
     p.utilisateur = UtilisateurSql;
     p.motDePasse = MotDePasseSql;
     QStringList attributs{QStringLiteral("DRIVER={") + pilote + u'}'};
-    if (pilote == PilotePostgres) {
+    if (p.dialecte == Dialecte::Postgres) {
         // "host,port" as SQL Server writes it; the PostgreSQL driver takes them apart.
         const auto [hote, port] = ServeurEtPort(env.ServeurSQL);
         attributs.append(attribut(QStringLiteral("SERVER"), hote));
@@ -291,26 +271,18 @@ ParametresOdbc ParametresJet(const QString& chemin, const QStringList& pilotes, 
     ParametresOdbc p;
     p.dialecte = Dialecte::Jet;
     const QString fichier = QDir::toNativeSeparators(chemin);
-    if (systeme == Systeme::Windows) {
-        QString pilote = premierInstalle({QStringLiteral("Microsoft Access Driver (*.mdb, *.accdb)"),
-                                          QStringLiteral("Microsoft Access Driver (*.mdb)")},
-                                         pilotes);
-        if (pilote.isEmpty())
-            pilote = QStringLiteral("Microsoft Access Driver (*.mdb)");
-        // The database password goes only in the connection string.
-        p.chaine = QStringLiteral("DRIVER={") + pilote + QStringLiteral("};") +
-                   attribut(QStringLiteral("DBQ"), fichier) + u';' +
-                   attribut(QStringLiteral("PWD"), MotDePasseJet);
-        return p;
-    }
-    if (!pilotes.contains(PiloteMdbTools, Qt::CaseInsensitive))
+    const QString pilote = PiloteJet(pilotes, systeme);
+    if (pilote.isEmpty())
         throw Erreur(
             Erreur::PiloteIntrouvable,
             QStringLiteral("%1 n'est pas une base SQLite et aucun pilote ODBC « %2 » n'est installé pour "
                            "lire un fichier Jet.")
                 .arg(fichier, PiloteMdbTools));
-    p.chaine = QStringLiteral("DRIVER={") + PiloteMdbTools + QStringLiteral("};") +
-               attribut(QStringLiteral("DBQ"), fichier);
+    p.chaine =
+        QStringLiteral("DRIVER={") + pilote + QStringLiteral("};") + attribut(QStringLiteral("DBQ"), fichier);
+    // The database password goes only in the connection string (Windows' Access driver).
+    if (systeme == Systeme::Windows)
+        p.chaine += u';' + attribut(QStringLiteral("PWD"), MotDePasseJet);
     return p;
 }
 

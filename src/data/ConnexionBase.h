@@ -1,7 +1,7 @@
 #pragma once
 
 #include "commun/Erreur.h"
-#include "data/AccesBase.h"
+#include "data/Connexion.h"
 #include "data/Environnement.h"
 
 #include <QString>
@@ -24,13 +24,6 @@ QString NomBaseSql(const QString& chemin);
 std::unique_ptr<Connexion> Connecter(const Environnement& env, const QString& chemin, TypeSource type);
 
 // The pieces below are plain functions, so that each choice can be checked on its own.
-
-enum class Systeme { Windows, Autre };
-#ifdef Q_OS_WIN
-inline constexpr Systeme SystemeCourant = Systeme::Windows;
-#else
-inline constexpr Systeme SystemeCourant = Systeme::Autre;
-#endif
 
 // Delimited values: line ends and commas separate them, double quotes enclose a value (which may then
 // hold commas), blanks around an unquoted value are dropped. Reads at most nombreMax values.

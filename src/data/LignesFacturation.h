@@ -49,4 +49,14 @@ struct LigneTrouvee {
     QVariant age = {}; // how long ago its present version was written, where the database says (else Null)
 };
 
+// The values of a FACTCLI row that the program writes.
+struct ValeursFactCli {
+    QString dossier = {};
+    QString numero = {};
+    QString jour = {};
+    QString devis = {};
+    QString dateMaj = {};
+    QVariant montant = {}; // a double, or Null (only where an undo puts back a Null amount)
+};
+
 } // namespace cc

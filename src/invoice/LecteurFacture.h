@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/TablesFacturation.h"
+#include "data/LectureFactures.h"
 #include "invoice/EnregistrementFacture.h"
 #include "invoice/LignesCorps.h"
 

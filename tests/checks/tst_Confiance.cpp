@@ -5,7 +5,8 @@
 #include "Lot.h"
 
 #include "app/Execution.h"
-#include "data/TablesFacturation.h"
+#include "commun/FormeLarge.h"
+#include "data/EcritureTableFactCli.h"
 #include "report/Constats.h"
 #include "report/Rapport.h"
 

@@ -1,7 +1,7 @@
 #include "BaseTest.h"
 #include "InterlocuteurTest.h"
 #include "checks/EcritureFactCli.h"
-#include "data/AccesBase.h"
+#include "data/Connexion.h"
 #include "invoice/LecteurFacture.h"
 
 #include <QSqlQuery>

@@ -1,6 +1,6 @@
 #include "BaseTest.h"
 #include "InterlocuteurTest.h"
-#include "data/AccesBase.h"
+#include "data/Connexion.h"
 #include "invoice/LecteurFacture.h"
 
 #include <QLocale>

@@ -6,12 +6,12 @@
 #include "FichierConstats.h"
 #include "ServeurTest.h"
 #include "app/Demarrage.h"
-#include "data/TablesFacturation.h"
 
 #include "InterlocuteurTest.h"
 #include "app/FenetreControle.h"
-#include "data/AccesBase.h"
+#include "data/Connexion.h"
 #include "data/ConnexionBase.h"
+#include "data/Parcours.h"
 #include "invoice/LecteurFacture.h"
 
 #include <QCalendarWidget>

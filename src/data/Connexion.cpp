@@ -1,9 +1,8 @@
-#include "data/AccesBase.h"
+#include "data/Connexion.h"
 
 #include <QAtomicInteger>
 #include <QDir>
 #include <QFileInfo>
-#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -48,56 +47,6 @@ int numeroErreur(const QSqlError& e) {
     if (!contexte.isEmpty())
         description += QStringLiteral(" (") + contexte + QStringLiteral(")");
     throw Erreur(numeroErreur(erreur), description);
-}
-
-const PiecesDialecte& PiecesDe(Dialecte dialecte) {
-    static const PiecesDialecte sqlite{
-        .verrouAuDebut = true,
-        .joursEnTexte = true,
-        .comparaisonSQLite = true,
-        .retourLigne = true,
-        .localisateur = QStringLiteral("rowid"),
-        .conditionLocalisateur = QStringLiteral("rowid = ?"),
-        .ordrePhysique = QStringLiteral("rowid"),
-        // SQLite names the columns of a VALUES list itself (column1).
-        .listeDeValeurs = QStringLiteral("(SELECT column1 AS n FROM (VALUES %1)) AS v"),
-        .tableDeValeurs = QStringLiteral("(SELECT %2 FROM (VALUES %1)) AS v"),
-        .colonnesNumerotees = true,
-        .valeurTexte = QStringLiteral("typeof(%1) IN ('text', 'null')"),
-    };
-    static const PiecesDialecte postgres{
-        .odbc = true,
-        .localisateur = QStringLiteral("CAST(ctid AS varchar(40))"),
-        .conditionLocalisateur = QStringLiteral("ctid = CAST(? AS tid)"),
-        .localisateurJoint = QStringLiteral("CAST(FACTCLI.ctid AS varchar(40))"),
-        .conditionLocalisateurListe = QStringLiteral("FACTCLI.ctid = CAST(v.l AS tid)"),
-        .ordrePhysique = QStringLiteral("ctid"),
-        .listeDeValeurs = QStringLiteral("(VALUES %1) AS v(n)"),
-        .tableDeValeurs = QStringLiteral("(VALUES %1) AS v(%2)"),
-        .valeurTexte = QStringLiteral("pg_typeof(%1) IN ('character varying'::regtype, 'character'::regtype, "
-                                      "'text'::regtype)"),
-        .ageLigne = QStringLiteral("CAST(age(xmin) AS integer)"),
-    };
-    static const PiecesDialecte sqlServer{
-        .odbc = true,
-        .localisateur = QStringLiteral("%%physloc%%"),
-        .conditionLocalisateur = QStringLiteral("%%physloc%% = ?"),
-        .listeDeValeurs = QStringLiteral("(VALUES %1) AS v(n)"),
-    };
-    // Jet and any other database reached through ODBC: no locator, no list, no known order.
-    static const PiecesDialecte odbc{.odbc = true};
-    switch (dialecte) {
-    case Dialecte::SQLite:
-        return sqlite;
-    case Dialecte::Postgres:
-        return postgres;
-    case Dialecte::SqlServer:
-        return sqlServer;
-    case Dialecte::Jet:
-    case Dialecte::Autre:
-        break;
-    }
-    return odbc;
 }
 
 Connexion::Connexion(const QString& nomConnexion, Dialecte dialecte)
@@ -163,32 +112,6 @@ std::unique_ptr<Connexion> Connexion::ouvrirOdbc(const QString& chaine, const QS
         LeverErreurSql(db.lastError(), QString());
     connexion->definirDialecte(DialecteServeur(db, dialecte));
     return connexion;
-}
-
-Dialecte DialecteServeur(const QSqlDatabase& db, Dialecte parDefaut) {
-    // The driver's name says little (a SQL Server kind may be served by another product): the DBMS
-    // names itself.
-    const QVariant h = db.driver() ? db.driver()->handle() : QVariant();
-    if (!h.isValid() || h.metaType().sizeOf() != int(sizeof(SQLHANDLE)))
-        return parDefaut;
-    SQLHANDLE connexion = *static_cast<SQLHANDLE const*>(h.data());
-    if (!connexion)
-        return parDefaut;
-    // The wide-character entry point: Wine's ODBC lacks some of the 8-bit ones. The length is in bytes.
-    SQLWCHAR nom[256] = {};
-    SQLSMALLINT longueur = 0;
-    if (!SQL_SUCCEEDED(SQLGetInfoW(connexion, SQL_DBMS_NAME, nom, sizeof nom - sizeof nom[0], &longueur)))
-        return parDefaut;
-    static_assert(sizeof(SQLWCHAR) == sizeof(char16_t));
-    return DialecteDuSgbd(QString::fromUtf16(reinterpret_cast<const char16_t*>(nom)), parDefaut);
-}
-
-Dialecte DialecteDuSgbd(const QString& nomSgbd, Dialecte parDefaut) {
-    if (nomSgbd.contains(QStringLiteral("PostgreSQL"), Qt::CaseInsensitive))
-        return Dialecte::Postgres;
-    if (nomSgbd.contains(QStringLiteral("SQL Server"), Qt::CaseInsensitive))
-        return Dialecte::SqlServer;
-    return parDefaut;
 }
 
 void Connexion::commencerTransaction() {

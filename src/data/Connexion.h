@@ -2,6 +2,7 @@
 
 #include "commun/Erreur.h"
 #include "commun/TexteChamp.h"
+#include "data/Dialectes.h"
 
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -13,50 +14,6 @@
 #include <vector>
 
 namespace cc {
-
-// Which database a connection speaks to.
-enum class Dialecte { SQLite, SqlServer, Postgres, Jet, Autre };
-
-// The pieces that differ from one database to another, one set per dialect, chosen when connecting.
-// Nothing else looks at the dialect: the table-access unit builds its statements from these.
-struct PiecesDialecte {
-    // Reached through ODBC: the statement time-out is set on each statement handle.
-    bool odbc = false;
-    // A write group begins with the write lock taken, so that another writer is waited for (SQLite).
-    bool verrouAuDebut = false;
-    // Days are kept as ISO text, where the last day of a period must also take "yyyy-MM-dd 00:00:00".
-    bool joursEnTexte = false;
-    // Texts compare by SQLite's BINARY, NOCASE and RTRIM rules, which the program can reproduce.
-    bool comparaisonSQLite = false;
-    // A write can give back the locator of the row it wrote ("RETURNING").
-    bool retourLigne = false;
-    // An expression naming one physical row, selected beside it, and the condition that finds that
-    // row again from the bound value. Empty where the database has none.
-    QString localisateur = {};
-    QString conditionLocalisateur = {};
-    // The same two where the table (FACTCLI) is joined with a list of values named v: the locator
-    // spelt with its table, and the condition that finds the row from the column l of v. Empty where
-    // rows are not written in groups.
-    QString localisateurJoint = {};
-    QString conditionLocalisateurListe = {};
-    // The column that orders a table's rows as a plain selection returns them; empty where none.
-    QString ordrePhysique = {};
-    // A FROM item named v with one column n of bound values, %1 standing for "(?),(?),…". Empty
-    // where the database takes no such list (Jet).
-    QString listeDeValeurs = {};
-    // A FROM item named v with several columns of bound values: %1 stands for the rows "(?, ?),(?, ?)…",
-    // %2 for the names of the columns, "a, b" or, where the database numbers them itself, "column1
-    // AS a, column2 AS b". Empty where the database takes no such list.
-    QString tableDeValeurs = {};
-    bool colonnesNumerotees = false;
-    // 1 where a column's value (%1) is text or Null, so that comparing it with a text compares texts.
-    QString valeurTexte = {};
-    // How long ago a row's present version was written, in transactions (smaller is newer); empty
-    // where the database does not say.
-    QString ageLigne = {};
-};
-
-const PiecesDialecte& PiecesDe(Dialecte dialecte);
 
 // The one connection to the company's database. Owns a named QSqlDatabase and removes it on
 // destruction. Counts the statements it executes and the rows it fetches.
@@ -136,11 +93,6 @@ private:
     // Field positions by name, learnt once: the columns of a prepared statement do not change.
     mutable std::vector<std::pair<QString, int>> index_;
 };
-
-// The dialect of an open ODBC connection, from the name that the DBMS gives itself; parDefaut when
-// it gives none that is known.
-Dialecte DialecteServeur(const QSqlDatabase& db, Dialecte parDefaut);
-Dialecte DialecteDuSgbd(const QString& nomSgbd, Dialecte parDefaut);
 
 // Raises an Erreur from a QSqlError.
 [[noreturn]] void LeverErreurSql(const class QSqlError& erreur, const QString& contexte);

@@ -1,0 +1,196 @@
+#include "data/Dialectes.h"
+
+#include "commun/Erreur.h"
+#include "data/Connexion.h"
+
+#include <QSqlDriver>
+#include <QVariant>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+#include <sql.h>
+#include <sqlext.h>
+
+namespace cc {
+
+const PiecesDialecte& PiecesDe(Dialecte dialecte) {
+    static const PiecesDialecte sqlite{
+        .verrouAuDebut = true,
+        .joursEnTexte = true,
+        .retourLigne = true,
+        .localisateur = QStringLiteral("rowid"),
+        .conditionLocalisateur = QStringLiteral("rowid = ?"),
+        .ordrePhysique = QStringLiteral("rowid"),
+        // SQLite names the columns of a VALUES list itself (column1).
+        .listeDeValeurs = QStringLiteral("(SELECT column1 AS n FROM (VALUES %1)) AS v"),
+        .tableDeValeurs = QStringLiteral("(SELECT %2 FROM (VALUES %1)) AS v"),
+        .colonnesNumerotees = true,
+        .valeurReelle = QStringLiteral("CAST(%1 AS double precision)"),
+        .valeurTexte = QStringLiteral("typeof(%1) IN ('text', 'null')"),
+    };
+    static const PiecesDialecte postgres{
+        .odbc = true,
+        .localisateur = QStringLiteral("CAST(ctid AS varchar(40))"),
+        .conditionLocalisateur = QStringLiteral("ctid = CAST(? AS tid)"),
+        .localisateurJoint = QStringLiteral("CAST(%1.ctid AS varchar(40))"),
+        .conditionLocalisateurListe = QStringLiteral("%1.ctid = CAST(v.l AS tid)"),
+        .ordrePhysique = QStringLiteral("ctid"),
+        .listeDeValeurs = QStringLiteral("(VALUES %1) AS v(n)"),
+        .tableDeValeurs = QStringLiteral("(VALUES %1) AS v(%2)"),
+        .valeurReelle = QStringLiteral("CAST(%1 AS double precision)"),
+        .valeurTexte = QStringLiteral("pg_typeof(%1) IN ('character varying'::regtype, 'character'::regtype, "
+                                      "'text'::regtype)"),
+        .ageLigne = QStringLiteral("CAST(age(xmin) AS integer)"),
+    };
+    static const PiecesDialecte sqlServer{
+        .odbc = true,
+        .localisateur = QStringLiteral("%%physloc%%"),
+        .conditionLocalisateur = QStringLiteral("%%physloc%% = ?"),
+        .listeDeValeurs = QStringLiteral("(VALUES %1) AS v(n)"),
+    };
+    // Jet and any other database reached through ODBC: no locator, no list, no known order.
+    static const PiecesDialecte odbc{.odbc = true};
+    switch (dialecte) {
+    case Dialecte::SQLite:
+        return sqlite;
+    case Dialecte::Postgres:
+        return postgres;
+    case Dialecte::SqlServer:
+        return sqlServer;
+    case Dialecte::Jet:
+    case Dialecte::Autre:
+        break;
+    }
+    return odbc;
+}
+
+Dialecte DialecteServeur(const QSqlDatabase& db, Dialecte parDefaut) {
+    // The driver's name says little (a SQL Server kind may be served by another product): the DBMS
+    // names itself.
+    const QVariant h = db.driver() ? db.driver()->handle() : QVariant();
+    if (!h.isValid() || h.metaType().sizeOf() != int(sizeof(SQLHANDLE)))
+        return parDefaut;
+    SQLHANDLE connexion = *static_cast<SQLHANDLE const*>(h.data());
+    if (!connexion)
+        return parDefaut;
+    // The wide-character entry point: Wine's ODBC lacks some of the 8-bit ones. The length is in bytes.
+    SQLWCHAR nom[256] = {};
+    SQLSMALLINT longueur = 0;
+    if (!SQL_SUCCEEDED(SQLGetInfoW(connexion, SQL_DBMS_NAME, nom, sizeof nom - sizeof nom[0], &longueur)))
+        return parDefaut;
+    static_assert(sizeof(SQLWCHAR) == sizeof(char16_t));
+    return DialecteDuSgbd(QString::fromUtf16(reinterpret_cast<const char16_t*>(nom)), parDefaut);
+}
+
+Dialecte DialecteDuSgbd(const QString& nomSgbd, Dialecte parDefaut) {
+    if (nomSgbd.contains(QStringLiteral("PostgreSQL"), Qt::CaseInsensitive))
+        return Dialecte::Postgres;
+    if (nomSgbd.contains(QStringLiteral("SQL Server"), Qt::CaseInsensitive))
+        return Dialecte::SqlServer;
+    return parDefaut;
+}
+
+namespace {
+
+// A piece that names the table, filled in; empty stays empty.
+QString avecTable(const QString& piece, const QString& table) {
+    return piece.isEmpty() ? QString() : piece.arg(table);
+}
+
+// On SQLite a column of the table may take the name of its rowid (rowid, _rowid_ or oid, any letter
+// case) and hide it; the first of the three names that no column takes is used. A table without
+// rowid, or a view, has none: its rows are then named by their keys.
+Localisation localiserSQLite(Connexion& connexion, const QString& table) {
+    Requete genre(connexion, QStringLiteral("SELECT type FROM sqlite_master WHERE name = ? COLLATE NOCASE"));
+    genre.executer({table});
+    const bool vue = genre.suivant() && genre.valeur(0).toString() == u"view";
+    genre.terminer();
+    if (vue)
+        return {};
+    QStringList colonnes;
+    Requete info(connexion, QStringLiteral("SELECT name FROM pragma_table_info(?)"));
+    info.executer({table});
+    while (info.suivant())
+        colonnes << info.valeur(0).toString();
+    info.terminer();
+    for (const QString& nom : {QStringLiteral("rowid"), QStringLiteral("_rowid_"), QStringLiteral("oid")}) {
+        if (colonnes.contains(nom, Qt::CaseInsensitive))
+            continue;
+        try {
+            // A table created WITHOUT ROWID refuses the name.
+            Requete essai(connexion, QStringLiteral("SELECT ") + nom + QStringLiteral(" FROM ") + table +
+                                         QStringLiteral(" LIMIT 0"));
+        } catch (const Erreur&) {
+            return {};
+        }
+        return {nom, nom + QStringLiteral(" = ?"), nom, table + u'.' + nom,
+                table + u'.' + nom + QStringLiteral(" = v.l")};
+    }
+    return {};
+}
+
+} // namespace
+
+Localisation LocaliserLignes(Connexion& connexion, const QString& table) {
+    if (connexion.dialecte() == Dialecte::SQLite)
+        return localiserSQLite(connexion, table);
+    const PiecesDialecte& pieces = connexion.pieces();
+    return {pieces.localisateur, pieces.conditionLocalisateur, pieces.ordrePhysique,
+            avecTable(pieces.localisateurJoint, table), avecTable(pieces.conditionLocalisateurListe, table)};
+}
+
+QString LignesDeMarques(std::size_t lignes, int colonnes) {
+    QString ligne = QStringLiteral("(?");
+    for (int c = 1; c < colonnes; ++c)
+        ligne += QStringLiteral(", ?");
+    ligne += u')';
+    QString texte;
+    texte.reserve(qsizetype(lignes) * (ligne.size() + 1));
+    for (std::size_t i = 0; i < lignes; ++i) {
+        if (i > 0)
+            texte += u',';
+        texte += ligne;
+    }
+    return texte;
+}
+
+QString ListeDeValeurs(const PiecesDialecte& pieces, int nombre) {
+    if (pieces.listeDeValeurs.isEmpty())
+        return {};
+    return pieces.listeDeValeurs.arg(LignesDeMarques(std::size_t(nombre), 1));
+}
+
+QString TableDeValeurs(const PiecesDialecte& pieces, std::size_t lignes, const QStringList& noms) {
+    QStringList colonnes = noms;
+    if (pieces.colonnesNumerotees)
+        for (int i = 0; i < colonnes.size(); ++i)
+            colonnes[i] = QStringLiteral("column%1 AS %2").arg(i + 1).arg(noms[i]);
+    return pieces.tableDeValeurs.arg(LignesDeMarques(lignes, int(noms.size())),
+                                     colonnes.join(QStringLiteral(", ")));
+}
+
+QString PiloteSqlServer(const QStringList& pilotes, bool recent, Systeme systeme) {
+    if (systeme == Systeme::Windows)
+        return recent ? QStringLiteral("SQL Server Native Client 10.0") : QStringLiteral("SQL Server");
+    for (const QString& p : {Pilote18, Pilote17, PiloteFreeTds, PilotePostgres})
+        if (pilotes.contains(p, Qt::CaseInsensitive))
+            return p;
+    return {};
+}
+
+Dialecte DialecteDuPilote(const QString& pilote) {
+    return pilote == PilotePostgres ? Dialecte::Postgres : Dialecte::SqlServer;
+}
+
+QString PiloteJet(const QStringList& pilotes, Systeme systeme) {
+    if (systeme != Systeme::Windows)
+        return pilotes.contains(PiloteMdbTools, Qt::CaseInsensitive) ? PiloteMdbTools : QString();
+    for (const QString& p : {QStringLiteral("Microsoft Access Driver (*.mdb, *.accdb)"),
+                             QStringLiteral("Microsoft Access Driver (*.mdb)")})
+        if (pilotes.contains(p, Qt::CaseInsensitive))
+            return p;
+    return QStringLiteral("Microsoft Access Driver (*.mdb)");
+}
+
+} // namespace cc

@@ -1,0 +1,119 @@
+#pragma once
+
+// Everything that differs from one database to another: the pieces each dialect gives the
+// statements, which database an ODBC connection reaches, which ODBC driver serves a company, and how
+// the rows of a table are named and ordered. The rest of src/data builds its statements from these
+// and never looks at the dialect itself.
+
+#include <QSqlDatabase>
+#include <QString>
+#include <QStringList>
+#include <cstddef>
+
+namespace cc {
+
+class Connexion;
+
+// Which database a connection speaks to.
+enum class Dialecte { SQLite, SqlServer, Postgres, Jet, Autre };
+
+// The pieces that differ from one database to another, one set per dialect, chosen when connecting.
+// Where a piece names a table, %1 stands for it.
+struct PiecesDialecte {
+    // Reached through ODBC: the statement time-out is set on each statement handle.
+    bool odbc = false;
+    // A write group begins with the write lock taken, so that another writer is waited for (SQLite).
+    bool verrouAuDebut = false;
+    // Days are kept as ISO text, where the last day of a period must also take "yyyy-MM-dd 00:00:00".
+    bool joursEnTexte = false;
+    // A write can give back the locator of the row it wrote ("RETURNING").
+    bool retourLigne = false;
+    // An expression naming one physical row, selected beside it, and the condition that finds that
+    // row again from the bound value. Empty where the database has none.
+    QString localisateur = {};
+    QString conditionLocalisateur = {};
+    // The same two where the table (%1) is joined with a list of values named v: the locator spelt
+    // with its table, and the condition that finds the row from the column l of v. Empty where rows
+    // are not written in groups.
+    QString localisateurJoint = {};
+    QString conditionLocalisateurListe = {};
+    // The column that orders a table's rows as a plain selection returns them; empty where none.
+    QString ordrePhysique = {};
+    // A FROM item named v with one column n of bound values, %1 standing for "(?),(?),…". Empty
+    // where the database takes no such list (Jet).
+    QString listeDeValeurs = {};
+    // A FROM item named v with several columns of bound values: %1 stands for the rows "(?, ?),(?, ?)…",
+    // %2 for the names of the columns, "a, b" or, where the database numbers them itself, "column1
+    // AS a, column2 AS b". Empty where the database takes no such list.
+    QString tableDeValeurs = {};
+    bool colonnesNumerotees = false;
+    // A value of a list (%1), bound as it comes, read as a floating-point number; empty where rows
+    // are not written in groups.
+    QString valeurReelle = {};
+    // 1 where a column's value (%1) is text or Null, so that comparing it with a text compares texts.
+    QString valeurTexte = {};
+    // How long ago a row's present version was written, in transactions (smaller is newer); empty
+    // where the database does not say.
+    QString ageLigne = {};
+};
+
+const PiecesDialecte& PiecesDe(Dialecte dialecte);
+
+// The dialect of an open ODBC connection, from the name that the DBMS gives itself; parDefaut when
+// it gives none that is known.
+Dialecte DialecteServeur(const QSqlDatabase& db, Dialecte parDefaut);
+Dialecte DialecteDuSgbd(const QString& nomSgbd, Dialecte parDefaut);
+
+// How the rows of one table are named and ordered: an expression naming one physical row (selected
+// beside it), the condition that finds that row again from the bound value, and the column that
+// orders the rows as a plain selection returns them. Empty where the table has none.
+struct Localisation {
+    QString expression;
+    QString condition;
+    QString ordre;
+    // The same where the table is joined with a list of values named v, the condition against its
+    // column l; empty where rows are not written in groups.
+    QString expressionJointe;
+    QString conditionListe;
+};
+
+// The way rows of the table are named on this connection. A SQLite table is looked at, since its
+// rowid may be hidden or missing.
+Localisation LocaliserLignes(Connexion& connexion, const QString& table);
+
+// "(?, ?),(?, ?)…": the given number of rows of bound values, as a list of values or a multi-row
+// insert takes them.
+QString LignesDeMarques(std::size_t lignes, int colonnes);
+// A FROM item named v, with one column n holding the given number of bound values; empty where the
+// database takes no such list.
+QString ListeDeValeurs(const PiecesDialecte& pieces, int nombre);
+// A FROM item named v of the given number of rows of bound values, its columns bearing the names given.
+QString TableDeValeurs(const PiecesDialecte& pieces, std::size_t lignes, const QStringList& noms);
+
+// The system whose ODBC drivers serve the company.
+enum class Systeme { Windows, Autre };
+#ifdef Q_OS_WIN
+inline constexpr Systeme SystemeCourant = Systeme::Windows;
+#else
+inline constexpr Systeme SystemeCourant = Systeme::Autre;
+#endif
+
+// The ODBC drivers looked for off Windows, by the name they are registered under.
+inline const QString Pilote18 = QStringLiteral("ODBC Driver 18 for SQL Server");
+inline const QString Pilote17 = QStringLiteral("ODBC Driver 17 for SQL Server");
+inline const QString PiloteFreeTds = QStringLiteral("FreeTDS");
+inline const QString PiloteMdbTools = QStringLiteral("MDBTools");
+// Last resort off Windows: a company database served by PostgreSQL.
+inline const QString PilotePostgres = QStringLiteral("PostgreSQL Unicode");
+
+// The driver of a company served by SQL Server, among the registered ones: on Windows the one its
+// version calls for (recent: 2005 or 2008); elsewhere the first registered of the drivers above, the
+// PostgreSQL one last. Empty when none is registered.
+QString PiloteSqlServer(const QStringList& pilotes, bool recent, Systeme systeme);
+// The dialect that a company served by SQL Server speaks through the driver.
+Dialecte DialecteDuPilote(const QString& pilote);
+// The driver that reads a Jet file: on Windows the Access driver registered (the older one when none
+// is); elsewhere MDBTools when registered. Empty when none fits.
+QString PiloteJet(const QStringList& pilotes, Systeme systeme);
+
+} // namespace cc

@@ -1,0 +1,93 @@
+#include "data/LectureFactCli.h"
+
+#include "commun/FormeLarge.h"
+#include "commun/TexteChamp.h"
+#include "data/ColonnesFactCli.h"
+
+namespace cc {
+
+void ListerFactCliPeriode(
+    Connexion& connexion, const QDate& debut, const QDate& fin,
+    const std::function<void(const QString& numero, const QString& dossier)>& recevoir) {
+    const QString& jour = NomColonne(ColonneFactCli::Jour);
+    Requete lister(connexion, QStringLiteral("SELECT ") + NomColonne(ColonneFactCli::NumFacture) +
+                                  QStringLiteral(", ") + NomColonne(ColonneFactCli::NumDossier) +
+                                  QStringLiteral(" FROM ") + TableFactCli + QStringLiteral(" WHERE ") + jour +
+                                  QStringLiteral(" >= ? AND ") + jour + QStringLiteral(" <= ?"));
+    lister.executer(BornesPeriode(connexion, debut, fin));
+    while (lister.suivant())
+        recevoir(TexteValeur(lister.valeur(0)), TexteValeur(lister.valeur(1)));
+    lister.terminer();
+}
+
+LectureFactCli::LectureFactCli(Connexion& connexion, Parcours parcours, bool complete)
+    : LectureFactCli(connexion, parcours, complete, LocaliserLignes(connexion, TableFactCli)) {}
+
+LectureFactCli::LectureFactCli(Connexion& connexion, Parcours parcours, bool complete, const Localisation& l)
+    : unique_(connexion, QStringLiteral("SELECT ") +
+                             ListeColonnesFactCli(connexion, l, ColonnesLues(complete), false) +
+                             QStringLiteral(" FROM ") + TableFactCli + QStringLiteral(" WHERE ") +
+                             NomColonne(ColonneFactCli::NumFacture) + QStringLiteral(" = ?")),
+      complete_(complete) {
+    parFacture_ = parcours != Parcours::Reference;
+    if (parcours == Parcours::ParLots && !connexion.pieces().listeDeValeurs.isEmpty())
+        lot_.emplace(connexion,
+                     SqlLot(connexion, ListeColonnesFactCli(connexion, l, ColonnesLues(complete), true),
+                            TableFactCli, NomColonne(ColonneFactCli::NumFacture), l));
+}
+
+void LectureFactCli::ecriture(const QString& numero) {
+    if (lot_)
+        ecrits_.insert(FormeLarge(numero));
+}
+
+void LectureFactCli::nouvelleFacture() {
+    lignesValides_ = false;
+    if (ecrits_.isEmpty())
+        return;
+    // The numbers that a write may answer are dropped from the lot and asked again one by one.
+    for (auto it = lignesLot_.begin(); it != lignesLot_.end();) {
+        if (ecrits_.contains(FormeLarge(it.key())))
+            it = lignesLot_.erase(it);
+        else
+            ++it;
+    }
+    ecrits_.clear();
+}
+
+void LectureFactCli::prevoir(const std::vector<QString>& numeros) {
+    lignesLot_.clear();
+    ecrits_.clear();
+    if (!lot_)
+        return;
+    QStringList cles;
+    for (const QString& n : numeros) {
+        if (lignesLot_.contains(n))
+            continue;
+        lignesLot_.insert(n, {});
+        cles.append(n);
+    }
+    if (cles.isEmpty())
+        return;
+    lot_->executer(ValeursDuLot(cles));
+    while (lot_->suivant())
+        lignesLot_[lot_->valeur(0).toString()].push_back(LireLigneFactCli(*lot_, ColonnesLues(complete_)));
+    lot_->terminer();
+}
+
+const std::vector<LigneTrouvee>& LectureFactCli::lignes(const QString& numero) {
+    if (const auto it = lignesLot_.constFind(numero); it != lignesLot_.cend())
+        return *it;
+    if (parFacture_ && lignesValides_ && numeroLignes_ == numero)
+        return lignes_;
+    lignes_.clear();
+    unique_.executer({numero});
+    while (unique_.suivant())
+        lignes_.push_back(LireLigneFactCli(unique_, ColonnesLues(complete_)));
+    unique_.terminer();
+    lignesValides_ = true;
+    numeroLignes_ = numero;
+    return lignes_;
+}
+
+} // namespace cc

@@ -1,0 +1,56 @@
+#pragma once
+
+// Reading FACTCLI for the checks: the rows of a period, and the rows of the invoices being checked.
+
+#include "data/Connexion.h"
+#include "data/LignesFacturation.h"
+#include "data/Parcours.h"
+
+#include <QDate>
+#include <QHash>
+#include <QSet>
+#include <QString>
+#include <functional>
+#include <optional>
+#include <vector>
+
+namespace cc {
+
+// The FACTCLI rows of a period: invoice number and dossier, every blank kept, a Null read as the
+// empty text.
+void ListerFactCliPeriode(Connexion& connexion, const QDate& debut, const QDate& fin,
+                          const std::function<void(const QString& numero, const QString& dossier)>& recevoir);
+
+// The FACTCLI rows of the invoices being checked. On the walk by lots, the rows of a whole lot come
+// with one statement. A write to FACTCLI can change what a later invoice of the lot finds: the
+// numbers of the lot that may compare equal to a number written are dropped from the lot and asked
+// again one by one, so that the database's own rules decide.
+class LectureFactCli {
+public:
+    // complete: every row comes with its locator and every value the program writes, so that a repair
+    // can be decided from the rows already read.
+    LectureFactCli(Connexion& connexion, Parcours parcours, bool complete);
+    bool parLots() const { return lot_.has_value(); }
+    // The invoice numbers, untouched, of the invoices to come.
+    void prevoir(const std::vector<QString>& numeros);
+    // A row of FACTCLI was written for this invoice number (as the walk holds it).
+    void ecriture(const QString& numero);
+    // The walk moves to the next invoice: the writes of the last one take effect on the lot.
+    void nouvelleFacture();
+    // Every FACTCLI row of the invoice number, in the order the database returns them.
+    const std::vector<LigneTrouvee>& lignes(const QString& numero);
+
+private:
+    LectureFactCli(Connexion& connexion, Parcours parcours, bool complete, const Localisation& localisation);
+    Requete unique_;
+    std::optional<Requete> lot_;
+    QHash<QString, std::vector<LigneTrouvee>> lignesLot_;
+    std::vector<LigneTrouvee> lignes_;
+    bool parFacture_ = false; // the rows of one invoice serve all its dossiers
+    bool complete_ = false;
+    bool lignesValides_ = false;
+    QString numeroLignes_;
+    QSet<QString> ecrits_; // FormeLarge of the numbers written
+};
+
+} // namespace cc
