@@ -7,6 +7,7 @@
 #include "app/Execution.h"
 #include "data/TablesFacturation.h"
 #include "report/Constats.h"
+#include "report/LectureConstats.h"
 #include "report/Rapport.h"
 
 #include <QFile>
