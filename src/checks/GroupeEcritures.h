@@ -18,7 +18,8 @@ namespace cc {
 class GroupeEcritures {
 public:
     enum class Genre { Ajout, Reecriture };
-    // Told of each write once its group is committed, in order.
+    // Told of each write once its group is committed, in order: the checks and the undo count their
+    // writes each in their own counters.
     using Validee = std::function<void(Genre)>;
 
     // facturesParGroupe: invoices a group may hold before it is committed.

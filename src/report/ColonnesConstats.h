@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringView>
+#include <array>
 #include <cstddef>
 #include <vector>
 
@@ -32,27 +33,35 @@ enum class ColonneConstat {
 inline constexpr std::size_t NombreColonnesConstats = std::size_t(ColonneConstat::Ligne) + 1;
 
 // The header row's column names, in the order of ColonneConstat.
+inline constexpr std::array<QStringView, NombreColonnesConstats> NomsColonnesConstats{
+    u"Exécution",
+    u"Sens",
+    u"Facture",
+    u"Dossier",
+    u"Devis",
+    u"Constat",
+    u"Montant FACTCLI",
+    u"Montant facturé",
+    u"Action",
+    u"Numéro écrit",
+    u"Jour écrit",
+    u"Date de mise à jour écrite",
+    u"Ancien numéro",
+    u"Ancien dossier",
+    u"Ancien jour",
+    u"Ancien devis",
+    u"Ancienne date de mise à jour",
+    u"Ligne",
+};
+static_assert(!NomsColonnesConstats.back().isEmpty(), "every column has a name");
+
 inline const std::vector<QString>& ColonnesConstats() {
-    static const std::vector<QString> colonnes{
-        QStringLiteral("Exécution"),
-        QStringLiteral("Sens"),
-        QStringLiteral("Facture"),
-        QStringLiteral("Dossier"),
-        QStringLiteral("Devis"),
-        QStringLiteral("Constat"),
-        QStringLiteral("Montant FACTCLI"),
-        QStringLiteral("Montant facturé"),
-        QStringLiteral("Action"),
-        QStringLiteral("Numéro écrit"),
-        QStringLiteral("Jour écrit"),
-        QStringLiteral("Date de mise à jour écrite"),
-        QStringLiteral("Ancien numéro"),
-        QStringLiteral("Ancien dossier"),
-        QStringLiteral("Ancien jour"),
-        QStringLiteral("Ancien devis"),
-        QStringLiteral("Ancienne date de mise à jour"),
-        QStringLiteral("Ligne"),
-    };
+    static const std::vector<QString> colonnes = [] {
+        std::vector<QString> noms;
+        for (const QStringView nom : NomsColonnesConstats)
+            noms.push_back(nom.toString());
+        return noms;
+    }();
     return colonnes;
 }
 
