@@ -1,7 +1,7 @@
 #pragma once
 
 #include "checks/Annulation.h"
-#include "checks/Controles.h"
+#include "checks/Verification.h"
 #include "commun/Erreur.h"
 #include "commun/Progression.h"
 

@@ -2,7 +2,7 @@
 
 #include "app/Demarrage.h"
 #include "app/Execution.h"
-#include "checks/Controles.h"
+#include "checks/ContexteControle.h"
 #include "commun/Horloge.h"
 #include "commun/Interlocuteur.h"
 #include "commun/Progression.h"

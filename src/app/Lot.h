@@ -1,6 +1,6 @@
 #pragma once
 
-#include "checks/Controles.h"
+#include "checks/ContexteControle.h"
 #include "commun/Horloge.h"
 #include "commun/Interlocuteur.h"
 

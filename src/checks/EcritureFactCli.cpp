@@ -67,7 +67,7 @@ QString EcritureFactCli::horodatage() const {
     // costs a look at the time zone's files each time it is read.
     if (!depuisHorodatage_.isValid() || depuisHorodatage_.elapsed() >= validiteMs_) {
         const QDateTime maintenant = horloge_();
-        horodatage_ = maintenant.toString(QStringLiteral("dd/MM/yyyy hh:mm"));
+        horodatage_ = maintenant.toString(FormatDateMaj);
         validiteMs_ = 60'000 - (maintenant.time().second() * 1000 + maintenant.time().msec());
         depuisHorodatage_.start();
     }

@@ -5,34 +5,12 @@
 #include "report/Rapport.h"
 
 #include <QDir>
+#include <QStringList>
 
+#include <array>
 #include <cerrno>
 
 namespace cc {
-
-const std::vector<QString>& ColonnesConstats() {
-    static const std::vector<QString> colonnes{
-        QStringLiteral("Exécution"),
-        QStringLiteral("Sens"),
-        QStringLiteral("Facture"),
-        QStringLiteral("Dossier"),
-        QStringLiteral("Devis"),
-        QStringLiteral("Constat"),
-        QStringLiteral("Montant FACTCLI"),
-        QStringLiteral("Montant facturé"),
-        QStringLiteral("Action"),
-        QStringLiteral("Numéro écrit"),
-        QStringLiteral("Jour écrit"),
-        QStringLiteral("Date de mise à jour écrite"),
-        QStringLiteral("Ancien numéro"),
-        QStringLiteral("Ancien dossier"),
-        QStringLiteral("Ancien jour"),
-        QStringLiteral("Ancien devis"),
-        QStringLiteral("Ancienne date de mise à jour"),
-        QStringLiteral("Ligne"),
-    };
-    return colonnes;
-}
 
 QString MontantConstat(double montant) {
     return TexteNombre(montant).replace(u'.', u',');
@@ -44,49 +22,6 @@ QString ChampCsv(const QString& champ) {
     QString cite = champ;
     cite.replace(QStringLiteral("\""), QStringLiteral("\"\""));
     return u'"' + cite + u'"';
-}
-
-std::vector<std::vector<QString>> LireCsv(QStringView texte) {
-    std::vector<std::vector<QString>> lignes;
-    std::vector<QString> champs;
-    QString champ;
-    bool cite = false;
-    bool ligneCommencee = false;
-    for (qsizetype i = 0; i < texte.size(); ++i) {
-        const QChar c = texte[i];
-        if (cite) {
-            if (c != u'"')
-                champ += c;
-            else if (i + 1 < texte.size() && texte[i + 1] == u'"')
-                champ += texte[++i];
-            else
-                cite = false;
-            continue;
-        }
-        if (c == u'"') {
-            cite = true;
-            ligneCommencee = true;
-        } else if (c == u';') {
-            champs.push_back(std::exchange(champ, QString()));
-            ligneCommencee = true;
-        } else if (c == u'\r' || c == u'\n') {
-            if (c == u'\r' && i + 1 < texte.size() && texte[i + 1] == u'\n')
-                ++i;
-            if (ligneCommencee || !champ.isEmpty()) {
-                champs.push_back(std::exchange(champ, QString()));
-                lignes.push_back(std::exchange(champs, {}));
-            }
-            ligneCommencee = false;
-        } else {
-            champ += c;
-            ligneCommencee = true;
-        }
-    }
-    if (ligneCommencee || !champ.isEmpty()) {
-        champs.push_back(champ);
-        lignes.push_back(std::move(champs));
-    }
-    return lignes;
 }
 
 FichierConstats::~FichierConstats() {
@@ -121,29 +56,31 @@ void FichierConstats::ecrire(const LigneConstat& l) {
     const auto montant = [](const QVariant& v) {
         return v.isNull() ? QString() : MontantConstat(v.toDouble());
     };
-    const QStringList champs{
-        execution_,
-        sens_,
-        l.facture,
-        l.dossier,
-        l.devis,
-        l.constat,
-        montant(l.montantFactCli),
-        l.montantFacture ? MontantConstat(*l.montantFacture) : QString(),
-        l.action,
-        l.numeroEcrit,
-        l.jourEcrit,
-        l.dateMajEcrite.isValid() ? l.dateMajEcrite.toString(QStringLiteral("yyyy-MM-ddThh:mm")) : QString(),
-        l.ancienNumero,
-        l.ancienDossier,
-        l.ancienJour,
-        l.ancienDevis,
-        l.ancienneDateMaj,
-        l.ligne,
+    std::array<QString, NombreColonnesConstats> champs;
+    const auto mettre = [&champs](ColonneConstat colonne, const QString& texte) {
+        champs[std::size_t(colonne)] = ChampCsv(texte);
     };
-    QStringList cites;
-    for (const QString& c : champs)
-        cites << ChampCsv(c);
+    using enum ColonneConstat;
+    mettre(Execution, execution_);
+    mettre(Sens, sens_);
+    mettre(Facture, l.facture);
+    mettre(Dossier, l.dossier);
+    mettre(Devis, l.devis);
+    mettre(Constat, l.constat);
+    mettre(MontantFactCli, montant(l.montantFactCli));
+    mettre(MontantFacture, l.montantFacture ? MontantConstat(*l.montantFacture) : QString());
+    mettre(Action, l.action);
+    mettre(NumeroEcrit, l.numeroEcrit);
+    mettre(JourEcrit, l.jourEcrit);
+    mettre(DateMajEcrite,
+           l.dateMajEcrite.isValid() ? l.dateMajEcrite.toString(FormatDateConstats) : QString());
+    mettre(AncienNumero, l.ancienNumero);
+    mettre(AncienDossier, l.ancienDossier);
+    mettre(AncienJour, l.ancienJour);
+    mettre(AncienDevis, l.ancienDevis);
+    mettre(AncienneDateMaj, l.ancienneDateMaj);
+    mettre(Ligne, l.ligne);
+    QStringList cites(champs.begin(), champs.end());
     EcrireOctets(*flux_, cites.join(u';').toUtf8() + "\r\n",
                  QStringLiteral("Impossible d'écrire dans le fichier de constats"));
     ++lignes_;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "commun/Horloge.h"
+#include "report/ColonnesConstats.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -91,9 +92,6 @@ inline QString ModifieeDepuis() {
 }
 } // namespace action
 
-// The header row's column names, in order.
-const std::vector<QString>& ColonnesConstats();
-
 // The findings of one run, as a CSV file for spreadsheets beside the report: UTF-8 with a byte-order
 // mark, ";" between fields, RFC 4180 quoting, CR LF, amounts with a decimal comma, dates ISO 8601.
 // Each row reaches the system before ecrire returns, like the report's lines.
@@ -129,8 +127,5 @@ private:
 QString MontantConstat(double montant);
 // A field with RFC 4180 quoting for ";".
 QString ChampCsv(const QString& champ);
-// The fields of one CSV line (RFC 4180 with ";"); a quoted field may hold line ends only when the whole
-// text is given to LireCsv.
-std::vector<std::vector<QString>> LireCsv(QStringView texte);
 
 } // namespace cc

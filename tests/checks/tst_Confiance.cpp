@@ -8,6 +8,7 @@
 #include "commun/FormeLarge.h"
 #include "data/EcritureTableFactCli.h"
 #include "report/Constats.h"
+#include "report/LectureConstats.h"
 #include "report/Rapport.h"
 
 #include <QFile>

@@ -1,5 +1,7 @@
 #include "FichierConstats.h"
 
+#include "commun/Horloge.h"
+
 #include <QDateTime>
 #include <QFileInfo>
 #include <QHash>
@@ -48,7 +50,7 @@ bool dateEcriteValide(const QString& texte, const ResultatLot& r) {
     if (!motif.match(texte).hasMatch())
         return false;
     const QDateTime t = QDateTime::fromString(texte, u"yyyy-MM-ddThh:mm"_s);
-    return t.isValid() && horodatageValide(t.toString(u"dd/MM/yyyy hh:mm"_s), r.avant, r.apres);
+    return t.isValid() && horodatageValide(t.toString(FormatDateMaj), r.avant, r.apres);
 }
 
 QStringList joindre(const std::vector<QStringList>& lignes) {

@@ -1,4 +1,5 @@
 #include "Lot.h"
+#include "commun/Horloge.h"
 #include "data/ReglagesHote.h"
 
 #include "ReglagesTest.h"
@@ -212,7 +213,7 @@ bool horodatageValide(const QString& texte, const QDateTime& avant, const QDateT
     static const QRegularExpression motif(u"^\\d\\d/\\d\\d/\\d{4} \\d\\d:\\d\\d$"_s);
     if (!motif.match(texte).hasMatch())
         return false;
-    const QDateTime t = QDateTime::fromString(texte, u"dd/MM/yyyy hh:mm"_s);
+    const QDateTime t = QDateTime::fromString(texte, FormatDateMaj);
     if (!t.isValid())
         return false;
     const QDateTime debut(avant.date(), QTime(avant.time().hour(), avant.time().minute()));

@@ -2,6 +2,8 @@
 
 #include "ServeurEnv.h"
 
+#include "commun/Horloge.h"
+
 #include <QCoreApplication>
 #include <QDate>
 #include <QDateTime>
@@ -92,7 +94,7 @@ QVariant jourType(const QVariant& jour) {
 QVariant dateMajType(const QVariant& dateMaj) {
     if (dateMaj.isNull())
         return QVariant(QMetaType(QMetaType::QDateTime));
-    return QDateTime::fromString(dateMaj.toString(), u"dd/MM/yyyy hh:mm"_s);
+    return QDateTime::fromString(dateMaj.toString(), FormatDateMaj);
 }
 
 QString texteOuNull(const QVariant& v) {
@@ -107,7 +109,7 @@ QString rangeeNormalisee(const QVariant& facture, const QVariant& dossier, const
                        texteOuNull(dossier),
                        j.isNull() ? u"<null>"_s : j.toDateTime().toString(u"yyyy-MM-dd hh:mm:ss"_s),
                        texteOuNull(devis),
-                       m.isNull() ? u"<null>"_s : m.toDateTime().toString(u"dd/MM/yyyy hh:mm"_s),
+                       m.isNull() ? u"<null>"_s : m.toDateTime().toString(FormatDateMaj),
                        montant.isNull() ? u"<null>"_s : QString::number(montant.toDouble(), 'g', 17)}
         .join(u'|');
 }
