@@ -1,5 +1,7 @@
 #include "app/FenetreControle.h"
 #include "app/Lot.h"
+#include "app/OptionsLot.h"
+#include "app/TerminalLot.h"
 
 #include <QApplication>
 #include <QCoreApplication>
