@@ -104,8 +104,7 @@ int ExecuterLot(const QStringList& arguments, const QString& repertoireProgramme
                 QTextStream& sortie, QTextStream& erreurs, bool erreursSurTerminal) {
     const auto analyse = AnalyserArguments(arguments, horloge().date());
     if (const auto* e = std::get_if<ErreurUsage>(&analyse)) {
-        erreurs << PrefixeTerminal() << e->message
-                << QStringLiteral("\nEssayez « controle-coherence --help ».\n") << Qt::flush;
+        erreurs << TexteErreurUsage(e->message) << Qt::flush;
         return SortieUsage;
     }
     ArgumentsLot lot = std::get<ArgumentsLot>(analyse);

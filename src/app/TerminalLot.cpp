@@ -9,6 +9,10 @@ QString PrefixeTerminal() {
     return QStringLiteral("controle-coherence: ");
 }
 
+QString TexteErreurUsage(const QString& message) {
+    return PrefixeTerminal() + message + QStringLiteral("\nEssayez « controle-coherence --help ».\n");
+}
+
 void InterlocuteurTerminal::message(const QString& texte, const QString& titre, Icone icone) {
     if (silencieux_ && icone == Icone::Information)
         return;

@@ -14,6 +14,9 @@ namespace cc {
 // The line that starts every message of the program on the terminal.
 QString PrefixeTerminal();
 
+// A usage error as the terminal shows it: the message, then where to find help.
+QString TexteErreurUsage(const QString& message);
+
 // Speaks to the user on the terminal: every box goes to standard error, prefixed with the program's
 // name; a question is answered No without a word. Silent: information boxes are dropped.
 class InterlocuteurTerminal : public Interlocuteur {
