@@ -1,5 +1,8 @@
 #include "app/FenetreControle.h"
 #include "app/Lot.h"
+#include "app/OptionsLot.h"
+#include "app/TerminalLot.h"
+#include "commun/CodesSortie.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -147,8 +150,7 @@ int main(int argc, char** argv) {
     // Qt has taken its own options (-style, -platform…); anything left is not understood.
     const QStringList reste = QCoreApplication::arguments().mid(1);
     if (!reste.isEmpty()) {
-        QTextStream(stderr) << cc::PrefixeTerminal() << QStringLiteral("argument inattendu : ")
-                            << reste.first() << QStringLiteral("\nEssayez « controle-coherence --help ».\n");
+        QTextStream(stderr) << cc::TexteErreurUsage(QStringLiteral("argument inattendu : ") + reste.first());
         return cc::SortieUsage;
     }
     QGuiApplication::setDesktopFileName(QStringLiteral("controle-coherence"));

@@ -1,4 +1,7 @@
 #include "app/Lot.h"
+#include "app/OptionsLot.h"
+#include "app/TerminalLot.h"
+#include "commun/LigneStatistiques.h"
 
 #include <QFile>
 #include <QProcess>
@@ -16,6 +19,9 @@ private Q_SLOTS:
     void usage_data();
     void usage();
     void terminal();
+    void lectureStatistiques_data();
+    void lectureStatistiques();
+    void statistiquesLot();
     void appelLot_data();
     void appelLot();
     void sansFenetrePossible_data();
@@ -144,6 +150,70 @@ void TestLot::terminal() {
     QVERIFY(erreurs.isEmpty());
     muet.message(u"grave"_s, u"T"_s, Icone::Critique);
     QVERIFY(erreurs.contains(u"grave"_s));
+}
+
+// The --statistiques line is found among the other messages and read whole; a message that merely
+// uses the word is not taken for it.
+void TestLot::lectureStatistiques_data() {
+    using Valeurs = QHash<QString, qint64>;
+    QTest::addColumn<QString>("erreurs");
+    QTest::addColumn<bool>("trouvee");
+    QTest::addColumn<Valeurs>("valeurs");
+    QTest::newRow("après le bilan")
+        << u"controle-coherence: Enregistrements parcourus : 3 ; lignes du rapport : 0\n"
+           "controle-coherence: statistiques parcourus=3 instructions=12 memoire_max_ko=-1\n"_s
+        << true << Valeurs{{u"parcourus"_s, 3}, {u"instructions"_s, 12}, {u"memoire_max_ko"_s, -1}};
+    QTest::newRow("après une boîte qui emploie le mot")
+        << u"controle-coherence: T : bilans et statistiques de chiffre d'affaires.\n"
+           "controle-coherence: statistiques duree_ms=5\n"_s
+        << true << Valeurs{{u"duree_ms"_s, 5}};
+    QTest::newRow("boîte seule") << u"controle-coherence: T : et statistiques de chiffre d'affaires.\n"_s
+                                 << false << Valeurs{};
+    QTest::newRow("valeur non entière")
+        << u"controle-coherence: statistiques duree_ms=5ms\n"_s << false << Valeurs{};
+    QTest::newRow("clé vide") << u"controle-coherence: statistiques =5\n"_s << false << Valeurs{};
+    QTest::newRow("mot seul") << u"controle-coherence: statistiques\n"_s << false << Valeurs{};
+    QTest::newRow("mot au milieu d'un autre")
+        << u"controle-coherence: messtatistiques a=1\n"_s << false << Valeurs{};
+}
+
+void TestLot::lectureStatistiques() {
+    QFETCH(QString, erreurs);
+    QFETCH(bool, trouvee);
+    const auto lues = LireLigneStatistiques(erreurs);
+    QCOMPARE(lues.has_value(), trouvee);
+    if (trouvee)
+        QTEST(*lues, "valeurs");
+}
+
+// What the program writes reads back whole, a check's counts and an undo's, each with the costs.
+void TestLot::statistiquesLot() {
+    ResultatExecution r;
+    r.compteurs.parcourus = 7;
+    r.compteurs.manquants = 2;
+    r.compteurs.montantsDifferents = 3;
+    r.compteurs.ajoutes = 1;
+    r.compteurs.reecrits = 1;
+    r.lignesRapport = 4;
+    r.annulation.ecritures = 9;
+    r.annulation.annulees = 5;
+    r.annulation.dejaRetablies = 3;
+    r.annulation.laissees = 1;
+    const CoutsLot couts{11, 12, 13, 14};
+    const QHash<QString, qint64> controle{{u"parcourus"_s, 7},       {u"lignes_rapport"_s, 4},
+                                          {u"manquants"_s, 2},       {u"montants_differents"_s, 3},
+                                          {u"ajoutes"_s, 1},         {u"reecrits"_s, 1},
+                                          {u"instructions"_s, 11},   {u"lignes_lues"_s, 12},
+                                          {u"memoire_max_ko"_s, 13}, {u"duree_ms"_s, 14}};
+    QCOMPARE(LireLigneStatistiques(PrefixeTerminal() + StatistiquesLot(r, false, couts))
+                 .value_or(QHash<QString, qint64>{}),
+             controle);
+    const QHash<QString, qint64> annulation{
+        {u"ecritures"_s, 9},     {u"annulees"_s, 5},     {u"deja_retablies"_s, 3},  {u"laissees"_s, 1},
+        {u"instructions"_s, 11}, {u"lignes_lues"_s, 12}, {u"memoire_max_ko"_s, 13}, {u"duree_ms"_s, 14}};
+    QCOMPARE(LireLigneStatistiques(PrefixeTerminal() + StatistiquesLot(r, true, couts))
+                 .value_or(QHash<QString, qint64>{}),
+             annulation);
 }
 
 // Without a display the window cannot open: a French message and exit status 2, never Qt's abort.

@@ -2,13 +2,13 @@
 // company: no FACTCLI row is half-written, nothing crashes, the failure is told, and a new run finishes
 // the job as one run without fault would have.
 #include "SocieteDemo.h"
+#include "commun/LigneStatistiques.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
-#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTest>
@@ -37,6 +37,11 @@ void sansPassePartout() {
         return;
     for (const int cap : {1 /* DAC_OVERRIDE */, 2 /* DAC_READ_SEARCH */, 3 /* FOWNER */})
         ::prctl(PR_CAPBSET_DROP, cap, 0, 0, 0);
+}
+
+// One figure of the --statistiques line; -1 when the line or the figure is missing.
+qint64 statistique(const QString& erreurs, QStringView cle) {
+    return cc::LireLigneStatistiques(erreurs).value_or(QHash<QString, qint64>{}).value(cle.toString(), -1);
 }
 
 } // namespace
@@ -230,7 +235,7 @@ void TestPannes::repertoireProgrammeProtege() {
     QCOMPARE(nulle.code, 2);
     QVERIFY2(nulle.erreurs.contains(u"Impossible de créer le rapport"_s), qPrintable(nulle.erreurs));
     QVERIFY2(!nulle.erreurs.contains(u"Le rapport garde les lignes"_s), qPrintable(nulle.erreurs));
-    QVERIFY2(nulle.erreurs.contains(u"lignes lues 0 "_s), qPrintable(nulle.erreurs));
+    QVERIFY2(statistique(nulle.erreurs, cc::cle::LignesLues) == 0, qPrintable(nulle.erreurs));
     QVERIFY(nulle.sortie.isEmpty());
     QCOMPARE(factCliSansHorodatage(demo_->base()), factCliVierge_);
 }
@@ -368,15 +373,6 @@ void TestPannes::annulationTuee() {
     qInfo("%d undos killed", tues);
 }
 
-namespace {
-
-qint64 instructions(const QString& erreurs) {
-    static const QRegularExpression re(u"Statistiques : instructions (\\d+) ;"_s);
-    return re.match(erreurs).captured(1).toLongLong();
-}
-
-} // namespace
-
 // The repairs are carried out in groups: a few statements for all the rows a group writes, where one
 // by one they would cost two each.
 void TestPannes::ecrituresGroupees() {
@@ -385,11 +381,10 @@ void TestPannes::ecrituresGroupees() {
     const Sortie r = demo_->lancer(QStringList(Reparation) << u"--statistiques"_s);
     QCOMPARE(r.rapport, rapportReparation_);
     QCOMPARE(factCliSansHorodatage(demo_->base()), factCliRepare_);
-    static const QRegularExpression ecrits(u"ajoutés : (\\d+) ; montants réécrits : (\\d+)"_s);
-    const QRegularExpressionMatch m = ecrits.match(r.erreurs);
-    QVERIFY2(m.hasMatch(), qPrintable(r.erreurs));
-    const qint64 lignes = m.captured(1).toLongLong() + m.captured(2).toLongLong();
-    const qint64 enPlus = instructions(r.erreurs) - instructions(l.erreurs);
+    const qint64 lignes =
+        statistique(r.erreurs, cc::cle::Ajoutes) + statistique(r.erreurs, cc::cle::Reecrits);
+    const qint64 enPlus =
+        statistique(r.erreurs, cc::cle::Instructions) - statistique(l.erreurs, cc::cle::Instructions);
     QVERIFY2(lignes > 40 && enPlus > 0 && enPlus * 5 <= lignes,
              qPrintable(u"%1 statements more for %2 rows written"_s.arg(enPlus).arg(lignes)));
 }
@@ -399,10 +394,8 @@ void TestPannes::memoireDuProgrammeSeul() {
     constexpr std::size_t Tenue = 400u << 20;
     std::vector<char> tenue(Tenue, 1);
     const Sortie l = demo_->lancer(QStringList(Lecture) << u"--statistiques"_s);
-    static const QRegularExpression memoire(u"mémoire maximale (\\d+) Ko"_s);
-    const QRegularExpressionMatch m = memoire.match(l.erreurs);
-    QVERIFY2(m.hasMatch(), qPrintable(l.erreurs));
-    QVERIFY2(m.captured(1).toLongLong() < 300 * 1024, qPrintable(l.erreurs));
+    const qint64 memoire = statistique(l.erreurs, cc::cle::MemoireMaximaleKo);
+    QVERIFY2(memoire > 0 && memoire < 300 * 1024, qPrintable(l.erreurs));
     QCOMPARE(tenue[Tenue / 2], char(1));
 }
 

@@ -2,7 +2,7 @@
 // by a usage error, and a run it accepts always has a first and a last day that are real days, the
 // ones given last on the line, and the first is not after the last.
 
-#include "app/Lot.h"
+#include "app/OptionsLot.h"
 
 #include <QDate>
 #include <cstdint>

@@ -208,8 +208,7 @@ case "$*" in
 esac
 r="$(dirname "$0")/ResultatControl.FAUX.$$.txt"
 printf 'ligne\r\n' > "$r"
-echo "Enregistrements parcourus : 8 ; lignes du rapport : 1 ; enregistrements manquants : 0 ; montants différents : 0 ; enregistrements ajoutés : $ajoutes ; montants réécrits : $reecrits" >&2
-echo "Statistiques : instructions $instructions ; lignes lues 30 ; mémoire maximale 3072 Ko ; durée 5 ms" >&2
+echo "faux-programme: statistiques parcourus=8 lignes_rapport=1 manquants=0 montants_differents=0 ajoutes=$ajoutes reecrits=$reecrits instructions=$instructions lignes_lues=30 memoire_max_ko=3072 duree_ms=5" >&2
 echo "$r"
 exit 1
 )");

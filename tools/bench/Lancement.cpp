@@ -1,8 +1,9 @@
 #include "Lancement.h"
 
+#include "commun/LigneStatistiques.h"
+
 #include <QElapsedTimer>
 #include <QProcess>
-#include <QRegularExpression>
 
 namespace cc::banc {
 
@@ -29,25 +30,24 @@ Lancement Lancer(const QString& programme, const QStringList& arguments,
 }
 
 std::optional<Statistiques> LireStatistiques(const QString& erreurs) {
-    static const QRegularExpression bilan(
-        QStringLiteral("Enregistrements parcourus : (\\d+) ; lignes du rapport : (\\d+) ;.*"
-                       "enregistrements ajoutés : (\\d+) ; montants réécrits : (\\d+)"));
-    static const QRegularExpression mesures(
-        QStringLiteral("Statistiques : instructions (\\d+) ; lignes lues (\\d+) ; mémoire maximale (-?\\d+) "
-                       "Ko ; durée (\\d+) ms"));
-    const auto b = bilan.match(erreurs);
-    const auto m = mesures.match(erreurs);
-    if (!b.hasMatch() || !m.hasMatch())
+    const auto valeurs = LireLigneStatistiques(erreurs);
+    if (!valeurs)
         return std::nullopt;
     Statistiques s;
-    s.parcourus = b.captured(1).toLongLong();
-    s.lignesRapport = b.captured(2).toLongLong();
-    s.ajoutes = b.captured(3).toLongLong();
-    s.reecrits = b.captured(4).toLongLong();
-    s.instructions = m.captured(1).toLongLong();
-    s.lignesLues = m.captured(2).toLongLong();
-    s.memoireKo = m.captured(3).toLongLong();
-    s.dureeMs = m.captured(4).toLongLong();
+    const std::pair<QStringView, qint64*> champs[] = {{cle::Parcourus, &s.parcourus},
+                                                      {cle::LignesRapport, &s.lignesRapport},
+                                                      {cle::Ajoutes, &s.ajoutes},
+                                                      {cle::Reecrits, &s.reecrits},
+                                                      {cle::Instructions, &s.instructions},
+                                                      {cle::LignesLues, &s.lignesLues},
+                                                      {cle::MemoireMaximaleKo, &s.memoireKo},
+                                                      {cle::DureeMs, &s.dureeMs}};
+    for (const auto& [nom, champ] : champs) {
+        const auto v = valeurs->constFind(nom.toString());
+        if (v == valeurs->cend())
+            return std::nullopt;
+        *champ = *v;
+    }
     return s;
 }
 

@@ -20,8 +20,7 @@ struct Lancement {
 Lancement Lancer(const QString& programme, const QStringList& arguments,
                  const QProcessEnvironment& environnement);
 
-// What the program says about a batch run on standard error: its summary line and, with
-// --statistiques, its figures.
+// What the program's --statistiques line says about a batch run: its counts and its costs.
 struct Statistiques {
     qint64 parcourus = 0;
     qint64 lignesRapport = 0;
@@ -33,7 +32,8 @@ struct Statistiques {
     qint64 dureeMs = 0;
 };
 
-// Empty when either line is missing: a program that does not print them cannot be measured.
+// Empty when the line or one of these figures is missing: a program that does not print them cannot
+// be measured.
 std::optional<Statistiques> LireStatistiques(const QString& erreurs);
 
 // The last non-empty line of a text (the report path the program prints last).

@@ -8,6 +8,7 @@
 #include "Plancher.h"
 #include "Serveur.h"
 #include "Tableau.h"
+#include "commun/CodesSortie.h"
 #include "data/ReglagesHote.h"
 
 #include "Arguments.h"
@@ -32,10 +33,6 @@ using namespace cc;
 using cc::outils::entier;
 
 namespace {
-
-constexpr int SortieDifferences = 1;
-constexpr int SortieEchec = 2;
-constexpr int SortieUsage = 64;
 
 constexpr qint64 tailleDefaut = 100'000;
 constexpr qint64 tailleRapide = 5'000;
@@ -530,7 +527,7 @@ int lancerBanc(const Options& o) {
     else if (!temporaire)
         sortie() << QStringLiteral("\nDossier de travail : %1\n").arg(dossier);
     sortie() << Qt::flush;
-    return differences ? SortieDifferences : 0;
+    return differences ? SortieRapportNonVide : SortieRapportVide;
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 // installation.
 
 #include "Generateur.h"
+#include "commun/CodesSortie.h"
 #include "data/ReglagesHote.h"
 
 #include "Arguments.h"
@@ -21,9 +22,6 @@ using namespace cc;
 using cc::outils::entier;
 
 namespace {
-
-constexpr int SortieUsage = 64;
-constexpr int SortieEchec = 2;
 
 void ecrire(const QString& texte) {
     std::fputs(texte.toLocal8Bit().constData(), stderr);
