@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QIcon>
 #include <QTextStream>
 #include <cstdio>
 #include <cstdlib>
@@ -154,6 +155,10 @@ int main(int argc, char** argv) {
         return cc::SortieUsage;
     }
     QGuiApplication::setDesktopFileName(QStringLiteral("controle-coherence"));
+#ifdef Q_OS_WIN
+    // The static Qt reads no SVG: every window takes the icon's .ico form, made from the same drawing.
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/controle-coherence.ico")));
+#endif
     cc::FenetreControle fenetre(QCoreApplication::applicationDirPath());
     if (!fenetre.Form_Load())
         return cc::SortieEchec;

@@ -16,8 +16,7 @@ public:
         const auto etendue = static_cast<std::uint64_t>(max - min) + 1;
         if (etendue == 0) // the whole 64-bit range
             return static_cast<std::int64_t>(moteur_());
-        const auto produit = static_cast<unsigned __int128>(moteur_()) * etendue;
-        return min + static_cast<std::int64_t>(produit >> 64);
+        return min + static_cast<std::int64_t>(hautDuProduit(moteur_(), etendue));
     }
 
     // A real number in [0, 1).
@@ -30,6 +29,15 @@ public:
     }
 
 private:
+    // The high 64 bits of the 128-bit product, in 32-bit halves: 32-bit targets have no 128-bit type.
+    static std::uint64_t hautDuProduit(std::uint64_t a, std::uint64_t b) {
+        const std::uint64_t aBas = a & 0xffffffffu, aHaut = a >> 32;
+        const std::uint64_t bBas = b & 0xffffffffu, bHaut = b >> 32;
+        const std::uint64_t basHaut = aBas * bHaut, hautBas = aHaut * bBas;
+        const std::uint64_t milieu = ((aBas * bBas) >> 32) + (hautBas & 0xffffffffu) + basHaut;
+        return aHaut * bHaut + (hautBas >> 32) + (milieu >> 32);
+    }
+
     std::mt19937_64 moteur_;
 };
 

@@ -1,8 +1,7 @@
-# Cross-compiling for Windows x64 with Debian's MinGW-w64 compilers (posix thread model). Used both to
-# build the static Qt and, chain-loaded by Qt's own toolchain file, to build the program.
+# Cross-compiling for Windows with Debian's MinGW-w64 compilers (posix thread model): what the x64 and
+# the x86 toolchain files share, for cc_cible. Used both to build the static Qt and, chain-loaded by Qt's
+# own toolchain file, to build the program.
 set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(cc_cible x86_64-w64-mingw32)
 
 set(CMAKE_C_COMPILER /usr/bin/${cc_cible}-gcc-posix)
 set(CMAKE_CXX_COMPILER /usr/bin/${cc_cible}-g++-posix)
