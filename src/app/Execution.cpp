@@ -111,4 +111,26 @@ QString MessageFin(const QString& fichierRapport) {
            fichierRapport;
 }
 
+QString JourEnLettres(const QDate& jour, bool avecJourDeLaSemaine) {
+    const QLocale francais(QLocale::French, QLocale::France);
+    QString texte = jour.day() == 1 ? QStringLiteral("1er") : QString::number(jour.day());
+    texte += u' ' + francais.monthName(jour.month()) + u' ' + QString::number(jour.year());
+    if (avecJourDeLaSemaine)
+        texte = francais.dayName(jour.dayOfWeek()) + u' ' + texte;
+    return texte;
+}
+
+QString QuestionReparation(const OptionsControle& options) {
+    QString quoi;
+    if (options.ajouter && options.mettreAJour)
+        quoi = QStringLiteral(
+            "Les lignes manquantes seront ajoutées à FACTCLI et les montants différents réécrits");
+    else if (options.ajouter)
+        quoi = QStringLiteral("Les lignes manquantes seront ajoutées à FACTCLI");
+    else
+        quoi = QStringLiteral("Les montants différents de FACTCLI seront réécrits");
+    return quoi + QStringLiteral(", pour les factures du %1 au %2. Continuer ?")
+                      .arg(JourEnLettres(options.debut), JourEnLettres(options.fin));
+}
+
 } // namespace cc

@@ -46,4 +46,10 @@ QString TexteCompteurs(const Compteurs& compteurs);
 // The end-of-run prompt.
 QString MessageFin(const QString& fichierRapport);
 
+// A day in French words: « 1er janvier 2024 », with the day of the week « lundi 1er janvier 2024 ».
+QString JourEnLettres(const QDate& jour, bool avecJourDeLaSemaine = false);
+
+// The question asked before a run that writes: what it will write, and for which invoices.
+QString QuestionReparation(const OptionsControle& options);
+
 } // namespace cc

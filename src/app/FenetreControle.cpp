@@ -17,7 +17,6 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QShortcut>
 #include <QUrl>
 #include <algorithm>
 
@@ -90,14 +89,13 @@ void FenetreControle::construire() {
     caseACocher(chk_MiseAJour_, "chk_MiseAJour", QStringLiteral("&Mettre les données à jour"), false);
     cmd_Lancer_ = new QPushButton(QStringLiteral("&Lancer"), this);
     cmd_Lancer_->setObjectName(QStringLiteral("cmd_Lancer"));
-    cmd_Lancer_->setDefault(true);
+    // Enter presses « Lancer » only from the button itself or from a check box: the calendars keep
+    // it to confirm a year or a date typed into them.
+    cmd_Lancer_->setAutoDefault(true);
     connect(cmd_Lancer_, &QPushButton::clicked, this, &FenetreControle::cmd_Lancer_Click);
+    for (QCheckBox* boite : {chk_Facture_FactCli_, chk_AjoutEnregistrement_, chk_MiseAJour_})
+        boite->installEventFilter(this);
     label(ligneComptes_, "ligneComptes", QString());
-    // A plain window has no default button of its own: Enter anywhere in it presses « Lancer ».
-    for (const int touche : {Qt::Key_Return, Qt::Key_Enter}) {
-        auto* entree = new QShortcut(QKeySequence(touche), this);
-        connect(entree, &QShortcut::activated, cmd_Lancer_, &QPushButton::click);
-    }
 
     const Place places[] = {
         {lblBase_, 240, 240, 2055, 255},
@@ -218,6 +216,17 @@ void FenetreControle::closeEvent(QCloseEvent* evenement) {
         fermerApresArret_ = true;
 }
 
+bool FenetreControle::eventFilter(QObject* objet, QEvent* evenement) {
+    if (evenement->type() == QEvent::KeyPress && qobject_cast<QCheckBox*>(objet)) {
+        const int touche = static_cast<QKeyEvent*>(evenement)->key();
+        if (touche == Qt::Key_Return || touche == Qt::Key_Enter) {
+            cmd_Lancer_->click();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(objet, evenement);
+}
+
 void FenetreControle::keyPressEvent(QKeyEvent* evenement) {
     if (enCours_ && evenement->key() == Qt::Key_Escape) {
         demanderArret();
@@ -228,6 +237,10 @@ void FenetreControle::keyPressEvent(QKeyEvent* evenement) {
 
 void FenetreControle::cmd_Lancer_Click() {
     if (!session_)
+        return;
+    const OptionsControle options = optionsAffichees();
+    if (options.aPartirDesFactures && (options.ajouter || options.mettreAJour) &&
+        !interlocuteur().confirmer(QuestionReparation(options), TitreApplication()))
         return;
     const ResultatExecution resultat = ExecuterControle();
     if (resultat.arret) {
@@ -267,10 +280,23 @@ void FenetreControle::message(const QString& texte, const QString& titre, Icone 
 }
 
 bool FenetreControle::question(const QString& texte, const QString& titre) {
-    QMessageBox boite(QMessageBox::Information, titre, FinsDeLigneSimples(texte),
-                      QMessageBox::Yes | QMessageBox::No, isVisible() ? this : nullptr);
+    return demander(texte, titre, false);
+}
+
+bool FenetreControle::confirmer(const QString& texte, const QString& titre) {
+    return demander(texte, titre, true);
+}
+
+bool FenetreControle::demander(const QString& texte, const QString& titre, bool nonParDefaut) {
+    QMessageBox boite(nonParDefaut ? QMessageBox::Question : QMessageBox::Information, titre,
+                      FinsDeLigneSimples(texte), QMessageBox::Yes | QMessageBox::No,
+                      isVisible() ? this : nullptr);
     boite.button(QMessageBox::Yes)->setText(QStringLiteral("&Oui"));
     boite.button(QMessageBox::No)->setText(QStringLiteral("&Non"));
+    if (nonParDefaut) {
+        boite.setDefaultButton(QMessageBox::No);
+        boite.setEscapeButton(QMessageBox::No);
+    }
     return boite.exec() == QMessageBox::Yes;
 }
 

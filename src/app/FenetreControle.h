@@ -41,6 +41,7 @@ public:
     // Interlocuteur, shown as boxes on this window.
     void message(const QString& texte, const QString& titre, Icone icone) override;
     bool question(const QString& texte, const QString& titre) override;
+    bool confirmer(const QString& texte, const QString& titre) override;
     void curseurAttente(bool actif) override;
     bool ouvrirFichier(const QString& chemin) override;
 
@@ -62,10 +63,13 @@ public:
 protected:
     void closeEvent(QCloseEvent* evenement) override;
     void keyPressEvent(QKeyEvent* evenement) override;
+    bool eventFilter(QObject* objet, QEvent* evenement) override;
 
 private:
     void construire();
     void preparer();
+    // A Yes/No box; with nonParDefaut, Enter and Escape answer No.
+    bool demander(const QString& texte, const QString& titre, bool nonParDefaut);
     Interlocuteur& interlocuteur() { return interlocuteur_ ? *interlocuteur_ : *this; }
 
     QString repertoireProgramme_;

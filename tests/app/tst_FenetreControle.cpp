@@ -10,11 +10,15 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSettings>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+#include <functional>
 
 using namespace Qt::StringLiterals;
 
@@ -35,6 +39,10 @@ private Q_SLOTS:
     void visionneuseIntrouvable();
     void clavier_data();
     void clavier();
+    void entreeDansUnCalendrier_data();
+    void entreeDansUnCalendrier();
+    void questionAvantReparation_data();
+    void questionAvantReparation();
     void rapportsDansLesDocuments();
 
 private:
@@ -192,9 +200,11 @@ void TestFenetreControle::demarrageEtLancement() {
     const QString rapport =
         QDir::toNativeSeparators(programme + u"/ResultatControl.SOC 1.2026-12-08-10-15-30.txt"_s);
     QCOMPARE(f.FichierRapport(), rapport);
-    QCOMPARE(utilisateur.boites.size(), 1);
-    QVERIFY(utilisateur.boites.first().question);
-    QCOMPARE(utilisateur.boites.first().texte,
+    // The repair question, answered Yes, then the end-of-run prompt.
+    QCOMPARE(utilisateur.boites.size(), 2);
+    QCOMPARE(utilisateur.boites.first().texte, QuestionReparation(f.optionsAffichees()));
+    QVERIFY(utilisateur.boites.last().question);
+    QCOMPARE(utilisateur.boites.last().texte,
              u"Traitement terminé, le rapport à été généré.\r\n Désirez-vous ouvrir le fichier ? \r\n"_s +
                  rapport);
     QCOMPARE(utilisateur.fichiersOuverts, QStringList{rapport});
@@ -303,33 +313,69 @@ namespace {
 struct FenetrePrete {
     QTemporaryDir dossier;
     InterlocuteurTest utilisateur;
+    std::unique_ptr<BaseTest> base;
     std::unique_ptr<FenetreControle> f;
-    FenetrePrete(const QString& repertoireProgramme, const Horloge& horloge) {
+    // With sonInterlocuteur, the window answers its own boxes (real message boxes).
+    explicit FenetrePrete(const QString& repertoireProgramme, const Horloge& horloge,
+                          bool sonInterlocuteur = false) {
         const QString chemin = dossier.filePath(u"vendrax.mdb"_s);
-        {
-            BaseTest b(chemin);
-            b.facture("F1", "2026-03-01", "", tranche(1, "100.00", "DV1", "D1"));
-        }
+        base = std::make_unique<BaseTest>(chemin);
+        base->facture("F1", "2026-03-01", "", tranche(1, "100.00", "DV1", "D1"));
+        base->facture("F2", "2026-03-02", "", tranche(1, "30.00", "DV2", "D2"));
+        base->factCli("F2", "D2", "2026-03-02", "DV2", "01/03/2026 10:00", 20.0);
         Session session;
         session.environnement.RepertoireSociete = u"SOC"_s;
         session.connexion = Connexion::ouvrirSQLite(chemin);
-        f = std::make_unique<FenetreControle>(
-            repertoireProgramme.isEmpty() ? dossier.path() : repertoireProgramme, horloge, &utilisateur);
+        f = std::make_unique<FenetreControle>(repertoireProgramme.isEmpty() ? dossier.path()
+                                                                            : repertoireProgramme,
+                                              horloge, sonInterlocuteur ? nullptr : &utilisateur);
         f->Form_Load(std::move(session));
         f->findChild<QCalendarWidget*>("dte_Date")->setSelectedDate(QDate(2026, 1, 1));
     }
+    void montrer() {
+        f->show();
+        QApplication::setActiveWindow(f.get());
+        QVERIFY(QTest::qWaitForWindowActive(f.get()));
+    }
+    template <typename T> T* controle(const char* nom) const {
+        return f->findChild<T*>(QLatin1StringView(nom));
+    }
 };
+
+// Runs action while a timer answers the first modal box with a key; returns the box's text and
+// whether No was its default button.
+struct BoiteVue {
+    QString texte;
+    bool nonParDefaut = false;
+};
+BoiteVue repondre(const std::function<void()>& action, Qt::Key touche) {
+    BoiteVue vue;
+    QTimer minuterie;
+    minuterie.setInterval(10);
+    QObject::connect(&minuterie, &QTimer::timeout, [&] {
+        auto* boite = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!boite)
+            return;
+        minuterie.stop();
+        vue.texte = boite->text();
+        vue.nonParDefaut = boite->defaultButton() == boite->button(QMessageBox::No);
+        QTest::keyClick(boite, touche);
+    });
+    minuterie.start();
+    action();
+    return vue;
+}
 
 } // namespace
 
-// Enter starts a run from wherever the focus is, and the focus is on « Lancer » afterwards; each
+// Enter starts a run from « Lancer » or a check box, and the focus is on « Lancer » afterwards; each
 // box answers to Alt and its marked letter.
 void TestFenetreControle::clavier_data() {
     QTest::addColumn<QString>("depart");
     QTest::addColumn<int>("touche");
     QTest::addColumn<bool>("alt");
-    QTest::newRow("Entrée sur une case") << u"chk_MiseAJour"_s << int(Qt::Key_Return) << false;
-    QTest::newRow("Entrée du pavé sur le calendrier") << u"dte_Date_Fin"_s << int(Qt::Key_Enter) << false;
+    QTest::newRow("Entrée sur une case") << u"chk_Facture_FactCli"_s << int(Qt::Key_Return) << false;
+    QTest::newRow("Entrée du pavé sur Lancer") << u"cmd_Lancer"_s << int(Qt::Key_Enter) << false;
     QTest::newRow("Alt+L") << u"chk_Facture_FactCli"_s << int(Qt::Key_L) << true;
 }
 
@@ -339,9 +385,7 @@ void TestFenetreControle::clavier() {
     QFETCH(bool, alt);
     FenetrePrete p(QString(), horloge());
     FenetreControle& f = *p.f;
-    f.show();
-    QApplication::setActiveWindow(&f);
-    QVERIFY(QTest::qWaitForWindowActive(&f));
+    p.montrer();
     const struct {
         const char* nom;
         Qt::Key lettre;
@@ -364,6 +408,81 @@ void TestFenetreControle::clavier() {
     QTRY_COMPARE(p.utilisateur.boites.size(), 1);
     QVERIFY(p.utilisateur.boites.first().question);
     QVERIFY(f.findChild<QPushButton*>("cmd_Lancer")->hasFocus());
+}
+
+// Enter that confirms a year or a date typed into a calendar stays in the calendar, even with both
+// repair boxes ticked.
+void TestFenetreControle::entreeDansUnCalendrier_data() {
+    QTest::addColumn<QString>("calendrier");
+    QTest::addColumn<bool>("annee"); // the year field, otherwise the date editor of the grid
+    for (const QString& c : {u"dte_Date"_s, u"dte_Date_Fin"_s}) {
+        QTest::addRow("%s, année", qPrintable(c)) << c << true;
+        QTest::addRow("%s, date tapée", qPrintable(c)) << c << false;
+    }
+}
+
+void TestFenetreControle::entreeDansUnCalendrier() {
+    QFETCH(QString, calendrier);
+    QFETCH(bool, annee);
+    FenetrePrete p(QString(), horloge());
+    p.montrer();
+    p.controle<QCheckBox>("chk_AjoutEnregistrement")->setChecked(true);
+    p.controle<QCheckBox>("chk_MiseAJour")->setChecked(true);
+    auto* c = p.f->findChild<QCalendarWidget*>(calendrier);
+    c->setSelectedDate(QDate(2026, 3, 15));
+    if (annee) {
+        QTest::mouseClick(c->findChild<QWidget*>(u"qt_calendar_yearbutton"_s), Qt::LeftButton);
+        auto* champ = c->findChild<QSpinBox*>(u"qt_calendar_yearedit"_s);
+        QTRY_VERIFY(champ->hasFocus());
+        QTest::keyClick(champ, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(champ, u"2024"_s);
+        QTest::keyClick(champ, Qt::Key_Return);
+    } else {
+        QWidget* grille = c->findChild<QWidget*>(u"qt_calendar_calendarview"_s);
+        grille->setFocus();
+        QTRY_VERIFY(grille->hasFocus());
+        // Digits open the date editor over the grid; Enter confirms the date typed.
+        QTest::keyClicks(grille, u"20"_s);
+        QTest::keyClick(grille, Qt::Key_Enter);
+    }
+    QTest::qWait(50);
+    QVERIFY2(p.utilisateur.boites.isEmpty(), qPrintable(p.utilisateur.textes().join(u'\n')));
+    QVERIFY(p.f->FichierRapport().isEmpty());
+    QCOMPARE(p.base->contenuFactCli().size(), 1);
+}
+
+// A run that writes asks first, in words, with No as the answer Enter gives; No writes nothing and
+// opens no report.
+void TestFenetreControle::questionAvantReparation_data() {
+    QTest::addColumn<bool>("ajouter");
+    QTest::addColumn<bool>("mettreAJour");
+    QTest::addColumn<QString>("question");
+    const QString periode = u", pour les factures du 1er janvier 2026 au 8 décembre 2026. Continuer ?"_s;
+    QTest::newRow("les deux") << true << true
+                              << u"Les lignes manquantes seront ajoutées à FACTCLI et les montants "
+                                 "différents réécrits"_s +
+                                     periode;
+    QTest::newRow("ajouter") << true << false
+                             << u"Les lignes manquantes seront ajoutées à FACTCLI"_s + periode;
+    QTest::newRow("mettre à jour") << false << true
+                                   << u"Les montants différents de FACTCLI seront réécrits"_s + periode;
+}
+
+void TestFenetreControle::questionAvantReparation() {
+    QFETCH(bool, ajouter);
+    QFETCH(bool, mettreAJour);
+    QFETCH(QString, question);
+    FenetrePrete p(QString(), horloge(), true);
+    p.montrer();
+    p.controle<QCheckBox>("chk_AjoutEnregistrement")->setChecked(ajouter);
+    p.controle<QCheckBox>("chk_MiseAJour")->setChecked(mettreAJour);
+    auto* lancer = p.controle<QPushButton>("cmd_Lancer");
+    lancer->setFocus();
+    const BoiteVue vue = repondre([&] { QTest::keyClick(lancer, Qt::Key_Return); }, Qt::Key_Return);
+    QCOMPARE(vue.texte, question);
+    QVERIFY(vue.nonParDefaut);
+    QVERIFY(p.f->FichierRapport().isEmpty());
+    QCOMPARE(p.base->contenuFactCli(), QStringList{u"F2|D2|2026-03-02|DV2|01/03/2026 10:00|20.0"_s});
 }
 
 // A program directory that cannot be written: the reports go to the documents folder, which the
