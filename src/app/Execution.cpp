@@ -120,6 +120,20 @@ QString JourEnLettres(const QDate& jour, bool avecJourDeLaSemaine) {
     return texte;
 }
 
+QString TextePeriode(const QDate& debut, const QDate& fin) {
+    return QStringLiteral("Du %1 au %2").arg(JourEnLettres(debut, true), JourEnLettres(fin, true));
+}
+
+QString PeriodeInversee(const QString& debut, const QString& fin) {
+    return QStringLiteral("période inversée : le premier jour %1 est après le dernier %2").arg(debut, fin);
+}
+
+QString MessagePeriodeInversee(const QDate& debut, const QDate& fin) {
+    QString texte = PeriodeInversee(JourEnLettres(debut), JourEnLettres(fin));
+    texte[0] = texte[0].toUpper();
+    return texte + QStringLiteral(".\r\nChoisissez un premier jour avant le dernier ; rien n'a été lancé.");
+}
+
 QString QuestionReparation(const OptionsControle& options) {
     QString quoi;
     if (options.ajouter && options.mettreAJour)

@@ -49,6 +49,14 @@ QString MessageFin(const QString& fichierRapport);
 // A day in French words: « 1er janvier 2024 », with the day of the week « lundi 1er janvier 2024 ».
 QString JourEnLettres(const QDate& jour, bool avecJourDeLaSemaine = false);
 
+// The period in words: « Du lundi 1er janvier 2024 au mardi 31 décembre 2024 ».
+QString TextePeriode(const QDate& debut, const QDate& fin);
+
+// The words that refuse a period whose first day is after its last.
+QString PeriodeInversee(const QString& debut, const QString& fin);
+// The same, as a box says it, with the days in words.
+QString MessagePeriodeInversee(const QDate& debut, const QDate& fin);
+
 // The question asked before a run that writes: what it will write, and for which invoices.
 QString QuestionReparation(const OptionsControle& options);
 

@@ -2,6 +2,7 @@
 
 #include "commun/TexteChamp.h"
 
+#include "app/CalendrierPeriode.h"
 #include "app/Execution.h"
 #include "report/Rapport.h"
 
@@ -58,12 +59,8 @@ void FenetreControle::construire() {
         c->setChecked(coche);
     };
     auto calendrier = [this](QCalendarWidget*& c, const char* nom) {
-        c = new QCalendarWidget(this);
+        c = new CalendrierPeriode(this);
         c->setObjectName(QString::fromLatin1(nom));
-        c->setLocale(QLocale(QLocale::French, QLocale::France));
-        c->setFirstDayOfWeek(Qt::Monday);
-        c->setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
-        c->setGridVisible(false);
     };
 
     label(lblBase_, "lblBase", QStringLiteral("Base de donnée :"));
@@ -73,6 +70,9 @@ void FenetreControle::construire() {
     calendrier(dte_Date_, "dte_Date");
     dte_Date_->setSelectedDate(QDate(2011, 1, 1));
     calendrier(dte_Date_Fin_, "dte_Date_Fin");
+    label(lignePeriode_, "lignePeriode", QString());
+    for (QCalendarWidget* c : {dte_Date_, dte_Date_Fin_})
+        connect(c, &QCalendarWidget::selectionChanged, this, &FenetreControle::afficherPeriode);
     // The captions keep their words; the "&" only gives each its Alt key.
     caseACocher(chk_Facture_FactCli_, "chk_Facture_FactCli",
                 QStringLiteral("Contrôle à partir des &factures"), true);
@@ -87,6 +87,8 @@ void FenetreControle::construire() {
     caseACocher(chk_AjoutEnregistrement_, "chk_AjoutEnregistrement",
                 QStringLiteral("&Ajouter les enregistrements manquants dans factCli"), false);
     caseACocher(chk_MiseAJour_, "chk_MiseAJour", QStringLiteral("&Mettre les données à jour"), false);
+    // The FACTCLI-driven check writes nothing: its repair boxes are greyed, their ticks kept.
+    connect(chk_Facture_FactCli_, &QCheckBox::toggled, this, &FenetreControle::appliquerSens);
     cmd_Lancer_ = new QPushButton(QStringLiteral("&Lancer"), this);
     cmd_Lancer_->setObjectName(QStringLiteral("cmd_Lancer"));
     // Enter presses « Lancer » only from the button itself or from a check box: the calendars keep
@@ -104,13 +106,14 @@ void FenetreControle::construire() {
         {lblFin_, 3960, 720, 2175, 255},
         {dte_Date_, 120, 1080, 2730, 2370},
         {dte_Date_Fin_, 3840, 1080, 2730, 2370},
-        {chk_Facture_FactCli_, 480, 3480, 4695, 255},
-        {Label2_, 240, 3840, 2295, 255},
-        {prg_Facture_, 360, 4320, 6975, 375},
-        {chk_AjoutEnregistrement_, 480, 4800, 4335, 255},
-        {chk_MiseAJour_, 480, 5160, 4095, 255},
-        {cmd_Lancer_, 5640, 5040, 1335, 375},
-        {ligneComptes_, 240, 5505, 6945, 255},
+        {lignePeriode_, 240, 3480, 6945, 255},
+        {chk_Facture_FactCli_, 480, 3780, 4695, 255},
+        {Label2_, 240, 4140, 2295, 255},
+        {prg_Facture_, 360, 4620, 6975, 375},
+        {chk_AjoutEnregistrement_, 480, 5100, 4335, 255},
+        {chk_MiseAJour_, 480, 5460, 4095, 255},
+        {cmd_Lancer_, 5640, 5340, 1335, 375},
+        {ligneComptes_, 240, 5805, 6945, 255},
     };
     // Where a control needs more room than the stored layout gives it, the whole layout grows
     // evenly, so that nothing is clipped and the proportions stay.
@@ -123,7 +126,7 @@ void FenetreControle::construire() {
     auto px = [this](int twips) { return static_cast<int>(std::lround(twips / TwipsParPixel * echelle_)); };
     for (const Place& p : places)
         p.widget->setGeometry(px(p.gauche), px(p.haut), px(p.largeur), px(p.hauteur));
-    setFixedSize(px(LargeurClient), px(HauteurClient));
+    setFixedSize(px(LargeurClient), px(HauteurClient + 300));
 
     // Focus order among the controls that can take the focus.
     setTabOrder(dte_Date_, cmd_Lancer_);
@@ -131,6 +134,22 @@ void FenetreControle::construire() {
     setTabOrder(chk_MiseAJour_, chk_Facture_FactCli_);
     setTabOrder(chk_Facture_FactCli_, chk_AjoutEnregistrement_);
     setTabOrder(chk_AjoutEnregistrement_, dte_Date_Fin_);
+    afficherPeriode();
+}
+
+void FenetreControle::afficherPeriode() {
+    const QDate debut = dte_Date_->selectedDate();
+    const QDate fin = dte_Date_Fin_->selectedDate();
+    QString texte = TextePeriode(debut, fin);
+    if (debut > fin)
+        texte += QStringLiteral(" : période inversée");
+    lignePeriode_->setText(texte);
+}
+
+void FenetreControle::appliquerSens() {
+    const bool reparable = chk_Facture_FactCli_->isEnabled() && chk_Facture_FactCli_->isChecked();
+    chk_AjoutEnregistrement_->setEnabled(reparable);
+    chk_MiseAJour_->setEnabled(reparable);
 }
 
 bool FenetreControle::Form_Load() {
@@ -158,8 +177,9 @@ OptionsControle FenetreControle::optionsAffichees() const {
     o.fin = dte_Date_Fin_->selectedDate();
     // Only a checked box counts as ticked; a greyed one does not.
     o.aPartirDesFactures = chk_Facture_FactCli_->checkState() == Qt::Checked;
-    o.ajouter = chk_AjoutEnregistrement_->checkState() == Qt::Checked;
-    o.mettreAJour = chk_MiseAJour_->checkState() == Qt::Checked;
+    // The repair boxes count only where they apply.
+    o.ajouter = o.aPartirDesFactures && chk_AjoutEnregistrement_->checkState() == Qt::Checked;
+    o.mettreAJour = o.aPartirDesFactures && chk_MiseAJour_->checkState() == Qt::Checked;
     return o;
 }
 
@@ -189,6 +209,7 @@ ResultatExecution FenetreControle::ExecuterControle() {
     for (QWidget* w : controles)
         w->setEnabled(true);
     cmd_Lancer_->setEnabled(true);
+    appliquerSens();
     ligneComptes_->setText(TexteCompteurs(resultat.compteurs));
     cmd_Lancer_->setFocus();
     enCours_ = false;
@@ -239,6 +260,12 @@ void FenetreControle::cmd_Lancer_Click() {
     if (!session_)
         return;
     const OptionsControle options = optionsAffichees();
+    if (options.debut > options.fin) {
+        // Nothing in such a period could be found: the run would say « terminé » for nothing.
+        interlocuteur().message(MessagePeriodeInversee(options.debut, options.fin), TitreApplication(),
+                                Icone::Critique);
+        return;
+    }
     if (options.aPartirDesFactures && (options.ajouter || options.mettreAJour) &&
         !interlocuteur().confirmer(QuestionReparation(options), TitreApplication()))
         return;

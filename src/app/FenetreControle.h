@@ -68,6 +68,8 @@ protected:
 private:
     void construire();
     void preparer();
+    void afficherPeriode();
+    void appliquerSens();
     // A Yes/No box; with nonParDefaut, Enter and Escape answer No.
     bool demander(const QString& texte, const QString& titre, bool nonParDefaut);
     Interlocuteur& interlocuteur() { return interlocuteur_ ? *interlocuteur_ : *this; }
@@ -92,6 +94,7 @@ private:
     QLabel* lblFin_ = nullptr;
     QCalendarWidget* dte_Date_ = nullptr;
     QCalendarWidget* dte_Date_Fin_ = nullptr;
+    QLabel* lignePeriode_ = nullptr; // the period in words, under the calendars
     QCheckBox* chk_Facture_FactCli_ = nullptr;
     QLabel* Label2_ = nullptr;
     QProgressBar* prg_Facture_ = nullptr;

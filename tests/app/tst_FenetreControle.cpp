@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QMenu>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
@@ -43,6 +44,12 @@ private Q_SLOTS:
     void entreeDansUnCalendrier();
     void questionAvantReparation_data();
     void questionAvantReparation();
+    void calendrierSuitLaPage_data();
+    void calendrierSuitLaPage();
+    void dateTapee_data();
+    void dateTapee();
+    void periodeInversee();
+    void sensFactCli();
     void rapportsDansLesDocuments();
 
 private:
@@ -115,7 +122,7 @@ void TestFenetreControle::disposition() {
     QVERIFY(QTest::qWaitForWindowExposed(&f));
     QVERIFY(f.echelle() >= 1.0);
     const QList<QWidget*> enfants = f.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
-    QCOMPARE(enfants.size(), 13); // the stored controls and the counts line
+    QCOMPARE(enfants.size(), 14); // the stored controls, the period line and the counts line
 #ifndef Q_OS_WIN
     // The icon is an SVG; the static Qt for Windows carries no SVG image plugin.
     QVERIFY(!f.windowIcon().pixmap(32).isNull());
@@ -483,6 +490,137 @@ void TestFenetreControle::questionAvantReparation() {
     QVERIFY(vue.nonParDefaut);
     QVERIFY(p.f->FichierRapport().isEmpty());
     QCOMPARE(p.base->contenuFactCli(), QStringList{u"F2|D2|2026-03-02|DV2|01/03/2026 10:00|20.0"_s});
+}
+
+// Whatever moves a calendar to another page moves its selected day there: the day highlighted is the
+// day checked, and the line under the calendars says the period.
+void TestFenetreControle::calendrierSuitLaPage_data() {
+    QTest::addColumn<QString>("calendrier");
+    QTest::addColumn<QDate>("avant");
+    QTest::addColumn<QString>("geste");
+    QTest::addColumn<QDate>("apres");
+    for (const QString& c : {u"dte_Date"_s, u"dte_Date_Fin"_s}) {
+        QTest::addRow("%s, mois suivant, plus court", qPrintable(c))
+            << c << QDate(2026, 1, 31) << u"suivant"_s << QDate(2026, 2, 28);
+        QTest::addRow("%s, mois précédent", qPrintable(c))
+            << c << QDate(2026, 3, 15) << u"précédent"_s << QDate(2026, 2, 15);
+        QTest::addRow("%s, année tapée, 29 février", qPrintable(c))
+            << c << QDate(2024, 2, 29) << u"année 2025"_s << QDate(2025, 2, 28);
+        QTest::addRow("%s, menu des mois", qPrintable(c))
+            << c << QDate(2026, 3, 31) << u"menu"_s << QDate(2026, 4, 30);
+    }
+}
+
+void TestFenetreControle::calendrierSuitLaPage() {
+    QFETCH(QString, calendrier);
+    QFETCH(QDate, avant);
+    QFETCH(QString, geste);
+    QFETCH(QDate, apres);
+    FenetrePrete p(QString(), horloge());
+    p.montrer();
+    p.controle<QCheckBox>("chk_AjoutEnregistrement")->setChecked(true);
+    auto* c = p.f->findChild<QCalendarWidget*>(calendrier);
+    c->setSelectedDate(avant);
+    if (geste == u"suivant") {
+        QTest::mouseClick(c->findChild<QWidget*>(u"qt_calendar_nextmonth"_s), Qt::LeftButton);
+    } else if (geste == u"précédent") {
+        QTest::mouseClick(c->findChild<QWidget*>(u"qt_calendar_prevmonth"_s), Qt::LeftButton);
+    } else if (geste == u"menu") {
+        // The month menu is a popup of its own: Down to April, Enter chooses it.
+        QTimer::singleShot(50, [] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            QVERIFY(menu);
+            for (int i = 0; i < 12 && !(menu->activeAction() && menu->activeAction()->text() == u"avril");
+                 ++i)
+                QTest::keyClick(menu, Qt::Key_Down);
+            QTest::keyClick(menu, Qt::Key_Return);
+        });
+        QTest::mouseClick(c->findChild<QWidget*>(u"qt_calendar_monthbutton"_s), Qt::LeftButton);
+    } else {
+        QTest::mouseClick(c->findChild<QWidget*>(u"qt_calendar_yearbutton"_s), Qt::LeftButton);
+        auto* champ = c->findChild<QSpinBox*>(u"qt_calendar_yearedit"_s);
+        QTRY_VERIFY(champ->hasFocus());
+        QTest::keyClick(champ, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(champ, geste.mid(6));
+        QTest::keyClick(champ, Qt::Key_Return);
+    }
+    QTRY_COMPARE(c->selectedDate(), apres);
+    QCOMPARE(c->yearShown(), apres.year());
+    QCOMPARE(c->monthShown(), apres.month());
+    const OptionsControle options = p.f->optionsAffichees();
+    QCOMPARE(calendrier == u"dte_Date" ? options.debut : options.fin, apres);
+    QCOMPARE(p.controle<QLabel>("lignePeriode")->text().section(u" : "_s, 0, 0),
+             TextePeriode(options.debut, options.fin));
+    // No key of these gestures started anything.
+    QVERIFY(p.utilisateur.boites.isEmpty());
+}
+
+// Digits typed over the grid give a day of the month shown; a date Qt's editor cannot make leaves
+// the day as it was.
+void TestFenetreControle::dateTapee_data() {
+    QTest::addColumn<QString>("chiffres");
+    QTest::addColumn<QDate>("apres");
+    QTest::newRow("un jour") << u"20"_s << QDate(2026, 3, 20);
+    QTest::newRow("jour et mois") << u"0511"_s << QDate(2026, 11, 5);
+    QTest::newRow("mois commençant par zéro") << u"2003"_s << QDate(2026, 3, 15);
+}
+
+void TestFenetreControle::dateTapee() {
+    QFETCH(QString, chiffres);
+    QFETCH(QDate, apres);
+    FenetrePrete p(QString(), horloge());
+    p.montrer();
+    auto* c = p.controle<QCalendarWidget>("dte_Date");
+    c->setSelectedDate(QDate(2026, 3, 15));
+    QWidget* grille = c->findChild<QWidget*>(u"qt_calendar_calendarview"_s);
+    grille->setFocus();
+    QTRY_VERIFY(grille->hasFocus());
+    QTest::keyClicks(grille, chiffres);
+    QTest::keyClick(grille, Qt::Key_Return);
+    QCOMPARE(c->selectedDate(), apres);
+    QCOMPARE(c->monthShown(), apres.month());
+    QCOMPARE(p.f->optionsAffichees().debut, apres);
+}
+
+void TestFenetreControle::periodeInversee() {
+    FenetrePrete p(QString(), horloge());
+    p.controle<QCalendarWidget>("dte_Date")->setSelectedDate(QDate(2024, 12, 31));
+    p.controle<QCalendarWidget>("dte_Date_Fin")->setSelectedDate(QDate(2024, 1, 1));
+    QCOMPARE(p.controle<QLabel>("lignePeriode")->text(),
+             u"Du mardi 31 décembre 2024 au lundi 1er janvier 2024 : période inversée"_s);
+    QTest::mouseClick(p.controle<QPushButton>("cmd_Lancer"), Qt::LeftButton);
+    QCOMPARE(
+        p.utilisateur.textes(),
+        QStringList{u"Période inversée : le premier jour 31 décembre 2024 est après le dernier 1er janvier "
+                    "2024.\r\nChoisissez un premier jour avant le dernier ; rien n'a été lancé."_s});
+    QVERIFY(p.f->FichierRapport().isEmpty());
+
+    p.controle<QCalendarWidget>("dte_Date")->setSelectedDate(QDate(2024, 1, 1));
+    p.controle<QCalendarWidget>("dte_Date_Fin")->setSelectedDate(QDate(2024, 12, 31));
+    QCOMPARE(p.controle<QLabel>("lignePeriode")->text(),
+             u"Du lundi 1er janvier 2024 au mardi 31 décembre 2024"_s);
+}
+
+// In the FACTCLI direction the repair boxes are greyed with their ticks kept, and a run writes nothing
+// and asks nothing.
+void TestFenetreControle::sensFactCli() {
+    FenetrePrete p(QString(), horloge());
+    auto* sens = p.controle<QCheckBox>("chk_Facture_FactCli");
+    auto* ajouter = p.controle<QCheckBox>("chk_AjoutEnregistrement");
+    auto* mettreAJour = p.controle<QCheckBox>("chk_MiseAJour");
+    ajouter->setChecked(true);
+    mettreAJour->setChecked(true);
+    sens->setChecked(false);
+    QVERIFY(!ajouter->isEnabled() && !mettreAJour->isEnabled());
+    QVERIFY(ajouter->isChecked() && mettreAJour->isChecked());
+    QTest::mouseClick(p.controle<QPushButton>("cmd_Lancer"), Qt::LeftButton);
+    QCOMPARE(p.utilisateur.boites.size(), 1); // the end prompt alone
+    QCOMPARE(p.utilisateur.boites.first().texte, MessageFin(p.f->FichierRapport()));
+    QCOMPARE(p.base->contenuFactCli().size(), 1);
+    QVERIFY(!ajouter->isEnabled() && !mettreAJour->isEnabled());
+    sens->setChecked(true);
+    QVERIFY(ajouter->isEnabled() && mettreAJour->isEnabled());
+    QVERIFY(ajouter->isChecked() && mettreAJour->isChecked());
 }
 
 // A program directory that cannot be written: the reports go to the documents folder, which the
