@@ -11,30 +11,23 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QGridLayout>
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QStyle>
 #include <QUrl>
+#include <QVBoxLayout>
 #include <algorithm>
 
 namespace cc {
-
-namespace {
-
-constexpr double TwipsParPixel = 15.0;
-constexpr int LargeurClient = 7425;
-constexpr int HauteurClient = 5835;
-
-struct Place {
-    QWidget* widget;
-    int gauche, haut, largeur, hauteur; // twips
-};
-
-} // namespace
 
 FenetreControle::FenetreControle(QString repertoireProgramme, Horloge horloge, Interlocuteur* interlocuteur)
     : repertoireProgramme_(std::move(repertoireProgramme)), horloge_(std::move(horloge)),
@@ -49,17 +42,30 @@ void FenetreControle::construire() {
     setWindowTitle(QStringLiteral("Controle de cohérence dossier - facture"));
     setWindowIcon(QIcon(QStringLiteral(":/controle-coherence.svg")));
 
-    auto label = [this](QLabel*& l, const char* nom, const QString& texte) {
-        l = new QLabel(texte, this);
+    // Everything lies on one page inside a scroll area, which shows its bars only where the window
+    // is smaller than the page (a large scale factor on a small screen).
+    defilement_ = new QScrollArea(this);
+    defilement_->setObjectName(QStringLiteral("defilement"));
+    defilement_->setFrameShape(QFrame::NoFrame);
+    defilement_->setWidgetResizable(true);
+    defilement_->setFocusPolicy(Qt::NoFocus); // the page scrolls to the focus; the area takes none
+    auto* page = new QWidget;
+    page->setObjectName(QStringLiteral("page"));
+    auto* principal = new QVBoxLayout(this);
+    principal->setContentsMargins(0, 0, 0, 0);
+    principal->addWidget(defilement_);
+
+    auto label = [page](QLabel*& l, const char* nom, const QString& texte) {
+        l = new QLabel(texte, page);
         l->setObjectName(QString::fromLatin1(nom));
     };
-    auto caseACocher = [this](QCheckBox*& c, const char* nom, const QString& texte, bool coche) {
-        c = new QCheckBox(texte, this);
+    auto caseACocher = [page](QCheckBox*& c, const char* nom, const QString& texte, bool coche) {
+        c = new QCheckBox(texte, page);
         c->setObjectName(QString::fromLatin1(nom));
         c->setChecked(coche);
     };
-    auto calendrier = [this](QCalendarWidget*& c, const char* nom) {
-        c = new CalendrierPeriode(this);
+    auto calendrier = [page](QCalendarWidget*& c, const char* nom) {
+        c = new CalendrierPeriode(page);
         c->setObjectName(QString::fromLatin1(nom));
     };
 
@@ -77,7 +83,7 @@ void FenetreControle::construire() {
     caseACocher(chk_Facture_FactCli_, "chk_Facture_FactCli",
                 QStringLiteral("Contrôle à partir des &factures"), true);
     label(Label2_, "Label2", QStringLiteral("Progression"));
-    prg_Facture_ = new QProgressBar(this);
+    prg_Facture_ = new QProgressBar(page);
     prg_Facture_->setObjectName(QStringLiteral("prg_Facture"));
     prg_Facture_->setRange(0, 100);
     prg_Facture_->setValue(0);
@@ -89,7 +95,7 @@ void FenetreControle::construire() {
     caseACocher(chk_MiseAJour_, "chk_MiseAJour", QStringLiteral("&Mettre les données à jour"), false);
     // The FACTCLI-driven check writes nothing: its repair boxes are greyed, their ticks kept.
     connect(chk_Facture_FactCli_, &QCheckBox::toggled, this, &FenetreControle::appliquerSens);
-    cmd_Lancer_ = new QPushButton(QStringLiteral("&Lancer"), this);
+    cmd_Lancer_ = new QPushButton(QStringLiteral("&Lancer"), page);
     cmd_Lancer_->setObjectName(QStringLiteral("cmd_Lancer"));
     // Enter presses « Lancer » only from the button itself or from a check box: the calendars keep
     // it to confirm a year or a date typed into them.
@@ -97,44 +103,79 @@ void FenetreControle::construire() {
     connect(cmd_Lancer_, &QPushButton::clicked, this, &FenetreControle::cmd_Lancer_Click);
     for (QCheckBox* boite : {chk_Facture_FactCli_, chk_AjoutEnregistrement_, chk_MiseAJour_})
         boite->installEventFilter(this);
+    // Shown during a run only, in its own place beside « Lancer ».
+    cmd_Arreter_ = new QPushButton(QStringLiteral("Arrêter (Échap)"), page);
+    cmd_Arreter_->setObjectName(QStringLiteral("cmd_Arreter"));
+    cmd_Arreter_->setAutoDefault(true);
+    QSizePolicy politique = cmd_Arreter_->sizePolicy();
+    politique.setRetainSizeWhenHidden(true);
+    cmd_Arreter_->setSizePolicy(politique);
+    cmd_Arreter_->hide();
+    connect(cmd_Arreter_, &QPushButton::clicked, this, &FenetreControle::demanderArret);
     label(ligneComptes_, "ligneComptes", QString());
+    ligneComptes_->setWordWrap(true);
+    lignePeriode_->setWordWrap(true);
 
-    const Place places[] = {
-        {lblBase_, 240, 240, 2055, 255},
-        {lblFich_, 2880, 240, 3135, 255},
-        {Label1_, 240, 720, 2175, 255},
-        {lblFin_, 3960, 720, 2175, 255},
-        {dte_Date_, 120, 1080, 2730, 2370},
-        {dte_Date_Fin_, 3840, 1080, 2730, 2370},
-        {lignePeriode_, 240, 3480, 6945, 255},
-        {chk_Facture_FactCli_, 480, 3780, 4695, 255},
-        {Label2_, 240, 4140, 2295, 255},
-        {prg_Facture_, 360, 4620, 6975, 375},
-        {chk_AjoutEnregistrement_, 480, 5100, 4335, 255},
-        {chk_MiseAJour_, 480, 5460, 4095, 255},
-        {cmd_Lancer_, 5640, 5340, 1335, 375},
-        {ligneComptes_, 240, 5805, 6945, 255},
-    };
-    // Where a control needs more room than the stored layout gives it, the whole layout grows
-    // evenly, so that nothing is clipped and the proportions stay.
-    echelle_ = 1.0;
-    for (const Place& p : places) {
-        const QSize besoin = p.widget->sizeHint().expandedTo(p.widget->minimumSizeHint());
-        echelle_ = std::max(echelle_, besoin.width() / (p.largeur / TwipsParPixel));
-        echelle_ = std::max(echelle_, besoin.height() / (p.hauteur / TwipsParPixel));
-    }
-    auto px = [this](int twips) { return static_cast<int>(std::lround(twips / TwipsParPixel * echelle_)); };
-    for (const Place& p : places)
-        p.widget->setGeometry(px(p.gauche), px(p.haut), px(p.largeur), px(p.hauteur));
-    setFixedSize(px(LargeurClient), px(HauteurClient + 300));
+    // The stored arrangement: the company on top, the two calendars side by side under their
+    // headings, the direction, the progress, then the repair boxes with the button on their right.
+    auto* grille = new QGridLayout(page);
+    grille->setColumnStretch(0, 1);
+    grille->setColumnStretch(1, 1);
+    grille->setHorizontalSpacing(grille->horizontalSpacing() * 3);
+    auto* entete = new QHBoxLayout;
+    entete->setSpacing(fontMetrics().averageCharWidth() * 3);
+    entete->addWidget(lblBase_);
+    entete->addWidget(lblFich_, 1);
+    grille->addLayout(entete, 0, 0, 1, 2);
+    grille->addWidget(Label1_, 1, 0);
+    grille->addWidget(lblFin_, 1, 1);
+    grille->addWidget(dte_Date_, 2, 0);
+    grille->addWidget(dte_Date_Fin_, 2, 1);
+    grille->setRowStretch(2, 1);
+    grille->addWidget(lignePeriode_, 3, 0, 1, 2);
+    grille->addWidget(chk_Facture_FactCli_, 4, 0, 1, 2);
+    grille->addWidget(Label2_, 5, 0, 1, 2);
+    grille->addWidget(prg_Facture_, 6, 0, 1, 2);
+    auto* reparations = new QVBoxLayout;
+    reparations->addWidget(chk_AjoutEnregistrement_);
+    reparations->addWidget(chk_MiseAJour_);
+    auto* bas = new QHBoxLayout;
+    bas->addLayout(reparations);
+    bas->addStretch(1);
+    bas->addWidget(cmd_Arreter_, 0, Qt::AlignVCenter);
+    bas->addWidget(cmd_Lancer_, 0, Qt::AlignVCenter);
+    grille->addLayout(bas, 7, 0, 1, 2);
+    grille->addWidget(ligneComptes_, 8, 0, 1, 2);
+    defilement_->setWidget(page);
 
-    // Focus order among the controls that can take the focus.
-    setTabOrder(dte_Date_, cmd_Lancer_);
-    setTabOrder(cmd_Lancer_, chk_MiseAJour_);
-    setTabOrder(chk_MiseAJour_, chk_Facture_FactCli_);
+    // Focus follows the eye: the two calendars, the direction, the repair boxes, the button.
+    setTabOrder(dte_Date_, dte_Date_Fin_);
+    setTabOrder(dte_Date_Fin_, chk_Facture_FactCli_);
     setTabOrder(chk_Facture_FactCli_, chk_AjoutEnregistrement_);
-    setTabOrder(chk_AjoutEnregistrement_, dte_Date_Fin_);
+    setTabOrder(chk_AjoutEnregistrement_, chk_MiseAJour_);
+    setTabOrder(chk_MiseAJour_, cmd_Lancer_);
+    setTabOrder(cmd_Lancer_, cmd_Arreter_);
     afficherPeriode();
+    tailleInitiale();
+}
+
+QList<QWidget*> FenetreControle::controlesDeSaisie() const {
+    return {dte_Date_,      dte_Date_Fin_, chk_Facture_FactCli_, chk_AjoutEnregistrement_,
+            chk_MiseAJour_, cmd_Lancer_};
+}
+
+void FenetreControle::tailleInitiale() {
+    // The whole page where the screen allows it, otherwise the screen's room with scroll bars.
+    QSize taille = defilement_->widget()->sizeHint();
+    taille.rwidth() = std::max(taille.width(), taille.height() * 5 / 4);
+    if (const QScreen* ecran = screen()) {
+        const QSize place = ecran->availableGeometry().size() - QSize(16, 48); // the frame and title
+        // A page taller than the screen scrolls: its vertical bar takes room beside it, not from it.
+        if (taille.height() > place.height())
+            taille.rwidth() += style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+        taille = taille.boundedTo(place);
+    }
+    resize(taille);
 }
 
 void FenetreControle::afficherPeriode() {
@@ -187,12 +228,13 @@ ResultatExecution FenetreControle::ExecuterControle() {
     enCours_ = true;
     arretDemande_ = false;
     fermerApresArret_ = false;
-    // Every control is disabled, the window itself not, so that it still hears Escape and closing.
-    const QList<QWidget*> controles = findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+    // The controls that choose a run are disabled, the window itself not, so that it still hears
+    // Escape and closing; « Arrêter » takes the focus.
+    const QList<QWidget*> controles = controlesDeSaisie();
     for (QWidget* w : controles)
         w->setEnabled(false);
-    cmd_Lancer_->setEnabled(false);
-    setFocus();
+    cmd_Arreter_->show();
+    cmd_Arreter_->setFocus();
     ligneComptes_->clear();
     // A bar that shows its text repaints at once on every change, which would cost more than the
     // check: during the run it is painted only when the window's events are processed.
@@ -208,8 +250,8 @@ ResultatExecution FenetreControle::ExecuterControle() {
     prg_Facture_->setUpdatesEnabled(true);
     for (QWidget* w : controles)
         w->setEnabled(true);
-    cmd_Lancer_->setEnabled(true);
     appliquerSens();
+    cmd_Arreter_->hide();
     ligneComptes_->setText(TexteCompteurs(resultat.compteurs));
     cmd_Lancer_->setFocus();
     enCours_ = false;

@@ -17,6 +17,7 @@ class QCheckBox;
 class QLabel;
 class QProgressBar;
 class QPushButton;
+class QScrollArea;
 
 namespace cc {
 
@@ -57,8 +58,6 @@ public:
     OptionsControle optionsAffichees() const;
     const QString& FichierRapport() const { return fichierRapport_; }
     const Session* session() const { return session_ ? &*session_ : nullptr; }
-    // The factor by which the stored layout was enlarged so that no control is clipped.
-    double echelle() const { return echelle_; }
 
 protected:
     void closeEvent(QCloseEvent* evenement) override;
@@ -68,6 +67,9 @@ protected:
 private:
     void construire();
     void preparer();
+    void tailleInitiale();
+    // What a run disables: every control that chooses a run.
+    QList<QWidget*> controlesDeSaisie() const;
     void afficherPeriode();
     void appliquerSens();
     // A Yes/No box; with nonParDefaut, Enter and Escape answer No.
@@ -79,7 +81,6 @@ private:
     Interlocuteur* interlocuteur_;
     std::optional<Session> session_;
     QString fichierRapport_;
-    double echelle_ = 1.0;
     bool enCours_ = false;
     bool arretDemande_ = false;
     bool questionArret_ = false;
@@ -88,6 +89,7 @@ private:
     EmplacementRapports emplacement_;
     QElapsedTimer depuisEvenements_;
 
+    QScrollArea* defilement_ = nullptr;
     QLabel* lblBase_ = nullptr;
     QLabel* lblFich_ = nullptr;
     QLabel* Label1_ = nullptr;
@@ -101,7 +103,8 @@ private:
     QCheckBox* chk_AjoutEnregistrement_ = nullptr;
     QCheckBox* chk_MiseAJour_ = nullptr;
     QPushButton* cmd_Lancer_ = nullptr;
-    QLabel* ligneComptes_ = nullptr; // the counts of the last run, under the progress bar
+    QPushButton* cmd_Arreter_ = nullptr; // during a run only
+    QLabel* ligneComptes_ = nullptr;     // the counts of the last run, under the progress bar
 };
 
 } // namespace cc

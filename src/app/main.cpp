@@ -1,5 +1,6 @@
 #include "app/FenetreControle.h"
 #include "app/Lot.h"
+#include "app/StyleFenetre.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -152,6 +153,7 @@ int main(int argc, char** argv) {
         return cc::SortieUsage;
     }
     QGuiApplication::setDesktopFileName(QStringLiteral("controle-coherence"));
+    cc::InstallerStyleFenetre();
     cc::FenetreControle fenetre(QCoreApplication::applicationDirPath());
     if (!fenetre.Form_Load())
         return cc::SortieEchec;

@@ -14,6 +14,9 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSettings>
 #include <QSpinBox>
 #include <QTemporaryDir>
@@ -33,6 +36,8 @@ private Q_SLOTS:
     void controles_data();
     void controles();
     void disposition();
+    void petitEcran();
+    void pendantLeControle();
     void ordreDeTabulation();
     void demarrageSansSociete();
     void demarrageEtLancement();
@@ -59,6 +64,67 @@ private:
         return [t = maintenant_] { return t; };
     }
 };
+
+namespace {
+
+// A window started on a database of its own, one invoice whose dossier FACTCLI lacks.
+struct FenetrePrete {
+    QTemporaryDir dossier;
+    InterlocuteurTest utilisateur;
+    std::unique_ptr<BaseTest> base;
+    std::unique_ptr<FenetreControle> f;
+    // With sonInterlocuteur, the window answers its own boxes (real message boxes).
+    explicit FenetrePrete(const QString& repertoireProgramme, const Horloge& horloge,
+                          bool sonInterlocuteur = false) {
+        const QString chemin = dossier.filePath(u"vendrax.mdb"_s);
+        base = std::make_unique<BaseTest>(chemin);
+        base->facture("F1", "2026-03-01", "", tranche(1, "100.00", "DV1", "D1"));
+        base->facture("F2", "2026-03-02", "", tranche(1, "30.00", "DV2", "D2"));
+        base->factCli("F2", "D2", "2026-03-02", "DV2", "01/03/2026 10:00", 20.0);
+        Session session;
+        session.environnement.RepertoireSociete = u"SOC"_s;
+        session.connexion = Connexion::ouvrirSQLite(chemin);
+        f = std::make_unique<FenetreControle>(repertoireProgramme.isEmpty() ? dossier.path()
+                                                                            : repertoireProgramme,
+                                              horloge, sonInterlocuteur ? nullptr : &utilisateur);
+        f->Form_Load(std::move(session));
+        f->findChild<QCalendarWidget*>("dte_Date")->setSelectedDate(QDate(2026, 1, 1));
+    }
+    void montrer() {
+        f->show();
+        QApplication::setActiveWindow(f.get());
+        QVERIFY(QTest::qWaitForWindowActive(f.get()));
+    }
+    template <typename T> T* controle(const char* nom) const {
+        return f->findChild<T*>(QLatin1StringView(nom));
+    }
+};
+
+// Runs action while a timer answers the first modal box with a key; returns the box's text and
+// whether No was its default button.
+struct BoiteVue {
+    QString texte;
+    bool nonParDefaut = false;
+};
+BoiteVue repondre(const std::function<void()>& action, Qt::Key touche) {
+    BoiteVue vue;
+    QTimer minuterie;
+    minuterie.setInterval(10);
+    QObject::connect(&minuterie, &QTimer::timeout, [&] {
+        auto* boite = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!boite)
+            return;
+        minuterie.stop();
+        vue.texte = boite->text();
+        vue.nonParDefaut = boite->defaultButton() == boite->button(QMessageBox::No);
+        QTest::keyClick(boite, touche);
+    });
+    minuterie.start();
+    action();
+    return vue;
+}
+
+} // namespace
 
 void TestFenetreControle::initTestCase() {
     // The host settings of these tests live in a folder of their own, never the user's.
@@ -116,42 +182,161 @@ void TestFenetreControle::controles() {
     QCOMPARE(prg->value(), 0);
 }
 
+// The stored arrangement at the window's normal size: nothing clipped, nothing overlapping, each
+// control where it stands in the host product's window.
 void TestFenetreControle::disposition() {
     FenetreControle f(QDir::tempPath(), horloge());
     f.show();
     QVERIFY(QTest::qWaitForWindowExposed(&f));
-    QVERIFY(f.echelle() >= 1.0);
-    const QList<QWidget*> enfants = f.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
-    QCOMPARE(enfants.size(), 14); // the stored controls, the period line and the counts line
+    // Resizable, and no larger than the screen.
+    QVERIFY(f.minimumSize() != f.maximumSize());
+    QVERIFY(f.screen()->availableGeometry().size().expandedTo(f.size()) ==
+            f.screen()->availableGeometry().size());
 #ifndef Q_OS_WIN
     // The icon is an SVG; the static Qt for Windows carries no SVG image plugin.
     QVERIFY(!f.windowIcon().pixmap(32).isNull());
 #endif
-    for (QWidget* w : enfants) {
-        // Inside the window, and never smaller than it asks to be.
-        QVERIFY2(f.rect().contains(w->geometry()), qPrintable(w->objectName()));
+    auto* page = f.findChild<QWidget*>(u"page"_s);
+    QHash<QString, QRect> place;
+    const QStringList noms{"lblBase",
+                           "lblFich",
+                           "Label1",
+                           "lblFin",
+                           "dte_Date",
+                           "dte_Date_Fin",
+                           "lignePeriode",
+                           "chk_Facture_FactCli",
+                           "Label2",
+                           "prg_Facture",
+                           "chk_AjoutEnregistrement",
+                           "chk_MiseAJour",
+                           "cmd_Lancer",
+                           "ligneComptes"};
+    for (const QString& nom : noms) {
+        QWidget* w = f.findChild<QWidget*>(nom);
+        QVERIFY2(w, qPrintable(nom));
+        place.insert(nom, QRect(w->mapTo(page, QPoint(0, 0)), w->size()));
+        QVERIFY2(page->rect().contains(place[nom]), qPrintable(nom));
         const QSize besoin = w->minimumSizeHint();
-        QVERIFY2(w->width() >= besoin.width() && w->height() >= besoin.height(), qPrintable(w->objectName()));
-        if (qobject_cast<QLabel*>(w) || qobject_cast<QAbstractButton*>(w))
-            QVERIFY2(w->width() >= w->sizeHint().width(), qPrintable(w->objectName()));
-        for (QWidget* autre : enfants)
-            if (autre != w)
-                QVERIFY2(!w->geometry().intersects(autre->geometry()),
-                         qPrintable(w->objectName() + u" / "_s + autre->objectName()));
+        QVERIFY2(w->width() >= besoin.width() && w->height() >= besoin.height(), qPrintable(nom));
+        if (qobject_cast<QAbstractButton*>(w) ||
+            (qobject_cast<QLabel*>(w) && !w->sizePolicy().hasHeightForWidth()))
+            QVERIFY2(w->width() >= w->sizeHint().width(), qPrintable(nom));
     }
-    // The stored proportions are kept: the button's left edge stays at 5640 of 7425 twips.
-    QCOMPARE(qRound(f.findChild<QWidget*>("cmd_Lancer")->x() * 7425.0 / f.width() / 15), qRound(5640 / 15.0));
+    for (const QString& a : noms)
+        for (const QString& b : noms)
+            if (a != b && !place[a].isEmpty() && !place[b].isEmpty())
+                QVERIFY2(!place[a].intersects(place[b]), qPrintable(a + u" / "_s + b));
+    const auto auDessus = [&](const char* haut, const char* bas) {
+        return place[QLatin1StringView(haut)].bottom() < place[QLatin1StringView(bas)].top();
+    };
+    const auto aGauche = [&](const char* gauche, const char* droite) {
+        return place[QLatin1StringView(gauche)].right() < place[QLatin1StringView(droite)].left();
+    };
+    QVERIFY(aGauche("lblBase", "lblFich"));
+    QVERIFY(auDessus("lblBase", "Label1"));
+    QVERIFY(aGauche("Label1", "lblFin") && aGauche("dte_Date", "dte_Date_Fin"));
+    QVERIFY(auDessus("Label1", "dte_Date") && auDessus("lblFin", "dte_Date_Fin"));
+    QCOMPARE(place["lblFin"].left(), place["dte_Date_Fin"].left());
+    const char* colonne[] = {"dte_Date",     "lignePeriode", "chk_Facture_FactCli",
+                             "Label2",       "prg_Facture",  "chk_AjoutEnregistrement",
+                             "chk_MiseAJour"};
+    for (std::size_t i = 0; i + 1 < std::size(colonne); ++i)
+        QVERIFY2(auDessus(colonne[i], colonne[i + 1]), colonne[i]);
+    // The button on the right of the repair boxes, level with them, under the bar's right end.
+    QVERIFY(aGauche("chk_AjoutEnregistrement", "cmd_Lancer") && aGauche("chk_MiseAJour", "cmd_Lancer"));
+    QVERIFY(place["cmd_Lancer"].top() < place["chk_MiseAJour"].bottom());
+    QVERIFY(place["cmd_Lancer"].bottom() > place["chk_AjoutEnregistrement"].top());
+    QCOMPARE(place["cmd_Lancer"].right(), place["prg_Facture"].right());
+    QVERIFY(auDessus("cmd_Lancer", "ligneComptes"));
+    // At its normal size the whole page shows, without scroll bars.
+    auto* defilement = f.findChild<QScrollArea*>();
+    QVERIFY(!defilement->verticalScrollBar()->isVisible());
+    QVERIFY(!defilement->horizontalScrollBar()->isVisible());
+}
+
+// What 1280 × 800 leaves at a scale factor of 2: every control can be reached with Tab, and the
+// page scrolls to show the one that has the focus.
+void TestFenetreControle::petitEcran() {
+    FenetrePrete p(QString(), horloge());
+    p.f->resize(640, 360);
+    p.montrer();
+    auto* defilement = p.f->findChild<QScrollArea*>();
+    QTRY_VERIFY(defilement->verticalScrollBar()->isVisible());
+    p.controle<QWidget>("dte_Date")->setFocus();
+    QStringList vus;
+    for (int i = 0; i < 30; ++i) {
+        QWidget* focus = QApplication::focusWidget();
+        QVERIFY(focus);
+        for (QWidget* w = focus; w; w = w->parentWidget())
+            if (!w->objectName().isEmpty() && !w->objectName().startsWith(u"qt_"_s) &&
+                !vus.contains(w->objectName())) {
+                vus.append(w->objectName());
+                break;
+            }
+        // Focus never leaves the page, and the focused control lies inside the part that shows.
+        QVERIFY2(defilement->viewport()->isAncestorOf(focus), qPrintable(focus->objectName()));
+        const QRect visible(focus->mapTo(defilement->viewport(), QPoint(0, 0)), focus->size());
+        QVERIFY2(defilement->viewport()->rect().intersects(visible), qPrintable(focus->objectName()));
+        QTest::keyClick(focus, Qt::Key_Tab);
+    }
+    for (const char* nom : {"dte_Date", "dte_Date_Fin", "chk_Facture_FactCli", "chk_AjoutEnregistrement",
+                            "chk_MiseAJour", "cmd_Lancer"})
+        QVERIFY2(vus.contains(QLatin1StringView(nom)), nom);
+    // The button reached by the keyboard starts a run.
+    QWidget* lancer = p.controle<QWidget>("cmd_Lancer");
+    lancer->setFocus();
+    QTest::keyClick(lancer, Qt::Key_Return);
+    QTRY_COMPARE(p.utilisateur.boites.size(), 1);
+}
+
+// During a run: « Arrêter » shows and has the focus, the controls that choose a run are greyed, the
+// window is not; Escape from there asks to stop.
+void TestFenetreControle::pendantLeControle() {
+    FenetrePrete p(QString(), horloge());
+    p.base->executer(u"BEGIN"_s);
+    for (int i = 0; i < 4000; ++i)
+        p.base->facture(u"G%1"_s.arg(i), "2026-05-01", "", tranche(1, "10", "DV", u"G%1"_s.arg(i % 50)));
+    p.base->executer(u"COMMIT"_s);
+    p.utilisateur.reponse = true;
+    p.montrer();
+    auto* arreter = p.controle<QPushButton>("cmd_Arreter");
+    auto* lancer = p.controle<QPushButton>("cmd_Lancer");
+    QVERIFY(arreter->isHidden());
+    QStringList pendant;
+    QTimer guet;
+    guet.setInterval(0);
+    QObject::connect(&guet, &QTimer::timeout, [&] {
+        if (!pendant.isEmpty() || !arreter->isVisible())
+            return;
+        for (const char* nom : {"dte_Date", "dte_Date_Fin", "chk_Facture_FactCli", "chk_AjoutEnregistrement",
+                                "chk_MiseAJour", "cmd_Lancer"})
+            if (p.controle<QWidget>(nom)->isEnabled())
+                pendant.append(QLatin1StringView(nom));
+        pendant.append(p.f->isEnabled() ? u"fenêtre active"_s : u"fenêtre grisée"_s);
+        pendant.append(arreter->hasFocus() ? u"focus sur Arrêter"_s : u"focus ailleurs"_s);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    });
+    guet.start();
+    QTest::mouseClick(lancer, Qt::LeftButton);
+    guet.stop();
+    QCOMPARE(pendant, (QStringList{u"fenêtre active"_s, u"focus sur Arrêter"_s}));
+    QCOMPARE(p.utilisateur.boites.size(), 2);
+    QCOMPARE(p.utilisateur.boites.at(0).texte, u"Arrêter le contrôle en cours ?"_s);
+    QVERIFY(p.utilisateur.boites.at(1).texte.startsWith(u"Contrôle arrêté après la facture "_s));
+    QVERIFY(arreter->isHidden());
+    QVERIFY(lancer->isEnabled() && lancer->hasFocus());
 }
 
 void TestFenetreControle::ordreDeTabulation() {
     FenetreControle f(QDir::tempPath(), horloge());
     const QStringList attendu{
-        "dte_Date",    "cmd_Lancer", "chk_MiseAJour", "chk_Facture_FactCli", "chk_AjoutEnregistrement",
-        "dte_Date_Fin"};
+        "dte_Date",      "dte_Date_Fin", "chk_Facture_FactCli", "chk_AjoutEnregistrement",
+        "chk_MiseAJour", "cmd_Lancer"};
     QStringList vu;
     QWidget* w = f.findChild<QWidget*>("dte_Date");
     for (int i = 0; i < 200 && vu.size() < attendu.size(); ++i) {
-        if (w->parentWidget() == &f && w->focusPolicy() & Qt::TabFocus)
+        if (attendu.contains(w->objectName()) && !vu.contains(w->objectName()))
             vu.append(w->objectName());
         w = w->nextInFocusChain();
     }
@@ -208,8 +393,8 @@ void TestFenetreControle::demarrageEtLancement() {
         QDir::toNativeSeparators(programme + u"/ResultatControl.SOC 1.2026-12-08-10-15-30.txt"_s);
     QCOMPARE(f.FichierRapport(), rapport);
     // The repair question, answered Yes, then the end-of-run prompt.
-    QCOMPARE(utilisateur.boites.size(), 2);
-    QCOMPARE(utilisateur.boites.first().texte, QuestionReparation(f.optionsAffichees()));
+    QCOMPARE(utilisateur.confirmations, QStringList{QuestionReparation(f.optionsAffichees())});
+    QCOMPARE(utilisateur.boites.size(), 1);
     QVERIFY(utilisateur.boites.last().question);
     QCOMPARE(utilisateur.boites.last().texte,
              u"Traitement terminé, le rapport à été généré.\r\n Désirez-vous ouvrir le fichier ? \r\n"_s +
@@ -314,67 +499,6 @@ void TestFenetreControle::visionneuseIntrouvable() {
     QVERIFY(utilisateur.boites.at(1).texte.startsWith(u"Erreur 53 : "_s));
 }
 
-namespace {
-
-// A window started on a database of its own, one invoice whose dossier FACTCLI lacks.
-struct FenetrePrete {
-    QTemporaryDir dossier;
-    InterlocuteurTest utilisateur;
-    std::unique_ptr<BaseTest> base;
-    std::unique_ptr<FenetreControle> f;
-    // With sonInterlocuteur, the window answers its own boxes (real message boxes).
-    explicit FenetrePrete(const QString& repertoireProgramme, const Horloge& horloge,
-                          bool sonInterlocuteur = false) {
-        const QString chemin = dossier.filePath(u"vendrax.mdb"_s);
-        base = std::make_unique<BaseTest>(chemin);
-        base->facture("F1", "2026-03-01", "", tranche(1, "100.00", "DV1", "D1"));
-        base->facture("F2", "2026-03-02", "", tranche(1, "30.00", "DV2", "D2"));
-        base->factCli("F2", "D2", "2026-03-02", "DV2", "01/03/2026 10:00", 20.0);
-        Session session;
-        session.environnement.RepertoireSociete = u"SOC"_s;
-        session.connexion = Connexion::ouvrirSQLite(chemin);
-        f = std::make_unique<FenetreControle>(repertoireProgramme.isEmpty() ? dossier.path()
-                                                                            : repertoireProgramme,
-                                              horloge, sonInterlocuteur ? nullptr : &utilisateur);
-        f->Form_Load(std::move(session));
-        f->findChild<QCalendarWidget*>("dte_Date")->setSelectedDate(QDate(2026, 1, 1));
-    }
-    void montrer() {
-        f->show();
-        QApplication::setActiveWindow(f.get());
-        QVERIFY(QTest::qWaitForWindowActive(f.get()));
-    }
-    template <typename T> T* controle(const char* nom) const {
-        return f->findChild<T*>(QLatin1StringView(nom));
-    }
-};
-
-// Runs action while a timer answers the first modal box with a key; returns the box's text and
-// whether No was its default button.
-struct BoiteVue {
-    QString texte;
-    bool nonParDefaut = false;
-};
-BoiteVue repondre(const std::function<void()>& action, Qt::Key touche) {
-    BoiteVue vue;
-    QTimer minuterie;
-    minuterie.setInterval(10);
-    QObject::connect(&minuterie, &QTimer::timeout, [&] {
-        auto* boite = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!boite)
-            return;
-        minuterie.stop();
-        vue.texte = boite->text();
-        vue.nonParDefaut = boite->defaultButton() == boite->button(QMessageBox::No);
-        QTest::keyClick(boite, touche);
-    });
-    minuterie.start();
-    action();
-    return vue;
-}
-
-} // namespace
-
 // Enter starts a run from « Lancer » or a check box, and the focus is on « Lancer » afterwards; each
 // box answers to Alt and its marked letter.
 void TestFenetreControle::clavier_data() {
@@ -454,6 +578,7 @@ void TestFenetreControle::entreeDansUnCalendrier() {
     }
     QTest::qWait(50);
     QVERIFY2(p.utilisateur.boites.isEmpty(), qPrintable(p.utilisateur.textes().join(u'\n')));
+    QVERIFY(p.utilisateur.confirmations.isEmpty());
     QVERIFY(p.f->FichierRapport().isEmpty());
     QCOMPARE(p.base->contenuFactCli().size(), 1);
 }
@@ -552,7 +677,7 @@ void TestFenetreControle::calendrierSuitLaPage() {
     QCOMPARE(p.controle<QLabel>("lignePeriode")->text().section(u" : "_s, 0, 0),
              TextePeriode(options.debut, options.fin));
     // No key of these gestures started anything.
-    QVERIFY(p.utilisateur.boites.isEmpty());
+    QVERIFY(p.utilisateur.boites.isEmpty() && p.utilisateur.confirmations.isEmpty());
 }
 
 // Digits typed over the grid give a day of the month shown; a date Qt's editor cannot make leaves
@@ -614,6 +739,7 @@ void TestFenetreControle::sensFactCli() {
     QVERIFY(!ajouter->isEnabled() && !mettreAJour->isEnabled());
     QVERIFY(ajouter->isChecked() && mettreAJour->isChecked());
     QTest::mouseClick(p.controle<QPushButton>("cmd_Lancer"), Qt::LeftButton);
+    QVERIFY(p.utilisateur.confirmations.isEmpty());
     QCOMPARE(p.utilisateur.boites.size(), 1); // the end prompt alone
     QCOMPARE(p.utilisateur.boites.first().texte, MessageFin(p.f->FichierRapport()));
     QCOMPARE(p.base->contenuFactCli().size(), 1);
