@@ -1,6 +1,7 @@
 #include "app/FenetreControle.h"
 #include "app/Lot.h"
 #include "app/StyleFenetre.h"
+#include "app/Traductions.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -154,6 +155,7 @@ int main(int argc, char** argv) {
     }
     QGuiApplication::setDesktopFileName(QStringLiteral("controle-coherence"));
     cc::InstallerStyleFenetre();
+    cc::ChargerTraductionsQt();
     cc::FenetreControle fenetre(QCoreApplication::applicationDirPath());
     if (!fenetre.Form_Load())
         return cc::SortieEchec;

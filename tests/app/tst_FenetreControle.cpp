@@ -2,6 +2,7 @@
 #include "InterlocuteurTest.h"
 #include "ReglagesTest.h"
 #include "app/FenetreControle.h"
+#include "app/Traductions.h"
 #include "data/Environnement.h"
 #include "data/ReglagesHote.h"
 
@@ -10,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QProgressBar>
@@ -22,6 +24,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QTranslator>
 #include <functional>
 
 using namespace Qt::StringLiterals;
@@ -56,6 +59,7 @@ private Q_SLOTS:
     void periodeInversee();
     void sensFactCli();
     void rapportsDansLesDocuments();
+    void menusEnFrancais();
 
 private:
     QTemporaryDir config_;
@@ -775,6 +779,26 @@ void TestFenetreControle::rapportsDansLesDocuments() {
         qPrintable(premiere));
     QVERIFY(premiere.endsWith(MessageFin(p.f->FichierRapport())));
     QCOMPARE(p.utilisateur.boites.at(1).texte, MessageFin(p.f->FichierRapport()));
+}
+
+// Qt's own texts, such as the context menu of a calendar's year field, are French.
+void TestFenetreControle::menusEnFrancais() {
+    QTranslator* traducteur = ChargerTraductionsQt();
+    QVERIFY2(traducteur, "qtbase_fr.qm introuvable");
+    FenetrePrete p(QString(), horloge());
+    p.montrer();
+    auto* c = p.controle<QCalendarWidget>("dte_Date");
+    QTest::mouseClick(c->findChild<QWidget*>(u"qt_calendar_yearbutton"_s), Qt::LeftButton);
+    auto* ligne = c->findChild<QSpinBox*>(u"qt_calendar_yearedit"_s)->findChild<QLineEdit*>();
+    const std::unique_ptr<QMenu> menu(ligne->createStandardContextMenu());
+    QStringList textes;
+    for (const QAction* a : menu->actions())
+        if (!a->isSeparator())
+            textes.append(QString(a->text()).remove(u'&').section(u'\t', 0, 0));
+    QCoreApplication::removeTranslator(traducteur);
+    delete traducteur;
+    QVERIFY2(textes.contains(u"Annuler"_s) && textes.contains(u"Copier"_s) && textes.contains(u"Coller"_s),
+             qPrintable(textes.join(u", "_s)));
 }
 
 QTEST_MAIN(TestFenetreControle)
