@@ -67,8 +67,14 @@ ResultatExecution ExecuterControle(const ContexteControle& contexte, const Optio
 }
 
 ResultatExecution ExecuterAnnulation(const ContexteControle& contexte, const QString& fichierConstats) {
-    return executer(contexte, QStringLiteral("annulation"),
-                    [&](ResultatExecution& r) { AnnulerEcritures(contexte, fichierConstats, r.annulation); });
+    return executer(contexte, QStringLiteral("annulation"), [&](ResultatExecution& r) {
+        // An undo within the second of its run makes a findings file of the same name, which moves the
+        // run's own to the backup name first: the writes to undo are read from there.
+        QString source = fichierConstats;
+        if (contexte.constats && QFileInfo(fichierConstats) == QFileInfo(contexte.rapport.FichierConstats()))
+            source = contexte.rapport.SauvegardeConstats();
+        AnnulerEcritures(contexte, source, r.annulation);
+    });
 }
 
 QString MessageEchec(const Erreur& erreur, const QString& fichierRapport, const QString& base) {
@@ -102,6 +108,52 @@ QString TexteCompteurs(const Compteurs& c) {
         .arg(francais.toString(c.parcourus), francais.toString(c.manquants),
              francais.toString(c.montantsDifferents), francais.toString(c.ajoutes),
              francais.toString(c.reecrits));
+}
+
+QString TexteCompteursAnnulation(const CompteursAnnulation& a) {
+    const QLocale francais(QLocale::French, QLocale::France);
+    return QStringLiteral("Écritures à annuler : %1 · annulées : %2 · déjà rétablies : %3 · laissées "
+                          "(modifiées depuis) : %4")
+        .arg(francais.toString(a.ecritures), francais.toString(a.annulees),
+             francais.toString(a.dejaRetablies), francais.toString(a.laissees));
+}
+
+QString MessageEcritures(const Compteurs& c, const QString& fichierConstats) {
+    const QLocale francais(QLocale::French, QLocale::France);
+    QStringList faits;
+    if (c.ajoutes > 0)
+        faits.append(c.ajoutes == 1
+                         ? QStringLiteral("1 ligne ajoutée à FACTCLI")
+                         : QStringLiteral("%1 lignes ajoutées à FACTCLI").arg(francais.toString(c.ajoutes)));
+    if (c.reecrits > 0)
+        faits.append(c.reecrits == 1
+                         ? QStringLiteral("1 montant réécrit")
+                         : QStringLiteral("%1 montants réécrits").arg(francais.toString(c.reecrits)));
+    QString texte = faits.join(QStringLiteral(" et "));
+    texte[0] = texte[0].toUpper();
+    return texte +
+           QStringLiteral(". Le fichier de constats les garde et permet de les annuler («\u00A0Annuler les "
+                          "écritures de ce contrôle\u00A0») :\r\n") +
+           fichierConstats;
+}
+
+QString MessagePeriodeVide(const OptionsControle& options) {
+    return (options.aPartirDesFactures
+                ? QStringLiteral("Aucune facture du %1 au %2 : rien n'a été contrôlé.")
+                : QStringLiteral("Aucune ligne de FACTCLI du %1 au %2 : rien n'a été contrôlé."))
+        .arg(JourEnLettres(options.debut), JourEnLettres(options.fin));
+}
+
+QString QuestionAnnulation(const QString& fichierConstats) {
+    return QStringLiteral(
+               "Les lignes que ce contrôle a ajoutées à FACTCLI seront supprimées et les montants qu'il "
+               "a réécrits remis comme avant, sauf là où ils ont changé depuis. Les écritures sont lues "
+               "dans :\r\n%1\r\nContinuer ?")
+        .arg(fichierConstats);
+}
+
+QString MessageOuvertureImpossible(const QString& chemin) {
+    return QStringLiteral("Aucune application n'a pu ouvrir ce fichier. Il se trouve ici :\r\n") + chemin;
 }
 
 QString MessageFin(const QString& fichierRapport) {

@@ -43,6 +43,22 @@ QString MessageArret(const ArretControle& arret, const QString& fichierRapport);
 // The run's counts, in one line.
 QString TexteCompteurs(const Compteurs& compteurs);
 
+// An undo's counts, in one line.
+QString TexteCompteursAnnulation(const CompteursAnnulation& compteurs);
+
+// What a run that wrote says before the end-of-run prompt: what it wrote, and that its findings file
+// allows undoing it.
+QString MessageEcritures(const Compteurs& compteurs, const QString& fichierConstats);
+
+// What a run that walked nothing says before the end-of-run prompt.
+QString MessagePeriodeVide(const OptionsControle& options);
+
+// The question asked before undoing a run's writes.
+QString QuestionAnnulation(const QString& fichierConstats);
+
+// A file that no viewer could open: where it is.
+QString MessageOuvertureImpossible(const QString& chemin);
+
 // The end-of-run prompt.
 QString MessageFin(const QString& fichierRapport);
 

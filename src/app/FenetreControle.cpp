@@ -4,6 +4,7 @@
 
 #include "app/CalendrierPeriode.h"
 #include "app/Execution.h"
+#include "app/PanneauConstats.h"
 #include "report/Rapport.h"
 
 #include <QApplication>
@@ -146,6 +147,13 @@ void FenetreControle::construire() {
     bas->addWidget(cmd_Lancer_, 0, Qt::AlignVCenter);
     grille->addLayout(bas, 7, 0, 1, 2);
     grille->addWidget(ligneComptes_, 8, 0, 1, 2);
+    panneau_ = new PanneauConstats(page);
+    panneau_->hide();
+    connect(panneau_, &PanneauConstats::ouvrirConstats, this, [this] { ouvrir(fichierConstats_); });
+    connect(panneau_, &PanneauConstats::ouvrirRapport, this, [this] { ouvrir(fichierRapport_); });
+    connect(panneau_, &PanneauConstats::annuler, this, &FenetreControle::annulerEcritures);
+    grille->addWidget(panneau_, 9, 0, 1, 2);
+    grille->setRowStretch(9, 2);
     defilement_->setWidget(page);
 
     // Focus follows the eye: the two calendars, the direction, the repair boxes, the button.
@@ -155,8 +163,13 @@ void FenetreControle::construire() {
     setTabOrder(chk_AjoutEnregistrement_, chk_MiseAJour_);
     setTabOrder(chk_MiseAJour_, cmd_Lancer_);
     setTabOrder(cmd_Lancer_, cmd_Arreter_);
+    QWidget* precedent = cmd_Arreter_;
+    for (QWidget* w : panneau_->controles()) {
+        setTabOrder(precedent, w);
+        precedent = w;
+    }
     afficherPeriode();
-    tailleInitiale();
+    ajusterTaille(false);
 }
 
 QList<QWidget*> FenetreControle::controlesDeSaisie() const {
@@ -164,10 +177,12 @@ QList<QWidget*> FenetreControle::controlesDeSaisie() const {
             chk_MiseAJour_, cmd_Lancer_};
 }
 
-void FenetreControle::tailleInitiale() {
+void FenetreControle::ajusterTaille(bool agrandirSeulement) {
     // The whole page where the screen allows it, otherwise the screen's room with scroll bars.
     QSize taille = defilement_->widget()->sizeHint();
     taille.rwidth() = std::max(taille.width(), taille.height() * 5 / 4);
+    if (agrandirSeulement)
+        taille = taille.expandedTo(size());
     if (const QScreen* ecran = screen()) {
         const QSize place = ecran->availableGeometry().size() - QSize(16, 48); // the frame and title
         // A page taller than the screen scrolls: its vertical bar takes room beside it, not from it.
@@ -225,6 +240,13 @@ OptionsControle FenetreControle::optionsAffichees() const {
 }
 
 ResultatExecution FenetreControle::ExecuterControle() {
+    const OptionsControle options = optionsAffichees();
+    return executer(
+        [&options](const ContexteControle& contexte) { return cc::ExecuterControle(contexte, options); });
+}
+
+ResultatExecution
+FenetreControle::executer(const std::function<ResultatExecution(const ContexteControle&)>& travail) {
     enCours_ = true;
     arretDemande_ = false;
     fermerApresArret_ = false;
@@ -245,14 +267,14 @@ ResultatExecution FenetreControle::ExecuterControle() {
     const ContexteControle contexte{
         *session_->connexion, rapport, interlocuteur(), *this, horloge_, &constats};
     depuisEvenements_.start();
-    ResultatExecution resultat = cc::ExecuterControle(contexte, optionsAffichees());
+    ResultatExecution resultat = travail(contexte);
     fichierRapport_ = resultat.fichierRapport;
+    fichierConstats_ = resultat.fichierConstats;
     prg_Facture_->setUpdatesEnabled(true);
     for (QWidget* w : controles)
         w->setEnabled(true);
     appliquerSens();
     cmd_Arreter_->hide();
-    ligneComptes_->setText(TexteCompteurs(resultat.compteurs));
     cmd_Lancer_->setFocus();
     enCours_ = false;
     return resultat;
@@ -312,6 +334,48 @@ void FenetreControle::cmd_Lancer_Click() {
         !interlocuteur().confirmer(QuestionReparation(options), TitreApplication()))
         return;
     const ResultatExecution resultat = ExecuterControle();
+    ligneComptes_->setText(TexteCompteurs(resultat.compteurs));
+    // Writes committed before a stop or a failure can be undone as well as a whole run's.
+    const bool ecrit = resultat.compteurs.ajoutes + resultat.compteurs.reecrits > 0;
+    afficherConstats(ecrit);
+    QString avant;
+    if (resultat.compteurs.parcourus == 0)
+        avant = MessagePeriodeVide(options);
+    else if (ecrit)
+        avant = MessageEcritures(resultat.compteurs, fichierConstats_);
+    terminer(resultat, avant);
+}
+
+void FenetreControle::annulerEcritures() {
+    if (!session_ || enCours_ || fichierConstats_.isEmpty())
+        return;
+    if (!interlocuteur().confirmer(QuestionAnnulation(fichierConstats_), TitreApplication()))
+        return;
+    const QString constatsDuControle = fichierConstats_;
+    const ResultatExecution resultat = executer([&constatsDuControle](const ContexteControle& contexte) {
+        return cc::ExecuterAnnulation(contexte, constatsDuControle);
+    });
+    ligneComptes_->setText(TexteCompteursAnnulation(resultat.annulation));
+    // The undo's own findings file lists what it did; it cannot itself be undone from here.
+    afficherConstats(false);
+    terminer(resultat, {});
+}
+
+void FenetreControle::afficherConstats(bool annulable) {
+    if (fichierConstats_.isEmpty()) {
+        panneau_->hide();
+        return;
+    }
+    panneau_->afficher(fichierConstats_, annulable);
+    if (panneau_->isHidden()) {
+        panneau_->show();
+        // The window grows to show the table, as far as the screen allows.
+        defilement_->widget()->adjustSize();
+        ajusterTaille(true);
+    }
+}
+
+void FenetreControle::terminer(const ResultatExecution& resultat, const QString& avant) {
     if (resultat.arret) {
         interlocuteur().message(MessageArret(*resultat.arret, resultat.fichierRapport), TitreApplication(),
                                 Icone::Information);
@@ -327,19 +391,22 @@ void FenetreControle::cmd_Lancer_Click() {
         return;
     }
     QString fin = MessageFin(fichierRapport_);
+    if (!avant.isEmpty())
+        fin = avant + QStringLiteral("\r\n\r\n") + fin;
     if (emplacement_.horsProgramme && !dossierAnnonce_) {
         dossierAnnonce_ = true;
         fin = MessageDossierRapports(emplacement_) + QStringLiteral("\r\n\r\n") + fin;
     }
-    const bool ouvrir = interlocuteur().question(fin, TitreApplication());
+    const bool voir = interlocuteur().question(fin, TitreApplication());
     cmd_Lancer_->setFocus();
-    if (ouvrir) {
-        if (!interlocuteur().ouvrirFichier(fichierRapport_)) {
-            const Erreur e(Erreur::FichierIntrouvable,
-                           QStringLiteral("Impossible de démarrer la visionneuse pour ce fichier"));
-            interlocuteur().message(MessageEchec(e, fichierRapport_), TitreApplication(), Icone::Critique);
-        }
-    }
+    if (voir)
+        ouvrir(fichierRapport_);
+}
+
+void FenetreControle::ouvrir(const QString& chemin) {
+    // The run has ended whatever happens here: a file without a viewer is told as such.
+    if (!interlocuteur().ouvrirFichier(chemin))
+        interlocuteur().message(MessageOuvertureImpossible(chemin), TitreApplication(), Icone::Information);
 }
 
 void FenetreControle::message(const QString& texte, const QString& titre, Icone icone) {

@@ -10,6 +10,7 @@
 
 #include <QElapsedTimer>
 #include <QWidget>
+#include <functional>
 #include <optional>
 
 class QCalendarWidget;
@@ -20,6 +21,8 @@ class QPushButton;
 class QScrollArea;
 
 namespace cc {
+
+class PanneauConstats;
 
 // The one window: the period, the direction, the repair options and the button.
 class FenetreControle : public QWidget, public Interlocuteur, public Progression {
@@ -57,6 +60,7 @@ public:
 
     OptionsControle optionsAffichees() const;
     const QString& FichierRapport() const { return fichierRapport_; }
+    const QString& fichierConstats() const { return fichierConstats_; }
     const Session* session() const { return session_ ? &*session_ : nullptr; }
 
 protected:
@@ -67,7 +71,16 @@ protected:
 private:
     void construire();
     void preparer();
-    void tailleInitiale();
+    // One run of the given work, the controls disabled meanwhile.
+    ResultatExecution executer(const std::function<ResultatExecution(const ContexteControle&)>& travail);
+    // The end of a run: the box that says how it ended; avant goes before the end-of-run prompt.
+    void terminer(const ResultatExecution& resultat, const QString& avant);
+    void afficherConstats(bool annulable);
+    void annulerEcritures();
+    // Opens a file with the desktop's viewer, or says that it could not and where the file is.
+    void ouvrir(const QString& chemin);
+    // Sizes the window to its page, within the screen; agrandirSeulement never makes it smaller.
+    void ajusterTaille(bool agrandirSeulement);
     // What a run disables: every control that chooses a run.
     QList<QWidget*> controlesDeSaisie() const;
     void afficherPeriode();
@@ -81,6 +94,7 @@ private:
     Interlocuteur* interlocuteur_;
     std::optional<Session> session_;
     QString fichierRapport_;
+    QString fichierConstats_; // the last run's
     bool enCours_ = false;
     bool arretDemande_ = false;
     bool questionArret_ = false;
@@ -105,6 +119,7 @@ private:
     QPushButton* cmd_Lancer_ = nullptr;
     QPushButton* cmd_Arreter_ = nullptr; // during a run only
     QLabel* ligneComptes_ = nullptr;     // the counts of the last run, under the progress bar
+    PanneauConstats* panneau_ = nullptr; // the last run's findings
 };
 
 } // namespace cc

@@ -5,9 +5,11 @@
 #include "app/Traductions.h"
 #include "data/Environnement.h"
 #include "data/ReglagesHote.h"
+#include "report/Constats.h"
 
 #include <QCalendarWidget>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -21,6 +23,7 @@
 #include <QScrollBar>
 #include <QSettings>
 #include <QSpinBox>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -60,6 +63,7 @@ private Q_SLOTS:
     void sensFactCli();
     void rapportsDansLesDocuments();
     void menusEnFrancais();
+    void constatsEtAnnulation();
 
 private:
     QTemporaryDir config_;
@@ -400,9 +404,15 @@ void TestFenetreControle::demarrageEtLancement() {
     QCOMPARE(utilisateur.confirmations, QStringList{QuestionReparation(f.optionsAffichees())});
     QCOMPARE(utilisateur.boites.size(), 1);
     QVERIFY(utilisateur.boites.last().question);
-    QCOMPARE(utilisateur.boites.last().texte,
-             u"Traitement terminé, le rapport à été généré.\r\n Désirez-vous ouvrir le fichier ? \r\n"_s +
-                 rapport);
+    // What was written, and that it can be undone, before the end-of-run prompt as it stands.
+    QCOMPARE(
+        utilisateur.boites.last().texte,
+        u"1 ligne ajoutée à FACTCLI. Le fichier de constats les garde et permet de les annuler "
+        u"(«\u00A0Annuler "
+        "les écritures de ce contrôle\u00A0») :\r\n"_s +
+            f.fichierConstats() +
+            u"\r\n\r\nTraitement terminé, le rapport à été généré.\r\n Désirez-vous ouvrir le fichier ? \r\n"_s +
+            rapport);
     QCOMPARE(utilisateur.fichiersOuverts, QStringList{rapport});
     auto* prg = f.findChild<QProgressBar*>("prg_Facture");
     QCOMPARE(prg->maximum(), 2);
@@ -494,13 +504,19 @@ void TestFenetreControle::visionneuseIntrouvable() {
     auto* prg = f.findChild<QProgressBar*>("prg_Facture");
     prg->setValue(40);
     QTest::mouseClick(f.findChild<QPushButton*>("cmd_Lancer"), Qt::LeftButton);
-    // An empty period leaves the bar as it was; the empty report is still named.
+    // An empty period leaves the bar as it was and says so before the prompt; the empty report is
+    // still named. A viewer that cannot start is told as such, with the path: the run has ended.
     QCOMPARE(prg->value(), 40);
     QCOMPARE(QFileInfo(f.FichierRapport()).size(), 0);
     QCOMPARE(utilisateur.boites.size(), 2);
     QVERIFY(utilisateur.boites.at(0).question);
-    QCOMPARE(utilisateur.boites.at(1).icone, Icone::Critique);
-    QVERIFY(utilisateur.boites.at(1).texte.startsWith(u"Erreur 53 : "_s));
+    QCOMPARE(utilisateur.boites.at(0).texte,
+             u"Aucune facture du 1er janvier 2011 au 8 décembre 2026 : rien n'a été "
+             "contrôlé.\r\n\r\n"_s +
+                 MessageFin(f.FichierRapport()));
+    QCOMPARE(utilisateur.boites.at(1).icone, Icone::Information);
+    QCOMPARE(utilisateur.boites.at(1).texte,
+             u"Aucune application n'a pu ouvrir ce fichier. Il se trouve ici :\r\n"_s + f.FichierRapport());
 }
 
 // Enter starts a run from « Lancer » or a check box, and the focus is on « Lancer » afterwards; each
@@ -799,6 +815,101 @@ void TestFenetreControle::menusEnFrancais() {
     delete traducteur;
     QVERIFY2(textes.contains(u"Annuler"_s) && textes.contains(u"Copier"_s) && textes.contains(u"Coller"_s),
              qPrintable(textes.join(u", "_s)));
+}
+
+namespace {
+
+// The table's rows as shown (after filter and sort), fields joined by "|".
+QStringList lignesTable(const QTableView* table) {
+    QStringList lignes;
+    const QAbstractItemModel* m = table->model();
+    for (int i = 0; i < m->rowCount(); ++i) {
+        QStringList champs;
+        for (int j = 0; j < m->columnCount(); ++j)
+            champs.append(m->index(i, j).data().toString());
+        lignes.append(champs.join(u'|'));
+    }
+    return lignes;
+}
+
+// The findings file's rows in the table's columns.
+QStringList lignesFichier(const QString& chemin) {
+    QFile f(chemin);
+    if (!f.open(QIODevice::ReadOnly))
+        return {u"<illisible>"_s};
+    const auto lignes = LireCsv(QString::fromUtf8(f.readAll()).remove(QChar(0xFEFF)));
+    const QStringList colonnes{u"Facture"_s,         u"Dossier"_s,         u"Constat"_s,
+                               u"Montant FACTCLI"_s, u"Montant facturé"_s, u"Action"_s};
+    QStringList resultat;
+    for (std::size_t i = 1; i < lignes.size(); ++i) {
+        QStringList champs;
+        for (const QString& c : colonnes) {
+            const auto k = std::find(lignes[0].begin(), lignes[0].end(), c) - lignes[0].begin();
+            champs.append(lignes[i][std::size_t(k)]);
+        }
+        resultat.append(champs.join(u'|'));
+    }
+    return resultat;
+}
+
+} // namespace
+
+// After a repairing run the table holds the findings file's rows, sorts and filters them; the two
+// files open from the window; the undo asks first, « Non » leaves FACTCLI repaired, « Oui » gives it
+// back as it was and shows the undo's own counts and rows.
+void TestFenetreControle::constatsEtAnnulation() {
+    FenetrePrete p(QString(), horloge());
+    p.montrer();
+    const QStringList avant = p.base->contenuFactCli();
+    auto* panneau = p.controle<QWidget>("panneauConstats");
+    QVERIFY(panneau->isHidden());
+    p.controle<QCheckBox>("chk_AjoutEnregistrement")->setChecked(true);
+    p.controle<QCheckBox>("chk_MiseAJour")->setChecked(true);
+    QTest::mouseClick(p.controle<QPushButton>("cmd_Lancer"), Qt::LeftButton);
+    const QStringList repare = p.base->contenuFactCli();
+    QCOMPARE(repare.size(), 2);
+    QVERIFY(panneau->isVisible());
+    auto* table = p.controle<QTableView>("tableConstats");
+    const QStringList attendu{u"F1|D1|ligne manquante||100|ligne ajoutée"_s,
+                              u"F2|D2|montant différent|20|30|montant réécrit"_s};
+    QCOMPARE(lignesFichier(p.f->fichierConstats()), attendu);
+    QCOMPARE(lignesTable(table), attendu);
+    // Sorted by the billed amount as a number (30 before 100); then filtered by finding.
+    table->sortByColumn(4, Qt::AscendingOrder);
+    QCOMPARE(lignesTable(table), (QStringList{attendu[1], attendu[0]}));
+    auto* filtre = p.controle<QComboBox>("filtreConstats");
+    filtre->setCurrentText(u"ligne manquante"_s);
+    QCOMPARE(lignesTable(table), QStringList{attendu[0]});
+    QCOMPARE(p.controle<QLabel>("titreConstats")->text(), u"Constats : 1 sur 2"_s);
+
+    QTest::mouseClick(p.controle<QPushButton>("cmd_OuvrirConstats"), Qt::LeftButton);
+    QTest::mouseClick(p.controle<QPushButton>("cmd_OuvrirRapport"), Qt::LeftButton);
+    QCOMPARE(p.utilisateur.fichiersOuverts, (QStringList{p.f->fichierConstats(), p.f->FichierRapport()}));
+
+    auto* annuler = p.controle<QPushButton>("cmd_Annuler");
+    QVERIFY(annuler->isEnabled());
+    p.utilisateur.confirmations.clear();
+    p.utilisateur.confirme = false;
+    QTest::mouseClick(annuler, Qt::LeftButton);
+    QCOMPARE(p.utilisateur.confirmations, QStringList{QuestionAnnulation(p.f->fichierConstats())});
+    QCOMPARE(p.base->contenuFactCli(), repare);
+
+    p.utilisateur.confirme = true;
+    p.utilisateur.boites.clear();
+    // The clock stands still: the undo's findings file takes the run's name, the run's moves aside.
+    QTest::mouseClick(annuler, Qt::LeftButton);
+    QVERIFY2(p.utilisateur.boites.size() == 1 && p.utilisateur.boites.first().question,
+             qPrintable(p.utilisateur.textes().join(u'\n')));
+    QCOMPARE(p.base->contenuFactCli(), avant);
+    QCOMPARE(
+        p.controle<QLabel>("ligneComptes")->text(),
+        u"Écritures à annuler : 2 · annulées : 2 · déjà rétablies : 0 · laissées (modifiées depuis) : 0"_s);
+    QCOMPARE(lignesTable(table), lignesFichier(p.f->fichierConstats()));
+    QCOMPARE(lignesTable(table), (QStringList{u"F1|D1|ligne ajoutée||100|ligne supprimée"_s,
+                                              u"F2|D2|montant réécrit|20|30|montant rétabli"_s}));
+    QVERIFY(!annuler->isEnabled());
+    QCOMPARE(p.utilisateur.boites.size(), 1);
+    QCOMPARE(p.utilisateur.boites.first().texte, MessageFin(p.f->FichierRapport()));
 }
 
 QTEST_MAIN(TestFenetreControle)
