@@ -141,6 +141,9 @@ void FenetreControle::construire() {
     reparations->addWidget(chk_AjoutEnregistrement_);
     reparations->addWidget(chk_MiseAJour_);
     auto* bas = new QHBoxLayout;
+    // A grid whose two spacings differ gives its nested layouts none of its own.
+    bas->setSpacing(grille->verticalSpacing());
+    reparations->setSpacing(grille->verticalSpacing());
     bas->addLayout(reparations);
     bas->addStretch(1);
     bas->addWidget(cmd_Arreter_, 0, Qt::AlignVCenter);
