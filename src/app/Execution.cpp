@@ -67,8 +67,14 @@ ResultatExecution ExecuterControle(const ContexteControle& contexte, const Optio
 }
 
 ResultatExecution ExecuterAnnulation(const ContexteControle& contexte, const QString& fichierConstats) {
-    return executer(contexte, QStringLiteral("annulation"),
-                    [&](ResultatExecution& r) { AnnulerEcritures(contexte, fichierConstats, r.annulation); });
+    return executer(contexte, QStringLiteral("annulation"), [&](ResultatExecution& r) {
+        // An undo within the second of its run makes a findings file of the same name, which moves the
+        // run's own to the backup name first: the writes to undo are read from there.
+        QString source = fichierConstats;
+        if (contexte.constats && QFileInfo(fichierConstats) == QFileInfo(contexte.rapport.FichierConstats()))
+            source = contexte.rapport.SauvegardeConstats();
+        AnnulerEcritures(contexte, source, r.annulation);
+    });
 }
 
 QString MessageEchec(const Erreur& erreur, const QString& fichierRapport, const QString& base) {
@@ -104,11 +110,93 @@ QString TexteCompteurs(const Compteurs& c) {
              francais.toString(c.reecrits));
 }
 
+QString TexteCompteursAnnulation(const CompteursAnnulation& a) {
+    const QLocale francais(QLocale::French, QLocale::France);
+    return QStringLiteral("Écritures à annuler : %1 · annulées : %2 · déjà rétablies : %3 · laissées "
+                          "(modifiées depuis) : %4")
+        .arg(francais.toString(a.ecritures), francais.toString(a.annulees),
+             francais.toString(a.dejaRetablies), francais.toString(a.laissees));
+}
+
+QString MessageEcritures(const Compteurs& c, const QString& fichierConstats) {
+    const QLocale francais(QLocale::French, QLocale::France);
+    QStringList faits;
+    if (c.ajoutes > 0)
+        faits.append(c.ajoutes == 1
+                         ? QStringLiteral("1 ligne ajoutée à FACTCLI")
+                         : QStringLiteral("%1 lignes ajoutées à FACTCLI").arg(francais.toString(c.ajoutes)));
+    if (c.reecrits > 0)
+        faits.append(c.reecrits == 1
+                         ? QStringLiteral("1 montant réécrit")
+                         : QStringLiteral("%1 montants réécrits").arg(francais.toString(c.reecrits)));
+    QString texte = faits.join(QStringLiteral(" et "));
+    texte[0] = texte[0].toUpper();
+    return texte +
+           QStringLiteral(". Le fichier de constats les garde et permet de les annuler («\u00A0Annuler les "
+                          "écritures de ce contrôle\u00A0») :\r\n") +
+           fichierConstats;
+}
+
+QString MessagePeriodeVide(const OptionsControle& options) {
+    return (options.aPartirDesFactures
+                ? QStringLiteral("Aucune facture du %1 au %2 : rien n'a été contrôlé.")
+                : QStringLiteral("Aucune ligne de FACTCLI du %1 au %2 : rien n'a été contrôlé."))
+        .arg(JourEnLettres(options.debut), JourEnLettres(options.fin));
+}
+
+QString QuestionAnnulation(const QString& fichierConstats) {
+    return QStringLiteral(
+               "Les lignes que ce contrôle a ajoutées à FACTCLI seront supprimées et les montants qu'il "
+               "a réécrits remis comme avant, sauf là où ils ont changé depuis. Les écritures sont lues "
+               "dans :\r\n%1\r\nContinuer ?")
+        .arg(fichierConstats);
+}
+
+QString MessageOuvertureImpossible(const QString& chemin) {
+    return QStringLiteral("Aucune application n'a pu ouvrir ce fichier. Il se trouve ici :\r\n") + chemin;
+}
+
 QString MessageFin(const QString& fichierRapport) {
     // Kept word for word as the host product's users know it ("à été", the blanks around the lines).
     return QStringLiteral(
                "Traitement terminé, le rapport à été généré.\r\n Désirez-vous ouvrir le fichier ? \r\n") +
            fichierRapport;
+}
+
+QString JourEnLettres(const QDate& jour, bool avecJourDeLaSemaine) {
+    const QLocale francais(QLocale::French, QLocale::France);
+    QString texte = jour.day() == 1 ? QStringLiteral("1er") : QString::number(jour.day());
+    texte += u' ' + francais.monthName(jour.month()) + u' ' + QString::number(jour.year());
+    if (avecJourDeLaSemaine)
+        texte = francais.dayName(jour.dayOfWeek()) + u' ' + texte;
+    return texte;
+}
+
+QString TextePeriode(const QDate& debut, const QDate& fin) {
+    return QStringLiteral("Du %1 au %2").arg(JourEnLettres(debut, true), JourEnLettres(fin, true));
+}
+
+QString PeriodeInversee(const QString& debut, const QString& fin) {
+    return QStringLiteral("période inversée : le premier jour %1 est après le dernier %2").arg(debut, fin);
+}
+
+QString MessagePeriodeInversee(const QDate& debut, const QDate& fin) {
+    QString texte = PeriodeInversee(JourEnLettres(debut), JourEnLettres(fin));
+    texte[0] = texte[0].toUpper();
+    return texte + QStringLiteral(".\r\nChoisissez un premier jour avant le dernier ; rien n'a été lancé.");
+}
+
+QString QuestionReparation(const OptionsControle& options) {
+    QString quoi;
+    if (options.ajouter && options.mettreAJour)
+        quoi = QStringLiteral(
+            "Les lignes manquantes seront ajoutées à FACTCLI et les montants différents réécrits");
+    else if (options.ajouter)
+        quoi = QStringLiteral("Les lignes manquantes seront ajoutées à FACTCLI");
+    else
+        quoi = QStringLiteral("Les montants différents de FACTCLI seront réécrits");
+    return quoi + QStringLiteral(", pour les factures du %1 au %2. Continuer ?")
+                      .arg(JourEnLettres(options.debut), JourEnLettres(options.fin));
 }
 
 } // namespace cc

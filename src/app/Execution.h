@@ -43,7 +43,37 @@ QString MessageArret(const ArretControle& arret, const QString& fichierRapport);
 // The run's counts, in one line.
 QString TexteCompteurs(const Compteurs& compteurs);
 
+// An undo's counts, in one line.
+QString TexteCompteursAnnulation(const CompteursAnnulation& compteurs);
+
+// What a run that wrote says before the end-of-run prompt: what it wrote, and that its findings file
+// allows undoing it.
+QString MessageEcritures(const Compteurs& compteurs, const QString& fichierConstats);
+
+// What a run that walked nothing says before the end-of-run prompt.
+QString MessagePeriodeVide(const OptionsControle& options);
+
+// The question asked before undoing a run's writes.
+QString QuestionAnnulation(const QString& fichierConstats);
+
+// A file that no viewer could open: where it is.
+QString MessageOuvertureImpossible(const QString& chemin);
+
 // The end-of-run prompt.
 QString MessageFin(const QString& fichierRapport);
+
+// A day in French words: « 1er janvier 2024 », with the day of the week « lundi 1er janvier 2024 ».
+QString JourEnLettres(const QDate& jour, bool avecJourDeLaSemaine = false);
+
+// The period in words: « Du lundi 1er janvier 2024 au mardi 31 décembre 2024 ».
+QString TextePeriode(const QDate& debut, const QDate& fin);
+
+// The words that refuse a period whose first day is after its last.
+QString PeriodeInversee(const QString& debut, const QString& fin);
+// The same, as a box says it, with the days in words.
+QString MessagePeriodeInversee(const QDate& debut, const QDate& fin);
+
+// The question asked before a run that writes: what it will write, and for which invoices.
+QString QuestionReparation(const OptionsControle& options);
 
 } // namespace cc

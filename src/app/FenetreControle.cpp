@@ -2,7 +2,9 @@
 
 #include "commun/TexteChamp.h"
 
+#include "app/CalendrierPeriode.h"
 #include "app/Execution.h"
+#include "app/PanneauConstats.h"
 #include "report/Rapport.h"
 
 #include <QApplication>
@@ -10,31 +12,23 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QGridLayout>
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QShortcut>
+#include <QScreen>
+#include <QScrollArea>
+#include <QStyle>
 #include <QUrl>
+#include <QVBoxLayout>
 #include <algorithm>
 
 namespace cc {
-
-namespace {
-
-constexpr double TwipsParPixel = 15.0;
-constexpr int LargeurClient = 7425;
-constexpr int HauteurClient = 5835;
-
-struct Place {
-    QWidget* widget;
-    int gauche, haut, largeur, hauteur; // twips
-};
-
-} // namespace
 
 FenetreControle::FenetreControle(QString repertoireProgramme, Horloge horloge, Interlocuteur* interlocuteur)
     : repertoireProgramme_(std::move(repertoireProgramme)), horloge_(std::move(horloge)),
@@ -49,22 +43,31 @@ void FenetreControle::construire() {
     setWindowTitle(QStringLiteral("Controle de cohérence dossier - facture"));
     setWindowIcon(QIcon(QStringLiteral(":/controle-coherence.svg")));
 
-    auto label = [this](QLabel*& l, const char* nom, const QString& texte) {
-        l = new QLabel(texte, this);
+    // Everything lies on one page inside a scroll area, which shows its bars only where the window
+    // is smaller than the page (a large scale factor on a small screen).
+    defilement_ = new QScrollArea(this);
+    defilement_->setObjectName(QStringLiteral("defilement"));
+    defilement_->setFrameShape(QFrame::NoFrame);
+    defilement_->setWidgetResizable(true);
+    defilement_->setFocusPolicy(Qt::NoFocus); // the page scrolls to the focus; the area takes none
+    auto* page = new QWidget;
+    page->setObjectName(QStringLiteral("page"));
+    auto* principal = new QVBoxLayout(this);
+    principal->setContentsMargins(0, 0, 0, 0);
+    principal->addWidget(defilement_);
+
+    auto label = [page](QLabel*& l, const char* nom, const QString& texte) {
+        l = new QLabel(texte, page);
         l->setObjectName(QString::fromLatin1(nom));
     };
-    auto caseACocher = [this](QCheckBox*& c, const char* nom, const QString& texte, bool coche) {
-        c = new QCheckBox(texte, this);
+    auto caseACocher = [page](QCheckBox*& c, const char* nom, const QString& texte, bool coche) {
+        c = new QCheckBox(texte, page);
         c->setObjectName(QString::fromLatin1(nom));
         c->setChecked(coche);
     };
-    auto calendrier = [this](QCalendarWidget*& c, const char* nom) {
-        c = new QCalendarWidget(this);
+    auto calendrier = [page](QCalendarWidget*& c, const char* nom) {
+        c = new CalendrierPeriode(page);
         c->setObjectName(QString::fromLatin1(nom));
-        c->setLocale(QLocale(QLocale::French, QLocale::France));
-        c->setFirstDayOfWeek(Qt::Monday);
-        c->setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
-        c->setGridVisible(false);
     };
 
     label(lblBase_, "lblBase", QStringLiteral("Base de donnée :"));
@@ -74,11 +77,14 @@ void FenetreControle::construire() {
     calendrier(dte_Date_, "dte_Date");
     dte_Date_->setSelectedDate(QDate(2011, 1, 1));
     calendrier(dte_Date_Fin_, "dte_Date_Fin");
+    label(lignePeriode_, "lignePeriode", QString());
+    for (QCalendarWidget* c : {dte_Date_, dte_Date_Fin_})
+        connect(c, &QCalendarWidget::selectionChanged, this, &FenetreControle::afficherPeriode);
     // The captions keep their words; the "&" only gives each its Alt key.
     caseACocher(chk_Facture_FactCli_, "chk_Facture_FactCli",
                 QStringLiteral("Contrôle à partir des &factures"), true);
     label(Label2_, "Label2", QStringLiteral("Progression"));
-    prg_Facture_ = new QProgressBar(this);
+    prg_Facture_ = new QProgressBar(page);
     prg_Facture_->setObjectName(QStringLiteral("prg_Facture"));
     prg_Facture_->setRange(0, 100);
     prg_Facture_->setValue(0);
@@ -88,51 +94,121 @@ void FenetreControle::construire() {
     caseACocher(chk_AjoutEnregistrement_, "chk_AjoutEnregistrement",
                 QStringLiteral("&Ajouter les enregistrements manquants dans factCli"), false);
     caseACocher(chk_MiseAJour_, "chk_MiseAJour", QStringLiteral("&Mettre les données à jour"), false);
-    cmd_Lancer_ = new QPushButton(QStringLiteral("&Lancer"), this);
+    // The FACTCLI-driven check writes nothing: its repair boxes are greyed, their ticks kept.
+    connect(chk_Facture_FactCli_, &QCheckBox::toggled, this, &FenetreControle::appliquerSens);
+    cmd_Lancer_ = new QPushButton(QStringLiteral("&Lancer"), page);
     cmd_Lancer_->setObjectName(QStringLiteral("cmd_Lancer"));
-    cmd_Lancer_->setDefault(true);
+    // Enter presses « Lancer » only from the button itself or from a check box: the calendars keep
+    // it to confirm a year or a date typed into them.
+    cmd_Lancer_->setAutoDefault(true);
     connect(cmd_Lancer_, &QPushButton::clicked, this, &FenetreControle::cmd_Lancer_Click);
+    for (QCheckBox* boite : {chk_Facture_FactCli_, chk_AjoutEnregistrement_, chk_MiseAJour_})
+        boite->installEventFilter(this);
+    // Shown during a run only, in its own place beside « Lancer ».
+    cmd_Arreter_ = new QPushButton(QStringLiteral("Arrêter (Échap)"), page);
+    cmd_Arreter_->setObjectName(QStringLiteral("cmd_Arreter"));
+    cmd_Arreter_->setAutoDefault(true);
+    QSizePolicy politique = cmd_Arreter_->sizePolicy();
+    politique.setRetainSizeWhenHidden(true);
+    cmd_Arreter_->setSizePolicy(politique);
+    cmd_Arreter_->hide();
+    connect(cmd_Arreter_, &QPushButton::clicked, this, &FenetreControle::demanderArret);
     label(ligneComptes_, "ligneComptes", QString());
-    // A plain window has no default button of its own: Enter anywhere in it presses « Lancer ».
-    for (const int touche : {Qt::Key_Return, Qt::Key_Enter}) {
-        auto* entree = new QShortcut(QKeySequence(touche), this);
-        connect(entree, &QShortcut::activated, cmd_Lancer_, &QPushButton::click);
-    }
+    ligneComptes_->setWordWrap(true);
+    lignePeriode_->setWordWrap(true);
 
-    const Place places[] = {
-        {lblBase_, 240, 240, 2055, 255},
-        {lblFich_, 2880, 240, 3135, 255},
-        {Label1_, 240, 720, 2175, 255},
-        {lblFin_, 3960, 720, 2175, 255},
-        {dte_Date_, 120, 1080, 2730, 2370},
-        {dte_Date_Fin_, 3840, 1080, 2730, 2370},
-        {chk_Facture_FactCli_, 480, 3480, 4695, 255},
-        {Label2_, 240, 3840, 2295, 255},
-        {prg_Facture_, 360, 4320, 6975, 375},
-        {chk_AjoutEnregistrement_, 480, 4800, 4335, 255},
-        {chk_MiseAJour_, 480, 5160, 4095, 255},
-        {cmd_Lancer_, 5640, 5040, 1335, 375},
-        {ligneComptes_, 240, 5505, 6945, 255},
-    };
-    // Where a control needs more room than the stored layout gives it, the whole layout grows
-    // evenly, so that nothing is clipped and the proportions stay.
-    echelle_ = 1.0;
-    for (const Place& p : places) {
-        const QSize besoin = p.widget->sizeHint().expandedTo(p.widget->minimumSizeHint());
-        echelle_ = std::max(echelle_, besoin.width() / (p.largeur / TwipsParPixel));
-        echelle_ = std::max(echelle_, besoin.height() / (p.hauteur / TwipsParPixel));
-    }
-    auto px = [this](int twips) { return static_cast<int>(std::lround(twips / TwipsParPixel * echelle_)); };
-    for (const Place& p : places)
-        p.widget->setGeometry(px(p.gauche), px(p.haut), px(p.largeur), px(p.hauteur));
-    setFixedSize(px(LargeurClient), px(HauteurClient));
+    // The stored arrangement: the company on top, the two calendars side by side under their
+    // headings, the direction, the progress, then the repair boxes with the button on their right.
+    auto* grille = new QGridLayout(page);
+    grille->setColumnStretch(0, 1);
+    grille->setColumnStretch(1, 1);
+    grille->setHorizontalSpacing(grille->horizontalSpacing() * 3);
+    auto* entete = new QHBoxLayout;
+    entete->setSpacing(fontMetrics().averageCharWidth() * 3);
+    entete->addWidget(lblBase_);
+    entete->addWidget(lblFich_, 1);
+    grille->addLayout(entete, 0, 0, 1, 2);
+    grille->addWidget(Label1_, 1, 0);
+    grille->addWidget(lblFin_, 1, 1);
+    grille->addWidget(dte_Date_, 2, 0);
+    grille->addWidget(dte_Date_Fin_, 2, 1);
+    grille->setRowStretch(2, 1);
+    grille->addWidget(lignePeriode_, 3, 0, 1, 2);
+    grille->addWidget(chk_Facture_FactCli_, 4, 0, 1, 2);
+    grille->addWidget(Label2_, 5, 0, 1, 2);
+    grille->addWidget(prg_Facture_, 6, 0, 1, 2);
+    auto* reparations = new QVBoxLayout;
+    reparations->addWidget(chk_AjoutEnregistrement_);
+    reparations->addWidget(chk_MiseAJour_);
+    auto* bas = new QHBoxLayout;
+    // A grid whose two spacings differ gives its nested layouts none of its own.
+    bas->setSpacing(grille->verticalSpacing());
+    reparations->setSpacing(grille->verticalSpacing());
+    bas->addLayout(reparations);
+    bas->addStretch(1);
+    bas->addWidget(cmd_Arreter_, 0, Qt::AlignVCenter);
+    bas->addWidget(cmd_Lancer_, 0, Qt::AlignVCenter);
+    grille->addLayout(bas, 7, 0, 1, 2);
+    grille->addWidget(ligneComptes_, 8, 0, 1, 2);
+    panneau_ = new PanneauConstats(page);
+    panneau_->hide();
+    connect(panneau_, &PanneauConstats::ouvrirConstats, this, [this] { ouvrir(fichierConstats_); });
+    connect(panneau_, &PanneauConstats::ouvrirRapport, this, [this] { ouvrir(fichierRapport_); });
+    connect(panneau_, &PanneauConstats::annuler, this, &FenetreControle::annulerEcritures);
+    grille->addWidget(panneau_, 9, 0, 1, 2);
+    grille->setRowStretch(9, 2);
+    defilement_->setWidget(page);
 
-    // Focus order among the controls that can take the focus.
-    setTabOrder(dte_Date_, cmd_Lancer_);
-    setTabOrder(cmd_Lancer_, chk_MiseAJour_);
-    setTabOrder(chk_MiseAJour_, chk_Facture_FactCli_);
+    // Focus follows the eye: the two calendars, the direction, the repair boxes, the button.
+    setTabOrder(dte_Date_, dte_Date_Fin_);
+    setTabOrder(dte_Date_Fin_, chk_Facture_FactCli_);
     setTabOrder(chk_Facture_FactCli_, chk_AjoutEnregistrement_);
-    setTabOrder(chk_AjoutEnregistrement_, dte_Date_Fin_);
+    setTabOrder(chk_AjoutEnregistrement_, chk_MiseAJour_);
+    setTabOrder(chk_MiseAJour_, cmd_Lancer_);
+    setTabOrder(cmd_Lancer_, cmd_Arreter_);
+    QWidget* precedent = cmd_Arreter_;
+    for (QWidget* w : panneau_->controles()) {
+        setTabOrder(precedent, w);
+        precedent = w;
+    }
+    afficherPeriode();
+    ajusterTaille(false);
+}
+
+QList<QWidget*> FenetreControle::controlesDeSaisie() const {
+    return {dte_Date_,      dte_Date_Fin_, chk_Facture_FactCli_, chk_AjoutEnregistrement_,
+            chk_MiseAJour_, cmd_Lancer_};
+}
+
+void FenetreControle::ajusterTaille(bool agrandirSeulement) {
+    // The whole page where the screen allows it, otherwise the screen's room with scroll bars.
+    QSize taille = defilement_->widget()->sizeHint();
+    taille.rwidth() = std::max(taille.width(), taille.height() * 5 / 4);
+    if (agrandirSeulement)
+        taille = taille.expandedTo(size());
+    if (const QScreen* ecran = screen()) {
+        const QSize place = ecran->availableGeometry().size() - QSize(16, 48); // the frame and title
+        // A page taller than the screen scrolls: its vertical bar takes room beside it, not from it.
+        if (taille.height() > place.height())
+            taille.rwidth() += style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+        taille = taille.boundedTo(place);
+    }
+    resize(taille);
+}
+
+void FenetreControle::afficherPeriode() {
+    const QDate debut = dte_Date_->selectedDate();
+    const QDate fin = dte_Date_Fin_->selectedDate();
+    QString texte = TextePeriode(debut, fin);
+    if (debut > fin)
+        texte += QStringLiteral(" : période inversée");
+    lignePeriode_->setText(texte);
+}
+
+void FenetreControle::appliquerSens() {
+    const bool reparable = chk_Facture_FactCli_->isEnabled() && chk_Facture_FactCli_->isChecked();
+    chk_AjoutEnregistrement_->setEnabled(reparable);
+    chk_MiseAJour_->setEnabled(reparable);
 }
 
 bool FenetreControle::Form_Load() {
@@ -160,21 +236,30 @@ OptionsControle FenetreControle::optionsAffichees() const {
     o.fin = dte_Date_Fin_->selectedDate();
     // Only a checked box counts as ticked; a greyed one does not.
     o.aPartirDesFactures = chk_Facture_FactCli_->checkState() == Qt::Checked;
-    o.ajouter = chk_AjoutEnregistrement_->checkState() == Qt::Checked;
-    o.mettreAJour = chk_MiseAJour_->checkState() == Qt::Checked;
+    // The repair boxes count only where they apply.
+    o.ajouter = o.aPartirDesFactures && chk_AjoutEnregistrement_->checkState() == Qt::Checked;
+    o.mettreAJour = o.aPartirDesFactures && chk_MiseAJour_->checkState() == Qt::Checked;
     return o;
 }
 
 ResultatExecution FenetreControle::ExecuterControle() {
+    const OptionsControle options = optionsAffichees();
+    return executer(
+        [&options](const ContexteControle& contexte) { return cc::ExecuterControle(contexte, options); });
+}
+
+ResultatExecution
+FenetreControle::executer(const std::function<ResultatExecution(const ContexteControle&)>& travail) {
     enCours_ = true;
     arretDemande_ = false;
     fermerApresArret_ = false;
-    // Every control is disabled, the window itself not, so that it still hears Escape and closing.
-    const QList<QWidget*> controles = findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+    // The controls that choose a run are disabled, the window itself not, so that it still hears
+    // Escape and closing; « Arrêter » takes the focus.
+    const QList<QWidget*> controles = controlesDeSaisie();
     for (QWidget* w : controles)
         w->setEnabled(false);
-    cmd_Lancer_->setEnabled(false);
-    setFocus();
+    cmd_Arreter_->show();
+    cmd_Arreter_->setFocus();
     ligneComptes_->clear();
     // A bar that shows its text repaints at once on every change, which would cost more than the
     // check: during the run it is painted only when the window's events are processed.
@@ -185,13 +270,14 @@ ResultatExecution FenetreControle::ExecuterControle() {
     const ContexteControle contexte{
         *session_->connexion, rapport, interlocuteur(), *this, horloge_, &constats};
     depuisEvenements_.start();
-    ResultatExecution resultat = cc::ExecuterControle(contexte, optionsAffichees());
+    ResultatExecution resultat = travail(contexte);
     fichierRapport_ = resultat.fichierRapport;
+    fichierConstats_ = resultat.fichierConstats;
     prg_Facture_->setUpdatesEnabled(true);
     for (QWidget* w : controles)
         w->setEnabled(true);
-    cmd_Lancer_->setEnabled(true);
-    ligneComptes_->setText(TexteCompteurs(resultat.compteurs));
+    appliquerSens();
+    cmd_Arreter_->hide();
     cmd_Lancer_->setFocus();
     enCours_ = false;
     return resultat;
@@ -218,6 +304,17 @@ void FenetreControle::closeEvent(QCloseEvent* evenement) {
         fermerApresArret_ = true;
 }
 
+bool FenetreControle::eventFilter(QObject* objet, QEvent* evenement) {
+    if (evenement->type() == QEvent::KeyPress && qobject_cast<QCheckBox*>(objet)) {
+        const int touche = static_cast<QKeyEvent*>(evenement)->key();
+        if (touche == Qt::Key_Return || touche == Qt::Key_Enter) {
+            cmd_Lancer_->click();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(objet, evenement);
+}
+
 void FenetreControle::keyPressEvent(QKeyEvent* evenement) {
     if (enCours_ && evenement->key() == Qt::Key_Escape) {
         demanderArret();
@@ -229,7 +326,59 @@ void FenetreControle::keyPressEvent(QKeyEvent* evenement) {
 void FenetreControle::cmd_Lancer_Click() {
     if (!session_)
         return;
+    const OptionsControle options = optionsAffichees();
+    if (options.debut > options.fin) {
+        // Nothing in such a period could be found: the run would say « terminé » for nothing.
+        interlocuteur().message(MessagePeriodeInversee(options.debut, options.fin), TitreApplication(),
+                                Icone::Critique);
+        return;
+    }
+    if (options.aPartirDesFactures && (options.ajouter || options.mettreAJour) &&
+        !interlocuteur().confirmer(QuestionReparation(options), TitreApplication()))
+        return;
     const ResultatExecution resultat = ExecuterControle();
+    ligneComptes_->setText(TexteCompteurs(resultat.compteurs));
+    // Writes committed before a stop or a failure can be undone as well as a whole run's.
+    const bool ecrit = resultat.compteurs.ajoutes + resultat.compteurs.reecrits > 0;
+    afficherConstats(ecrit);
+    QString avant;
+    if (resultat.compteurs.parcourus == 0)
+        avant = MessagePeriodeVide(options);
+    else if (ecrit)
+        avant = MessageEcritures(resultat.compteurs, fichierConstats_);
+    terminer(resultat, avant);
+}
+
+void FenetreControle::annulerEcritures() {
+    if (!session_ || enCours_ || fichierConstats_.isEmpty())
+        return;
+    if (!interlocuteur().confirmer(QuestionAnnulation(fichierConstats_), TitreApplication()))
+        return;
+    const QString constatsDuControle = fichierConstats_;
+    const ResultatExecution resultat = executer([&constatsDuControle](const ContexteControle& contexte) {
+        return cc::ExecuterAnnulation(contexte, constatsDuControle);
+    });
+    ligneComptes_->setText(TexteCompteursAnnulation(resultat.annulation));
+    // The undo's own findings file lists what it did; it cannot itself be undone from here.
+    afficherConstats(false);
+    terminer(resultat, {});
+}
+
+void FenetreControle::afficherConstats(bool annulable) {
+    if (fichierConstats_.isEmpty()) {
+        panneau_->hide();
+        return;
+    }
+    panneau_->afficher(fichierConstats_, annulable);
+    if (panneau_->isHidden()) {
+        panneau_->show();
+        // The window grows to show the table, as far as the screen allows.
+        defilement_->widget()->adjustSize();
+        ajusterTaille(true);
+    }
+}
+
+void FenetreControle::terminer(const ResultatExecution& resultat, const QString& avant) {
     if (resultat.arret) {
         interlocuteur().message(MessageArret(*resultat.arret, resultat.fichierRapport), TitreApplication(),
                                 Icone::Information);
@@ -245,19 +394,22 @@ void FenetreControle::cmd_Lancer_Click() {
         return;
     }
     QString fin = MessageFin(fichierRapport_);
+    if (!avant.isEmpty())
+        fin = avant + QStringLiteral("\r\n\r\n") + fin;
     if (emplacement_.horsProgramme && !dossierAnnonce_) {
         dossierAnnonce_ = true;
         fin = MessageDossierRapports(emplacement_) + QStringLiteral("\r\n\r\n") + fin;
     }
-    const bool ouvrir = interlocuteur().question(fin, TitreApplication());
+    const bool voir = interlocuteur().question(fin, TitreApplication());
     cmd_Lancer_->setFocus();
-    if (ouvrir) {
-        if (!interlocuteur().ouvrirFichier(fichierRapport_)) {
-            const Erreur e(Erreur::FichierIntrouvable,
-                           QStringLiteral("Impossible de démarrer la visionneuse pour ce fichier"));
-            interlocuteur().message(MessageEchec(e, fichierRapport_), TitreApplication(), Icone::Critique);
-        }
-    }
+    if (voir)
+        ouvrir(fichierRapport_);
+}
+
+void FenetreControle::ouvrir(const QString& chemin) {
+    // The run has ended whatever happens here: a file without a viewer is told as such.
+    if (!interlocuteur().ouvrirFichier(chemin))
+        interlocuteur().message(MessageOuvertureImpossible(chemin), TitreApplication(), Icone::Information);
 }
 
 void FenetreControle::message(const QString& texte, const QString& titre, Icone icone) {
@@ -267,10 +419,23 @@ void FenetreControle::message(const QString& texte, const QString& titre, Icone 
 }
 
 bool FenetreControle::question(const QString& texte, const QString& titre) {
-    QMessageBox boite(QMessageBox::Information, titre, FinsDeLigneSimples(texte),
-                      QMessageBox::Yes | QMessageBox::No, isVisible() ? this : nullptr);
+    return demander(texte, titre, false);
+}
+
+bool FenetreControle::confirmer(const QString& texte, const QString& titre) {
+    return demander(texte, titre, true);
+}
+
+bool FenetreControle::demander(const QString& texte, const QString& titre, bool nonParDefaut) {
+    QMessageBox boite(nonParDefaut ? QMessageBox::Question : QMessageBox::Information, titre,
+                      FinsDeLigneSimples(texte), QMessageBox::Yes | QMessageBox::No,
+                      isVisible() ? this : nullptr);
     boite.button(QMessageBox::Yes)->setText(QStringLiteral("&Oui"));
     boite.button(QMessageBox::No)->setText(QStringLiteral("&Non"));
+    if (nonParDefaut) {
+        boite.setDefaultButton(QMessageBox::No);
+        boite.setEscapeButton(QMessageBox::No);
+    }
     return boite.exec() == QMessageBox::Yes;
 }
 

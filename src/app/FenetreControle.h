@@ -10,6 +10,7 @@
 
 #include <QElapsedTimer>
 #include <QWidget>
+#include <functional>
 #include <optional>
 
 class QCalendarWidget;
@@ -17,8 +18,11 @@ class QCheckBox;
 class QLabel;
 class QProgressBar;
 class QPushButton;
+class QScrollArea;
 
 namespace cc {
+
+class PanneauConstats;
 
 // The one window: the period, the direction, the repair options and the button.
 class FenetreControle : public QWidget, public Interlocuteur, public Progression {
@@ -41,6 +45,7 @@ public:
     // Interlocuteur, shown as boxes on this window.
     void message(const QString& texte, const QString& titre, Icone icone) override;
     bool question(const QString& texte, const QString& titre) override;
+    bool confirmer(const QString& texte, const QString& titre) override;
     void curseurAttente(bool actif) override;
     bool ouvrirFichier(const QString& chemin) override;
 
@@ -55,17 +60,33 @@ public:
 
     OptionsControle optionsAffichees() const;
     const QString& FichierRapport() const { return fichierRapport_; }
+    const QString& fichierConstats() const { return fichierConstats_; }
     const Session* session() const { return session_ ? &*session_ : nullptr; }
-    // The factor by which the stored layout was enlarged so that no control is clipped.
-    double echelle() const { return echelle_; }
 
 protected:
     void closeEvent(QCloseEvent* evenement) override;
     void keyPressEvent(QKeyEvent* evenement) override;
+    bool eventFilter(QObject* objet, QEvent* evenement) override;
 
 private:
     void construire();
     void preparer();
+    // One run of the given work, the controls disabled meanwhile.
+    ResultatExecution executer(const std::function<ResultatExecution(const ContexteControle&)>& travail);
+    // The end of a run: the box that says how it ended; avant goes before the end-of-run prompt.
+    void terminer(const ResultatExecution& resultat, const QString& avant);
+    void afficherConstats(bool annulable);
+    void annulerEcritures();
+    // Opens a file with the desktop's viewer, or says that it could not and where the file is.
+    void ouvrir(const QString& chemin);
+    // Sizes the window to its page, within the screen; agrandirSeulement never makes it smaller.
+    void ajusterTaille(bool agrandirSeulement);
+    // What a run disables: every control that chooses a run.
+    QList<QWidget*> controlesDeSaisie() const;
+    void afficherPeriode();
+    void appliquerSens();
+    // A Yes/No box; with nonParDefaut, Enter and Escape answer No.
+    bool demander(const QString& texte, const QString& titre, bool nonParDefaut);
     Interlocuteur& interlocuteur() { return interlocuteur_ ? *interlocuteur_ : *this; }
 
     QString repertoireProgramme_;
@@ -73,7 +94,7 @@ private:
     Interlocuteur* interlocuteur_;
     std::optional<Session> session_;
     QString fichierRapport_;
-    double echelle_ = 1.0;
+    QString fichierConstats_; // the last run's
     bool enCours_ = false;
     bool arretDemande_ = false;
     bool questionArret_ = false;
@@ -82,19 +103,23 @@ private:
     EmplacementRapports emplacement_;
     QElapsedTimer depuisEvenements_;
 
+    QScrollArea* defilement_ = nullptr;
     QLabel* lblBase_ = nullptr;
     QLabel* lblFich_ = nullptr;
     QLabel* Label1_ = nullptr;
     QLabel* lblFin_ = nullptr;
     QCalendarWidget* dte_Date_ = nullptr;
     QCalendarWidget* dte_Date_Fin_ = nullptr;
+    QLabel* lignePeriode_ = nullptr; // the period in words, under the calendars
     QCheckBox* chk_Facture_FactCli_ = nullptr;
     QLabel* Label2_ = nullptr;
     QProgressBar* prg_Facture_ = nullptr;
     QCheckBox* chk_AjoutEnregistrement_ = nullptr;
     QCheckBox* chk_MiseAJour_ = nullptr;
     QPushButton* cmd_Lancer_ = nullptr;
-    QLabel* ligneComptes_ = nullptr; // the counts of the last run, under the progress bar
+    QPushButton* cmd_Arreter_ = nullptr; // during a run only
+    QLabel* ligneComptes_ = nullptr;     // the counts of the last run, under the progress bar
+    PanneauConstats* panneau_ = nullptr; // the last run's findings
 };
 
 } // namespace cc

@@ -1,7 +1,9 @@
 #include "app/FenetreControle.h"
 #include "app/Lot.h"
 #include "app/OptionsLot.h"
+#include "app/StyleFenetre.h"
 #include "app/TerminalLot.h"
+#include "app/Traductions.h"
 #include "commun/CodesSortie.h"
 
 #include <QApplication>
@@ -159,6 +161,8 @@ int main(int argc, char** argv) {
     // The static Qt reads no SVG: every window takes the icon's .ico form, made from the same drawing.
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/controle-coherence.ico")));
 #endif
+    cc::InstallerStyleFenetre();
+    cc::ChargerTraductionsQt();
     cc::FenetreControle fenetre(QCoreApplication::applicationDirPath());
     if (!fenetre.Form_Load())
         return cc::SortieEchec;

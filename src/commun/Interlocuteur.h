@@ -15,6 +15,8 @@ public:
     virtual void message(const QString& texte, const QString& titre, Icone icone) = 0;
     // A modal box with Yes and No and the information icon; true for Yes.
     virtual bool question(const QString& texte, const QString& titre) = 0;
+    // A question before writing to the database: No is the answer that Enter gives.
+    virtual bool confirmer(const QString& texte, const QString& titre) { return question(texte, titre); }
     // The hourglass; calls nest, each true is matched by one false.
     virtual void curseurAttente(bool actif) = 0;
     // Opens a file with the desktop's viewer; false when no viewer could be started.

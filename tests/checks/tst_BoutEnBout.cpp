@@ -386,9 +386,14 @@ void TestBoutEnBout::fenetre() {
     QCOMPARE(utilisateur.boites[0].titre, u"Lecture d'une facture"_s);
     QVERIFY(utilisateur.boites[1].question);
     const QString chemin = f.FichierRapport();
-    QCOMPARE(utilisateur.boites[1].texte,
-             u"Traitement terminé, le rapport à été généré.\r\n Désirez-vous ouvrir le fichier ? \r\n"_s +
-                 chemin);
+    // The repairs are told, with the findings file that can undo them, before the prompt as it stands.
+    QVERIFY2(
+        utilisateur.boites[1].texte.endsWith(
+            u"\r\n\r\nTraitement terminé, le rapport à été généré.\r\n Désirez-vous ouvrir le fichier ? \r\n"_s +
+            chemin),
+        qPrintable(utilisateur.boites[1].texte));
+    QVERIFY(
+        utilisateur.boites[1].texte.contains(u"Le fichier de constats les garde et permet de les annuler"_s));
     QVERIFY(utilisateur.fichiersOuverts.isEmpty());
     QFile fichier(chemin);
     QVERIFY(fichier.open(QIODevice::ReadOnly));
@@ -426,8 +431,10 @@ void TestBoutEnBout::fenetre() {
     QCOMPARE(utilisateur.fichiersOuverts, QStringList{f.FichierRapport()});
     QCOMPARE(lot.base().contenuFactCli(), tableFenetre);
 
-    // A period that selects nothing leaves the bar as it was and an empty report.
-    f.findChild<QCalendarWidget*>(u"dte_Date"_s)->setSelectedDate(QDate(2024, 4, 1));
+    // A period that selects nothing leaves the bar as it was and an empty report. (A first day after the
+    // last is refused before any run.)
+    f.findChild<QCalendarWidget*>(u"dte_Date"_s)->setSelectedDate(QDate(2030, 4, 1));
+    f.findChild<QCalendarWidget*>(u"dte_Date_Fin"_s)->setSelectedDate(QDate(2030, 4, 30));
     valeurs.clear();
     QTest::mouseClick(lancer, Qt::LeftButton);
     QVERIFY(valeurs.isEmpty());

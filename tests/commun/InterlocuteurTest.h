@@ -25,6 +25,11 @@ public:
         boites.append({texte, titre, Icone::Information, true});
         return reponse;
     }
+    // The question before writing is kept apart from the other boxes, and answered by confirme.
+    bool confirmer(const QString& texte, const QString&) override {
+        confirmations.append(texte);
+        return confirme;
+    }
     void curseurAttente(bool actif) override {
         profondeurCurseur += actif ? 1 : -1;
         if (actif)
@@ -45,6 +50,8 @@ public:
     QList<Boite> boites;
     QStringList fichiersOuverts;
     bool reponse = false;
+    QStringList confirmations;
+    bool confirme = true;
     bool visionneuseDisponible = true;
     int profondeurCurseur = 0;
     int sabliers = 0;
