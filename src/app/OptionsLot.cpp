@@ -1,5 +1,7 @@
 #include "app/OptionsLot.h"
 
+#include "app/Execution.h"
+
 #include <QCommandLineParser>
 #include <QRegularExpression>
 #include <algorithm>
@@ -165,8 +167,8 @@ std::optional<ErreurUsage> lirePeriode(const LigneLue& ligne, OptionsControle& o
     if (!ligne.present(Cle::Du))
         return ErreurUsage{u"l'option --du est obligatoire"_s};
     if (options.debut > options.fin)
-        return ErreurUsage{u"période inversée : le premier jour %1 est après le dernier %2"_s.arg(
-            options.debut.toString(Qt::ISODate), options.fin.toString(Qt::ISODate))};
+        return ErreurUsage{
+            PeriodeInversee(options.debut.toString(Qt::ISODate), options.fin.toString(Qt::ISODate))};
     return std::nullopt;
 }
 
