@@ -69,7 +69,15 @@ protected:
     bool eventFilter(QObject* objet, QEvent* evenement) override;
 
 private:
+    // The controls, their arrangement and the tab order (ConstructionFenetre.cpp).
     void construire();
+    QWidget* creerPage();
+    void creerPeriode(QWidget* page);
+    void creerOptions(QWidget* page);
+    void creerCommandes(QWidget* page);
+    void disposer(QWidget* page);
+    PanneauConstats* creerPanneau(QWidget* page);
+    void ordonnerTabulation();
     void preparer();
     // One run of the given work, the controls disabled meanwhile.
     ResultatExecution executer(const std::function<ResultatExecution(const ContexteControle&)>& travail);

@@ -373,29 +373,23 @@ int usage(const QString& message) {
     return SortieUsage;
 }
 
-int lancerBanc(const Options& o) {
-    std::optional<QTemporaryDir> temporaire;
-    QString dossier = o.dossier;
-    if (dossier.isEmpty()) {
+// The work folder: the one given, or a temporary one, removed at the end unless kept.
+QString preparerDossier(const Options& o, std::optional<QTemporaryDir>& temporaire) {
+    if (o.dossier.isEmpty()) {
         temporaire.emplace(QDir::tempPath() + QStringLiteral("/banc-controle-XXXXXX"));
         if (!temporaire->isValid())
             throw Echec(QStringLiteral("impossible de créer un dossier temporaire"));
         temporaire->setAutoRemove(!o.garder);
-        dossier = temporaire->path();
-    } else {
-        dossier = QDir(dossier).absolutePath();
-        if (!QDir().mkpath(dossier))
-            throw Echec(QStringLiteral("impossible de créer %1").arg(dossier));
+        return temporaire->path();
     }
+    const QString dossier = QDir(o.dossier).absolutePath();
+    if (!QDir().mkpath(dossier))
+        throw Echec(QStringLiteral("impossible de créer %1").arg(dossier));
+    return dossier;
+}
 
-    // Started first, so that a server that will not start costs no generation; stopped when the
-    // object goes, on a failure too.
-    std::optional<ServeurBanc> serveur;
-    if (o.serveur) {
-        dire(QStringLiteral("démarrage de PostgreSQL…"));
-        serveur.emplace(o.scriptPostgres, dossier + QStringLiteral("/postgres"));
-    }
-
+// The generated company, loaded on the server when there is one.
+Societe installerSociete(const Options& o, const QString& dossier, std::optional<ServeurBanc>& serveur) {
     sortie() << QStringLiteral(
                     "Banc d'essai de controle-coherence : %1 factures du %2 au %3, graine %4, %5\n")
                     .arg(o.taille)
@@ -416,62 +410,77 @@ int lancerBanc(const Options& o) {
                  << Qt::flush;
         s = versServeur(*serveur, dossier + QStringLiteral("/serveur"), s.nom);
     }
-    const Cible cible(serveur ? &*serveur : nullptr);
-    const QString programme = copierProgramme(o.programme, dossier);
+    return s;
+}
 
+QList<Parcours> parcoursDemandes(const Options& o) {
     QList<Parcours> parcours;
     if (o.comparer || o.reference)
         parcours.append({QStringLiteral("référence"), QStringLiteral("reference"), true});
     if (!o.reference || o.comparer)
         parcours.append({QStringLiteral("lots"), QStringLiteral("lots"), false});
+    return parcours;
+}
 
-    dire(QStringLiteral("plancher…"));
-    const Plancher plancherFactures =
-        MesurerPlancher(cible.source(s), debut, fin, Sens::Factures, o.repetitions);
-    const Plancher plancherFactCli =
-        MesurerPlancher(cible.source(s), debut, fin, Sens::FactCli, o.repetitions);
+struct Planchers {
+    Plancher factures;
+    Plancher factCli;
+    const Plancher& de(Sens sens) const { return sens == Sens::Factures ? factures : factCli; }
+};
 
+// Every run, and FACTCLI after each write, by walk, for the comparison.
+struct Resultats {
     QList<Mesure> mesures;
+    QList<QPair<Genre, QByteArray>> empreintes;
+};
+
+Resultats mesurer(const Options& o, const QString& programme, const Societe& s, const QString& dossier,
+                  const Cible& cible, const QList<Parcours>& parcours) {
+    Resultats r;
     for (const Parcours& p : parcours)
         for (Sens sens : {Sens::Factures, Sens::FactCli})
-            mesures.append(executer(programme, s, dossier, sens, p, Genre::Controle));
-    // FACTCLI after each write, by walk, for the comparison.
-    QList<QPair<Genre, QByteArray>> empreintes;
+            r.mesures.append(executer(programme, s, dossier, sens, p, Genre::Controle));
     for (Genre genre : {Genre::Reparation, Genre::Remplissage}) {
         for (const Parcours& p : parcours) {
             const Societe copie = cible.copie(s, dossier + u'/' + nomGenre(genre) + u'-' + p.fichier,
                                               genre == Genre::Remplissage);
-            mesures.append(executer(programme, copie, dossier, Sens::Factures, p, genre));
+            r.mesures.append(executer(programme, copie, dossier, Sens::Factures, p, genre));
             if (o.comparer)
-                empreintes.append({genre, EmpreinteFactCli(cible.source(copie))});
+                r.empreintes.append({genre, EmpreinteFactCli(cible.source(copie))});
         }
     }
+    return r;
+}
 
+void afficherPlanchers(int repetitions, const Planchers& planchers) {
     sortie()
         << QStringLiteral(
                "\nPlancher : lecture unique des mêmes lignes, une requête par table, meilleur temps sur %1 "
                "lecture%2 après une lecture d'échauffement\n")
-               .arg(o.repetitions)
-               .arg(o.repetitions > 1 ? QStringLiteral("s") : QString());
-    for (const auto& [sens, pl] :
-         {std::pair{Sens::Factures, &plancherFactures}, std::pair{Sens::FactCli, &plancherFactCli}}) {
+               .arg(repetitions)
+               .arg(repetitions > 1 ? QStringLiteral("s") : QString());
+    for (Sens sens : {Sens::Factures, Sens::FactCli}) {
+        const Plancher& pl = planchers.de(sens);
         QStringList detail;
-        for (const LectureTable& l : pl->tables)
+        for (const LectureTable& l : pl.tables)
             detail.append(QStringLiteral("%1 %2 en %3 s")
                               .arg(l.table)
                               .arg(l.lignes)
                               .arg(Decimal(secondes(l.dureeNs), 3)));
         sortie() << QStringLiteral("  %1 : %2 s pour %3 lignes (%4)\n")
-                        .arg(nomSens(sens).leftJustified(8), Decimal(secondes(pl->dureeNs), 3))
-                        .arg(pl->lignes)
+                        .arg(nomSens(sens).leftJustified(8), Decimal(secondes(pl.dureeNs), 3))
+                        .arg(pl.lignes)
                         .arg(detail.join(QStringLiteral(", ")));
     }
+}
 
+void afficherTableau(const Planchers& planchers, const QList<Parcours>& parcours,
+                     const QList<Mesure>& mesures, bool serveur) {
     // Per invoice: the invoices of the period, whichever table a run walks.
-    const qint64 factures = lignesDe(plancherFactures, QStringLiteral("FACTURES"));
+    const qint64 factures = lignesDe(planchers.factures, QStringLiteral("FACTURES"));
     Tableau t(2, entetes());
-    t.ajouter(lignePlancher(Sens::Factures, plancherFactures, factures));
-    t.ajouter(lignePlancher(Sens::FactCli, plancherFactCli, factures));
+    t.ajouter(lignePlancher(Sens::Factures, planchers.factures, factures));
+    t.ajouter(lignePlancher(Sens::FactCli, planchers.factCli, factures));
     for (const Parcours& p : parcours) {
         const Mesure* controle = nullptr;
         for (const Mesure& m : mesures)
@@ -480,7 +489,7 @@ int lancerBanc(const Options& o) {
         for (Genre genre : {Genre::Controle, Genre::Reparation, Genre::Remplissage})
             for (const Mesure& m : mesures)
                 if (m.genre == genre && m.parcours.fichier == p.fichier)
-                    t.ajouter(ligneTableau(m, m.sens == Sens::Factures ? plancherFactures : plancherFactCli,
+                    t.ajouter(ligneTableau(m, planchers.de(m.sens),
                                            genre == Genre::Controle ? nullptr : controle, factures));
     }
     sortie() << QStringLiteral("\n%1 factures dans la période ; base %2\n")
@@ -489,38 +498,66 @@ int lancerBanc(const Options& o) {
              << t.texte()
              << QStringLiteral("Réparation : --ajouter --mettre-a-jour sur une copie de la société ; premier "
                                "remplissage : --ajouter sur une copie dont FACTCLI a été vidée.\n");
+}
 
+// The two walks side by side: their reports, and FACTCLI after each write. True when they differ.
+bool comparerParcours(const Resultats& r) {
     bool differences = false;
-    if (o.comparer) {
-        sortie() << QStringLiteral("\nComparaison des deux parcours\n");
-        for (const Mesure& a : mesures) {
-            if (!a.parcours.reference)
+    sortie() << QStringLiteral("\nComparaison des deux parcours\n");
+    for (const Mesure& a : r.mesures) {
+        if (!a.parcours.reference)
+            continue;
+        for (const Mesure& b : r.mesures) {
+            if (b.parcours.reference || b.sens != a.sens || b.genre != a.genre)
                 continue;
-            for (const Mesure& b : mesures) {
-                if (b.parcours.reference || b.sens != a.sens || b.genre != a.genre)
-                    continue;
-                const bool pareils = memesOctets(a.rapport, b.rapport);
-                differences = differences || !pareils;
-                sortie() << QStringLiteral("  rapports %1 : %2\n")
-                                .arg(nomMesure(a),
-                                     pareils ? QStringLiteral("identiques") : QStringLiteral("DIFFÉRENTS"));
-            }
-        }
-        for (Genre genre : {Genre::Reparation, Genre::Remplissage}) {
-            QList<QByteArray> apres;
-            for (const auto& [g, empreinte] : empreintes)
-                if (g == genre)
-                    apres.append(empreinte);
-            if (apres.size() != 2)
-                continue;
-            const bool pareilles = apres[0] == apres[1];
-            differences = differences || !pareilles;
-            sortie() << QStringLiteral("  FACTCLI après %1 : %2\n")
-                            .arg(genre == Genre::Reparation ? QStringLiteral("réparation")
-                                                            : QStringLiteral("premier remplissage"),
-                                 pareilles ? QStringLiteral("identiques") : QStringLiteral("DIFFÉRENTES"));
+            const bool pareils = memesOctets(a.rapport, b.rapport);
+            differences = differences || !pareils;
+            sortie() << QStringLiteral("  rapports %1 : %2\n")
+                            .arg(nomMesure(a),
+                                 pareils ? QStringLiteral("identiques") : QStringLiteral("DIFFÉRENTS"));
         }
     }
+    for (Genre genre : {Genre::Reparation, Genre::Remplissage}) {
+        QList<QByteArray> apres;
+        for (const auto& [g, empreinte] : r.empreintes)
+            if (g == genre)
+                apres.append(empreinte);
+        if (apres.size() != 2)
+            continue;
+        const bool pareilles = apres[0] == apres[1];
+        differences = differences || !pareilles;
+        sortie() << QStringLiteral("  FACTCLI après %1 : %2\n")
+                        .arg(genre == Genre::Reparation ? QStringLiteral("réparation")
+                                                        : QStringLiteral("premier remplissage"),
+                             pareilles ? QStringLiteral("identiques") : QStringLiteral("DIFFÉRENTES"));
+    }
+    return differences;
+}
+
+int lancerBanc(const Options& o) {
+    std::optional<QTemporaryDir> temporaire;
+    const QString dossier = preparerDossier(o, temporaire);
+
+    // Started first, so that a server that will not start costs no generation; stopped when the
+    // object goes, on a failure too.
+    std::optional<ServeurBanc> serveur;
+    if (o.serveur) {
+        dire(QStringLiteral("démarrage de PostgreSQL…"));
+        serveur.emplace(o.scriptPostgres, dossier + QStringLiteral("/postgres"));
+    }
+    const Societe s = installerSociete(o, dossier, serveur);
+    const Cible cible(serveur ? &*serveur : nullptr);
+    const QString programme = copierProgramme(o.programme, dossier);
+    const QList<Parcours> parcours = parcoursDemandes(o);
+
+    dire(QStringLiteral("plancher…"));
+    const Planchers planchers{MesurerPlancher(cible.source(s), debut, fin, Sens::Factures, o.repetitions),
+                              MesurerPlancher(cible.source(s), debut, fin, Sens::FactCli, o.repetitions)};
+    const Resultats resultats = mesurer(o, programme, s, dossier, cible, parcours);
+
+    afficherPlanchers(o.repetitions, planchers);
+    afficherTableau(planchers, parcours, resultats.mesures, serveur.has_value());
+    const bool differences = o.comparer && comparerParcours(resultats);
 
     if (temporaire && o.garder)
         sortie() << QStringLiteral("\nDossier de travail gardé : %1\n").arg(dossier);
@@ -528,6 +565,120 @@ int lancerBanc(const Options& o) {
         sortie() << QStringLiteral("\nDossier de travail : %1\n").arg(dossier);
     sortie() << Qt::flush;
     return differences ? SortieRapportNonVide : SortieRapportVide;
+}
+
+// The command line's options, declared once for the parser and for reading its values.
+struct OptionsCommande {
+    QCommandLineOption aide;
+    QCommandLineOption taille;
+    QCommandLineOption rapide;
+    QCommandLineOption graine;
+    QCommandLineOption dossier;
+    QCommandLineOption garder;
+    QCommandLineOption reparation;
+    QCommandLineOption serveur;
+    QCommandLineOption scriptPostgres;
+    QCommandLineOption reference;
+    QCommandLineOption comparer;
+    QCommandLineOption repetitions;
+    QCommandLineOption programme;
+    QCommandLineOption generateur;
+};
+
+OptionsCommande optionsCommande() {
+    const QString ici = QCoreApplication::applicationDirPath();
+    return {
+        .aide = QCommandLineOption({QStringLiteral("h"), QStringLiteral("aide"), QStringLiteral("help")},
+                                   QStringLiteral("Affiche cette aide.")),
+        .taille = QCommandLineOption(
+            QStringLiteral("taille"),
+            QStringLiteral("Nombre de factures de la société (défaut : %1).").arg(tailleDefaut),
+            QStringLiteral("N")),
+        .rapide = QCommandLineOption(
+            QStringLiteral("rapide"),
+            QStringLiteral("Une petite société (%1 factures), mesurée en quelques secondes.")
+                .arg(tailleRapide)),
+        .graine =
+            QCommandLineOption(QStringLiteral("graine"), QStringLiteral("Graine du générateur (défaut : 1)."),
+                               QStringLiteral("S"), QStringLiteral("1")),
+        .dossier = QCommandLineOption(
+            QStringLiteral("dossier"),
+            QStringLiteral("Dossier de travail, gardé ; une société déjà générée avec les "
+                           "mêmes paramètres y est reprise (défaut : un dossier temporaire)."),
+            QStringLiteral("DOSSIER")),
+        .garder = QCommandLineOption(QStringLiteral("garder"),
+                                     QStringLiteral("Garde le dossier temporaire (société, rapports).")),
+        .reparation = QCommandLineOption(
+            QStringLiteral("reparation"),
+            QStringLiteral(
+                "Sans effet, gardée pour les scripts : la réparation (--ajouter --mettre-a-jour) et le "
+                "premier remplissage d'une FACTCLI vide (--ajouter) sont toujours mesurés, chacun sur "
+                "une copie de la société.")),
+        .serveur = QCommandLineOption(
+            QStringLiteral("serveur"),
+            QStringLiteral("Mesure sur un serveur PostgreSQL jetable, atteint par ODBC comme le programme "
+                           "l'atteint, où la société générée est chargée.")),
+        .scriptPostgres = QCommandLineOption(
+            QStringLiteral("script-postgres"),
+            QStringLiteral(
+                "Script qui démarre et arrête le serveur (défaut : scripts/postgres des sources)."),
+            QStringLiteral("CHEMIN"), QStringLiteral(CC_SCRIPT_POSTGRES)),
+        .reference = QCommandLineOption(
+            QStringLiteral("reference"),
+            QStringLiteral("Mesure le parcours de référence, facture par facture (CC_PARCOURS=reference).")),
+        .comparer = QCommandLineOption(
+            QStringLiteral("comparer"),
+            QStringLiteral(
+                "Mesure les deux parcours et compare leurs rapports octet par octet (et FACTCLI après "
+                "réparation) ; code de sortie 1 s'ils diffèrent.")),
+        .repetitions = QCommandLineOption(QStringLiteral("repetitions"),
+                                          QStringLiteral("Lectures mesurées du plancher (défaut : 3)."),
+                                          QStringLiteral("N"), QStringLiteral("3")),
+        .programme =
+            QCommandLineOption(QStringLiteral("programme"),
+                               QStringLiteral("Chemin de controle-coherence (défaut : à côté du banc)."),
+                               QStringLiteral("CHEMIN"), ici + QStringLiteral("/controle-coherence")),
+        .generateur = QCommandLineOption(QStringLiteral("generateur"),
+                                         QStringLiteral("Chemin de generer-demo (défaut : à côté du banc)."),
+                                         QStringLiteral("CHEMIN"), ici + QStringLiteral("/generer-demo")),
+    };
+}
+
+// The options of a bench from the command line; on a bad one, what usage() says.
+std::optional<QString> lireOptions(const QCommandLineParser& parser, const OptionsCommande& c, Options& o) {
+    if (parser.isSet(c.taille) && parser.isSet(c.rapide))
+        return QStringLiteral("--taille et --rapide ne vont pas ensemble.");
+    if (parser.isSet(c.rapide))
+        o.taille = tailleRapide;
+    if (parser.isSet(c.taille)) {
+        const auto n = entier(parser.value(c.taille), 1, 10'000'000);
+        if (!n)
+            return QStringLiteral("taille invalide (de 1 à 10000000) : « %1 ».").arg(parser.value(c.taille));
+        o.taille = *n;
+    }
+    bool ok = false;
+    o.graine = parser.value(c.graine).toULongLong(&ok);
+    if (!ok)
+        return QStringLiteral("graine invalide : « %1 ».").arg(parser.value(c.graine));
+    const auto n = entier(parser.value(c.repetitions), 1, 100);
+    if (!n)
+        return QStringLiteral("nombre de lectures invalide (de 1 à 100) : « %1 ».")
+            .arg(parser.value(c.repetitions));
+    o.repetitions = static_cast<int>(*n);
+    if (parser.isSet(c.reference) && parser.isSet(c.comparer))
+        return QStringLiteral("--reference et --comparer ne vont pas ensemble.");
+    o.dossier = parser.value(c.dossier);
+    o.garder = parser.isSet(c.garder);
+    o.serveur = parser.isSet(c.serveur);
+    o.scriptPostgres = parser.value(c.scriptPostgres);
+    o.reference = parser.isSet(c.reference);
+    o.comparer = parser.isSet(c.comparer);
+    o.programme = parser.value(c.programme);
+    o.generateur = parser.value(c.generateur);
+    for (const QString& chemin : {o.programme, o.generateur})
+        if (!QFileInfo(chemin).isExecutable())
+            return QStringLiteral("programme introuvable : %1").arg(chemin);
+    return std::nullopt;
 }
 
 } // namespace
@@ -542,63 +693,13 @@ int main(int argc, char** argv) {
         "FACTCLI sur une société générée, en SQLite ou sur un serveur PostgreSQL : durée, rapport au "
         "plancher (le temps de lire une fois les mêmes lignes), instructions, lignes écrites, mémoire "
         "maximale."));
-    const QCommandLineOption aide({QStringLiteral("h"), QStringLiteral("aide"), QStringLiteral("help")},
-                                  QStringLiteral("Affiche cette aide."));
-    const QCommandLineOption taille(
-        QStringLiteral("taille"),
-        QStringLiteral("Nombre de factures de la société (défaut : %1).").arg(tailleDefaut),
-        QStringLiteral("N"));
-    const QCommandLineOption rapide(
-        QStringLiteral("rapide"),
-        QStringLiteral("Une petite société (%1 factures), mesurée en quelques secondes.").arg(tailleRapide));
-    const QCommandLineOption graine(QStringLiteral("graine"),
-                                    QStringLiteral("Graine du générateur (défaut : 1)."), QStringLiteral("S"),
-                                    QStringLiteral("1"));
-    const QCommandLineOption dossier(
-        QStringLiteral("dossier"),
-        QStringLiteral("Dossier de travail, gardé ; une société déjà générée avec les "
-                       "mêmes paramètres y est reprise (défaut : un dossier temporaire)."),
-        QStringLiteral("DOSSIER"));
-    const QCommandLineOption garder(QStringLiteral("garder"),
-                                    QStringLiteral("Garde le dossier temporaire (société, rapports)."));
-    const QCommandLineOption reparation(
-        QStringLiteral("reparation"),
-        QStringLiteral(
-            "Sans effet, gardée pour les scripts : la réparation (--ajouter --mettre-a-jour) et le "
-            "premier remplissage d'une FACTCLI vide (--ajouter) sont toujours mesurés, chacun sur "
-            "une copie de la société."));
-    const QCommandLineOption serveurOption(
-        QStringLiteral("serveur"),
-        QStringLiteral("Mesure sur un serveur PostgreSQL jetable, atteint par ODBC comme le programme "
-                       "l'atteint, où la société générée est chargée."));
-    const QCommandLineOption scriptPostgres(
-        QStringLiteral("script-postgres"),
-        QStringLiteral("Script qui démarre et arrête le serveur (défaut : scripts/postgres des sources)."),
-        QStringLiteral("CHEMIN"), QStringLiteral(CC_SCRIPT_POSTGRES));
-    const QCommandLineOption reference(
-        QStringLiteral("reference"),
-        QStringLiteral("Mesure le parcours de référence, facture par facture (CC_PARCOURS=reference)."));
-    const QCommandLineOption comparer(
-        QStringLiteral("comparer"),
-        QStringLiteral("Mesure les deux parcours et compare leurs rapports octet par octet (et FACTCLI après "
-                       "réparation) ; code de sortie 1 s'ils diffèrent."));
-    const QCommandLineOption repetitions(QStringLiteral("repetitions"),
-                                         QStringLiteral("Lectures mesurées du plancher (défaut : 3)."),
-                                         QStringLiteral("N"), QStringLiteral("3"));
-    const QString ici = QCoreApplication::applicationDirPath();
-    const QCommandLineOption programme(
-        QStringLiteral("programme"),
-        QStringLiteral("Chemin de controle-coherence (défaut : à côté du banc)."), QStringLiteral("CHEMIN"),
-        ici + QStringLiteral("/controle-coherence"));
-    const QCommandLineOption generateur(QStringLiteral("generateur"),
-                                        QStringLiteral("Chemin de generer-demo (défaut : à côté du banc)."),
-                                        QStringLiteral("CHEMIN"), ici + QStringLiteral("/generer-demo"));
-    parser.addOptions({aide, taille, rapide, graine, dossier, garder, reparation, serveurOption,
-                       scriptPostgres, reference, comparer, repetitions, programme, generateur});
+    const OptionsCommande c = optionsCommande();
+    parser.addOptions({c.aide, c.taille, c.rapide, c.graine, c.dossier, c.garder, c.reparation, c.serveur,
+                       c.scriptPostgres, c.reference, c.comparer, c.repetitions, c.programme, c.generateur});
 
     if (!parser.parse(QCoreApplication::arguments()))
         return usage(parser.errorText());
-    if (parser.isSet(aide)) {
+    if (parser.isSet(c.aide)) {
         sortie() << parser.helpText() << Qt::flush;
         return 0;
     }
@@ -606,40 +707,8 @@ int main(int argc, char** argv) {
         return usage(QStringLiteral("argument inattendu : %1").arg(parser.positionalArguments().front()));
 
     Options o;
-    if (parser.isSet(taille) && parser.isSet(rapide))
-        return usage(QStringLiteral("--taille et --rapide ne vont pas ensemble."));
-    if (parser.isSet(rapide))
-        o.taille = tailleRapide;
-    if (parser.isSet(taille)) {
-        const auto n = entier(parser.value(taille), 1, 10'000'000);
-        if (!n)
-            return usage(
-                QStringLiteral("taille invalide (de 1 à 10000000) : « %1 ».").arg(parser.value(taille)));
-        o.taille = *n;
-    }
-    bool ok = false;
-    o.graine = parser.value(graine).toULongLong(&ok);
-    if (!ok)
-        return usage(QStringLiteral("graine invalide : « %1 ».").arg(parser.value(graine)));
-    const auto n = entier(parser.value(repetitions), 1, 100);
-    if (!n)
-        return usage(QStringLiteral("nombre de lectures invalide (de 1 à 100) : « %1 ».")
-                         .arg(parser.value(repetitions)));
-    o.repetitions = static_cast<int>(*n);
-    if (parser.isSet(reference) && parser.isSet(comparer))
-        return usage(QStringLiteral("--reference et --comparer ne vont pas ensemble."));
-    o.dossier = parser.value(dossier);
-    o.garder = parser.isSet(garder);
-    o.serveur = parser.isSet(serveurOption);
-    o.scriptPostgres = parser.value(scriptPostgres);
-    o.reference = parser.isSet(reference);
-    o.comparer = parser.isSet(comparer);
-    o.programme = parser.value(programme);
-    o.generateur = parser.value(generateur);
-    for (const QString& chemin : {o.programme, o.generateur})
-        if (!QFileInfo(chemin).isExecutable())
-            return usage(QStringLiteral("programme introuvable : %1").arg(chemin));
-
+    if (const auto erreur = lireOptions(parser, c, o))
+        return usage(*erreur);
     try {
         return lancerBanc(o);
     } catch (const Echec& e) {
