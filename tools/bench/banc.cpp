@@ -1,3 +1,4 @@
+// Over 400 lines: the benchmark's whole sequence (options, company, runs, tables) reads best in one place.
 // banc-controle: measures controle-coherence on a generated company, in its SQLite file or loaded on a
 // throw-away PostgreSQL server. It generates the company with generer-demo, runs each direction through
 // the program's batch entry, then a repair and a first fill of an emptied FACTCLI on copies, reads the

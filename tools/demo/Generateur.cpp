@@ -1,3 +1,4 @@
+// Over 400 lines: the draws of a company (invoices, lines, discounts, FACTCLI and its defects) share one state.
 #include "Generateur.h"
 
 #include "Alea.h"
