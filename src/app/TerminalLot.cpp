@@ -13,12 +13,13 @@ QString TexteErreurUsage(const QString& message) {
     return PrefixeTerminal() + message + QStringLiteral("\nEssayez « controle-coherence --help ».\n");
 }
 
-void InterlocuteurTerminal::message(const QString& texte, const QString& titre, Icone icone) {
+// The program's name starts the line; the window's title would only say it a second time.
+void InterlocuteurTerminal::message(const QString& texte, const QString&, Icone icone) {
     if (silencieux_ && icone == Icone::Information)
         return;
     if (terminal_)
         erreurs_ << QStringLiteral("\r\x1b[K");
-    erreurs_ << PrefixeTerminal() << titre << QStringLiteral(" : ") << FinsDeLigneSimples(texte) << Qt::endl;
+    erreurs_ << PrefixeTerminal() << FinsDeLigneSimples(texte) << Qt::endl;
 }
 
 bool InterlocuteurTerminal::question(const QString&, const QString&) {
@@ -40,20 +41,21 @@ void ProgressionLot::effacer() {
     affichee_ = false;
 }
 
+// Numbers in the user's locale (1 996 in French), read by a person; --statistiques is for programs.
 QString BilanLot(const ResultatExecution& resultat, bool annulation) {
     if (annulation) {
         const CompteursAnnulation& a = resultat.annulation;
-        return QStringLiteral("Écritures à annuler : %1 ; annulées : %2 ; déjà rétablies : %3 ; laissées "
-                              "telles quelles : %4")
+        return QStringLiteral("Écritures à annuler : %L1 ; annulées : %L2 ; déjà rétablies : %L3 ; laissées "
+                              "telles quelles : %L4")
             .arg(a.ecritures)
             .arg(a.annulees)
             .arg(a.dejaRetablies)
             .arg(a.laissees);
     }
     const Compteurs& c = resultat.compteurs;
-    return QStringLiteral("Enregistrements parcourus : %1 ; lignes du rapport : %2 ; enregistrements "
-                          "manquants : %3 ; montants différents : %4 ; enregistrements ajoutés : %5 ; "
-                          "montants réécrits : %6")
+    return QStringLiteral("Enregistrements parcourus : %L1 ; lignes du rapport : %L2 ; enregistrements "
+                          "manquants : %L3 ; montants différents : %L4 ; enregistrements ajoutés : %L5 ; "
+                          "montants réécrits : %L6")
         .arg(c.parcourus)
         .arg(resultat.lignesRapport)
         .arg(c.manquants)
