@@ -74,6 +74,12 @@ int executer(const ArgumentsLot& lot, const QString& repertoireProgramme, const 
     chrono.start();
     const ArretParSignal arret;
     InterlocuteurTerminal interlocuteur(erreurs, lot.silencieux, erreursSurTerminal);
+    if (!lot.annuler.isEmpty()) {
+        if (const auto probleme = ProblemeFichierConstats(lot.annuler)) {
+            interlocuteur.message(*probleme, TitreApplication(), Icone::Critique);
+            return SortieEchec;
+        }
+    }
     auto session = Demarrer(interlocuteur);
     if (!session)
         return SortieEchec;
