@@ -3,6 +3,8 @@
 #include "commun/LigneStatistiques.h"
 #include "commun/TexteChamp.h"
 
+#include <QLocale>
+
 namespace cc {
 
 QString PrefixeTerminal() {
@@ -41,27 +43,36 @@ void ProgressionLot::effacer() {
     affichee_ = false;
 }
 
-// Numbers in the user's locale (1 996 in French), read by a person; --statistiques is for programs.
+namespace {
+
+// The user's locale for a person's numbers (1 996 in French). The C locale's own grouping, 1,996, would
+// read as a decimal in a French sentence: there, digits stay ungrouped.
+QLocale localeBilan() {
+    QLocale locale;
+    if (locale.language() == QLocale::C)
+        locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    return locale;
+}
+
+} // namespace
+
+// --statistiques is for programs and keeps plain digits; the sum-up is for people.
 QString BilanLot(const ResultatExecution& resultat, bool annulation) {
+    const QLocale locale = localeBilan();
     if (annulation) {
         const CompteursAnnulation& a = resultat.annulation;
-        return QStringLiteral("Écritures à annuler : %L1 ; annulées : %L2 ; déjà rétablies : %L3 ; laissées "
-                              "telles quelles : %L4")
-            .arg(a.ecritures)
-            .arg(a.annulees)
-            .arg(a.dejaRetablies)
-            .arg(a.laissees);
+        return QStringLiteral("Écritures à annuler : %1 ; annulées : %2 ; déjà rétablies : %3 ; laissées "
+                              "telles quelles : %4")
+            .arg(locale.toString(a.ecritures), locale.toString(a.annulees), locale.toString(a.dejaRetablies),
+                 locale.toString(a.laissees));
     }
     const Compteurs& c = resultat.compteurs;
-    return QStringLiteral("Enregistrements parcourus : %L1 ; lignes du rapport : %L2 ; enregistrements "
-                          "manquants : %L3 ; montants différents : %L4 ; enregistrements ajoutés : %L5 ; "
-                          "montants réécrits : %L6")
-        .arg(c.parcourus)
-        .arg(resultat.lignesRapport)
-        .arg(c.manquants)
-        .arg(c.montantsDifferents)
-        .arg(c.ajoutes)
-        .arg(c.reecrits);
+    return QStringLiteral("Enregistrements parcourus : %1 ; lignes du rapport : %2 ; enregistrements "
+                          "manquants : %3 ; montants différents : %4 ; enregistrements ajoutés : %5 ; "
+                          "montants réécrits : %6")
+        .arg(locale.toString(c.parcourus), locale.toString(resultat.lignesRapport),
+             locale.toString(c.manquants), locale.toString(c.montantsDifferents), locale.toString(c.ajoutes),
+             locale.toString(c.reecrits));
 }
 
 QString StatistiquesLot(const ResultatExecution& resultat, bool annulation, const CoutsLot& couts) {
