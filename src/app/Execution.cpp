@@ -3,6 +3,8 @@
 #include "checks/Annulation.h"
 #include "report/Rapport.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 #include <functional>
@@ -75,6 +77,24 @@ ResultatExecution ExecuterAnnulation(const ContexteControle& contexte, const QSt
             source = contexte.rapport.SauvegardeConstats();
         AnnulerEcritures(contexte, source, r.annulation);
     });
+}
+
+std::optional<QString> ProblemeFichierConstats(const QString& chemin) {
+    const QFileInfo info(chemin);
+    const QString nom = QDir::toNativeSeparators(chemin);
+    if (!info.exists())
+        return QStringLiteral("Le fichier de constats %1 n'existe pas.").arg(nom);
+    if (info.isDir())
+        return QStringLiteral("%1 est un dossier, pas un fichier de constats.").arg(nom);
+    // Opening it is the only sure test: access lists, locks and the like escape the permission bits.
+    QFile fichier(chemin);
+    if (!fichier.open(QIODevice::ReadOnly))
+        return info.isReadable()
+                   ? QStringLiteral("Le fichier de constats %1 ne peut pas être ouvert.").arg(nom)
+                   : QStringLiteral("Le fichier de constats %1 ne peut pas être lu : vous n'avez pas le "
+                                    "droit de le lire.")
+                         .arg(nom);
+    return std::nullopt;
 }
 
 QString MessageEchec(const Erreur& erreur, const QString& fichierRapport, const QString& base) {

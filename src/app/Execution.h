@@ -32,6 +32,11 @@ ResultatExecution ExecuterControle(const ContexteControle& contexte, const Optio
 // One undo of the writes a findings file records, with its own report and findings file.
 ResultatExecution ExecuterAnnulation(const ContexteControle& contexte, const QString& fichierConstats);
 
+// Why a findings file to undo cannot be read (missing, a folder, not readable), in a French sentence
+// that names it; nothing when it opens. Asked before the database is opened, so that the database is
+// never blamed for the file and no report is written for nothing.
+std::optional<QString> ProblemeFichierConstats(const QString& chemin);
+
 // The text of the box that tells a failed run. The report is named only when it exists. With the
 // database's designation, an error that is not the report's own is introduced by a French sentence
 // that names the database.

@@ -25,11 +25,12 @@ void choisirParcours(OptionsControle& options) {
         options.parcours = Parcours::ParFacture;
 }
 
-// A run's messages on standard error after its end: its sum-up and, when asked, its statistics.
+// A run's messages on standard error after its end: its sum-up and, when asked, its statistics. A run
+// that failed has no sum-up: its counts would read as a result, just before the error that voids it.
 void ecrireBilan(const ArgumentsLot& lot, const ResultatExecution& resultat, const Connexion& connexion,
                  const QElapsedTimer& chrono, QTextStream& erreurs) {
     const bool annulation = !lot.annuler.isEmpty();
-    if (!lot.silencieux)
+    if (!lot.silencieux && !resultat.erreur)
         erreurs << PrefixeTerminal() << BilanLot(resultat, annulation) << Qt::endl;
     if (lot.statistiques) {
         const CoutsLot couts{connexion.instructionsExecutees(), connexion.lignesLues(), MemoireMaximaleKo(),
@@ -73,6 +74,12 @@ int executer(const ArgumentsLot& lot, const QString& repertoireProgramme, const 
     chrono.start();
     const ArretParSignal arret;
     InterlocuteurTerminal interlocuteur(erreurs, lot.silencieux, erreursSurTerminal);
+    if (!lot.annuler.isEmpty()) {
+        if (const auto probleme = ProblemeFichierConstats(lot.annuler)) {
+            interlocuteur.message(*probleme, TitreApplication(), Icone::Critique);
+            return SortieEchec;
+        }
+    }
     auto session = Demarrer(interlocuteur);
     if (!session)
         return SortieEchec;

@@ -85,17 +85,25 @@ const QString DebutUsage =
     "Sans option, ouvre la fenêtre (les options de Qt, comme -style fusion, y sont admises).\n"
     "Avec des options, exécute un contrôle sans fenêtre.\n"
     "\n"_s;
-const QString FinUsage =
-    u"\n"
-    "Une valeur s'écrit à la suite de son option ou après un signe égal : --du=2025-01-01.\n"
-    "Le rapport est écrit dans le répertoire du programme ou, s'il n'est pas accessible en écriture,\n"
-    "dans le dossier « Contrôle de cohérence » des documents de l'utilisateur. Son chemin est la\n"
-    "dernière ligne de la sortie standard. Sur un terminal, une ligne montre la progression.\n"
-    "Ctrl-C (SIGINT) ou SIGTERM arrête le contrôle après la facture en cours.\n"
-    "\n"
-    "Code de sortie : 0 rien trouvé, 1 quelque chose trouvé (une ligne au rapport, ou un montant\n"
-    "différent laissé tel quel ; avec --annuler, des lignes laissées telles quelles), 2 échec,\n"
-    "64 erreur d'usage, 130 arrêté par SIGINT, 143 arrêté par SIGTERM.\n"_s;
+// How a run is stopped is said in each system's words: a Windows console has Ctrl-C and no signals.
+QString finUsage(bool windows) {
+    const QString arret =
+        windows ? u"Ctrl-C arrête le contrôle après la facture en cours.\n"_s
+                : u"Ctrl-C (SIGINT) ou SIGTERM arrête le contrôle après la facture en cours.\n"_s;
+    const QString codesArret = windows
+                                   ? u"64 erreur d'usage, 130 arrêté par Ctrl-C.\n"_s
+                                   : u"64 erreur d'usage, 130 arrêté par SIGINT, 143 arrêté par SIGTERM.\n"_s;
+    return u"\n"
+           "Une valeur s'écrit à la suite de son option ou après un signe égal : --du=2025-01-01.\n"
+           "Le rapport est écrit dans le répertoire du programme ou, s'il n'est pas accessible en écriture,\n"
+           "dans le dossier « Contrôle de cohérence » des documents de l'utilisateur. Son chemin est la\n"
+           "dernière ligne de la sortie standard. Sur un terminal, une ligne montre la progression.\n"_s +
+           arret +
+           u"\n"
+           "Code de sortie : 0 rien trouvé, 1 quelque chose trouvé (une ligne au rapport, ou un montant\n"
+           "différent laissé tel quel ; avec --annuler, des lignes laissées telles quelles), 2 échec,\n"_s +
+           codesArret;
+}
 
 // The column where the usage text's descriptions start, after two blanks.
 constexpr int LargeurNoms = 26;
@@ -131,6 +139,24 @@ QString messageAnalyse(const QCommandLineParser& analyseur) {
     if (m.hasMatch())
         return u"l'option %1 attend une valeur"_s.arg(m.captured(1));
     return u"arguments invalides"_s;
+}
+
+// An option given twice, under one name or two (-q --silencieux), is a mistake of the caller, not a
+// choice for the parser to make silently.
+std::optional<ErreurUsage> verifierRepetitions(const QCommandLineParser& analyseur) {
+    QList<Cle> vues;
+    for (const QString& n : analyseur.optionNames()) {
+        const QList<Option>& options = optionsDuProgramme();
+        const auto o = std::find_if(options.begin(), options.end(), [&n](const Option& candidate) {
+            return (candidate.noms + candidate.autres).contains(n);
+        });
+        if (o == options.end())
+            continue;
+        if (vues.contains(o->cle))
+            return ErreurUsage{u"l'option %1 est donnée deux fois"_s.arg(nomAffiche(nom(o->cle)))};
+        vues << o->cle;
+    }
+    return std::nullopt;
 }
 
 std::optional<QDate> lireJour(const QString& texte) {
@@ -205,7 +231,7 @@ ArgumentsLot lireDrapeaux(const LigneLue& ligne, const QDate& aujourdhui) {
 
 } // namespace
 
-QString TexteUsage() {
+QString TexteUsage(bool windows) {
     QString texte = DebutUsage;
     for (const Option& o : optionsDuProgramme()) {
         if (o.parValeur.isEmpty())
@@ -213,7 +239,7 @@ QString TexteUsage() {
         for (const LigneValeur& l : o.parValeur)
             texte += ligneUsage(o, l.valeur, l.aide);
     }
-    return texte + FinUsage;
+    return texte + finUsage(windows);
 }
 
 bool EstAppelLot(const QStringList& arguments) {
@@ -250,6 +276,8 @@ std::variant<ArgumentsLot, ErreurUsage> AnalyserArguments(const QStringList& arg
     if (!analyseur.positionalArguments().isEmpty())
         return ErreurUsage{u"argument inattendu : %1"_s.arg(analyseur.positionalArguments().first())};
 
+    if (const auto repetition = verifierRepetitions(analyseur))
+        return *repetition;
     const LigneLue ligne(analyseur);
     ArgumentsLot lot = lireDrapeaux(ligne, aujourdhui);
     if (lot.aide || lot.version)

@@ -28,8 +28,15 @@ struct ErreurUsage {
 std::variant<ArgumentsLot, ErreurUsage> AnalyserArguments(const QStringList& arguments,
                                                           const QDate& aujourdhui);
 
+// Whether the program is built for Windows, where --help speaks of Ctrl-C and not of signals.
+#ifdef Q_OS_WIN
+inline constexpr bool UsageWindows = true;
+#else
+inline constexpr bool UsageWindows = false;
+#endif
+
 // What --help prints; the manual page is made from it.
-QString TexteUsage();
+QString TexteUsage(bool windows = UsageWindows);
 
 // Whether the arguments name one of the program's own options: then the run has no window. Anything
 // else (Qt's own options such as -style) is left to the window.

@@ -3,6 +3,8 @@
 #include "commun/LigneStatistiques.h"
 #include "commun/TexteChamp.h"
 
+#include <QLocale>
+
 namespace cc {
 
 QString PrefixeTerminal() {
@@ -13,12 +15,13 @@ QString TexteErreurUsage(const QString& message) {
     return PrefixeTerminal() + message + QStringLiteral("\nEssayez « controle-coherence --help ».\n");
 }
 
-void InterlocuteurTerminal::message(const QString& texte, const QString& titre, Icone icone) {
+// The program's name starts the line; the window's title would only say it a second time.
+void InterlocuteurTerminal::message(const QString& texte, const QString&, Icone icone) {
     if (silencieux_ && icone == Icone::Information)
         return;
     if (terminal_)
         erreurs_ << QStringLiteral("\r\x1b[K");
-    erreurs_ << PrefixeTerminal() << titre << QStringLiteral(" : ") << FinsDeLigneSimples(texte) << Qt::endl;
+    erreurs_ << PrefixeTerminal() << FinsDeLigneSimples(texte) << Qt::endl;
 }
 
 bool InterlocuteurTerminal::question(const QString&, const QString&) {
@@ -40,26 +43,36 @@ void ProgressionLot::effacer() {
     affichee_ = false;
 }
 
+namespace {
+
+// The user's locale for a person's numbers (1 996 in French). The C locale's own grouping, 1,996, would
+// read as a decimal in a French sentence: there, digits stay ungrouped.
+QLocale localeBilan() {
+    QLocale locale;
+    if (locale.language() == QLocale::C)
+        locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    return locale;
+}
+
+} // namespace
+
+// --statistiques is for programs and keeps plain digits; the sum-up is for people.
 QString BilanLot(const ResultatExecution& resultat, bool annulation) {
+    const QLocale locale = localeBilan();
     if (annulation) {
         const CompteursAnnulation& a = resultat.annulation;
         return QStringLiteral("Écritures à annuler : %1 ; annulées : %2 ; déjà rétablies : %3 ; laissées "
                               "telles quelles : %4")
-            .arg(a.ecritures)
-            .arg(a.annulees)
-            .arg(a.dejaRetablies)
-            .arg(a.laissees);
+            .arg(locale.toString(a.ecritures), locale.toString(a.annulees), locale.toString(a.dejaRetablies),
+                 locale.toString(a.laissees));
     }
     const Compteurs& c = resultat.compteurs;
     return QStringLiteral("Enregistrements parcourus : %1 ; lignes du rapport : %2 ; enregistrements "
                           "manquants : %3 ; montants différents : %4 ; enregistrements ajoutés : %5 ; "
                           "montants réécrits : %6")
-        .arg(c.parcourus)
-        .arg(resultat.lignesRapport)
-        .arg(c.manquants)
-        .arg(c.montantsDifferents)
-        .arg(c.ajoutes)
-        .arg(c.reecrits);
+        .arg(locale.toString(c.parcourus), locale.toString(resultat.lignesRapport),
+             locale.toString(c.manquants), locale.toString(c.montantsDifferents), locale.toString(c.ajoutes),
+             locale.toString(c.reecrits));
 }
 
 QString StatistiquesLot(const ResultatExecution& resultat, bool annulation, const CoutsLot& couts) {

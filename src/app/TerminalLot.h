@@ -18,7 +18,7 @@ QString PrefixeTerminal();
 QString TexteErreurUsage(const QString& message);
 
 // Speaks to the user on the terminal: every box goes to standard error, prefixed with the program's
-// name; a question is answered No without a word. Silent: information boxes are dropped.
+// name alone; a question is answered No without a word. Silent: information boxes are dropped.
 class InterlocuteurTerminal : public Interlocuteur {
 public:
     explicit InterlocuteurTerminal(QTextStream& erreurs, bool silencieux = false, bool terminal = false)
@@ -55,7 +55,8 @@ private:
     QElapsedTimer chrono_;
 };
 
-// The one line that sums up a run on standard error: a check's counts or an undo's.
+// The one line that sums up a run on standard error: a check's counts or an undo's, in the default
+// locale's digits.
 QString BilanLot(const ResultatExecution& resultat, bool annulation);
 
 // What a run cost, for --statistiques.

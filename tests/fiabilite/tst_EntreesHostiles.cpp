@@ -191,6 +191,8 @@ private Q_SLOTS:
     void fichierSqlServer();
     void reglagesLongs_data();
     void reglagesLongs();
+    void annulationSansFichier_data();
+    void annulationSansFichier();
 };
 
 void TestEntreesHostiles::donnees_data() {
@@ -337,6 +339,44 @@ void TestEntreesHostiles::reglagesLongs() {
     if (code == 2)
         QVERIFY(!r.erreurs.isEmpty());
     QVERIFY2(motDePasseVisible(r).isEmpty(), qPrintable(motDePasseVisible(r)));
+}
+
+void TestEntreesHostiles::annulationSansFichier_data() {
+    QTest::addColumn<QString>("fichier");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("absent") << u"absent"_s << u"n'existe pas"_s;
+    QTest::newRow("dossier") << u"dossier"_s << u"est un dossier"_s;
+#ifndef Q_OS_WIN
+    QTest::newRow("illisible") << u"illisible"_s << u"ne peut pas être lu"_s;
+#endif
+}
+
+// An undo whose findings file cannot be read says so and names the file, before the database is
+// opened (here there is none, which would otherwise be the error) and without writing a report.
+void TestEntreesHostiles::annulationSansFichier() {
+    QFETCH(QString, fichier);
+    QFETCH(QString, message);
+    Lot lot;
+    QVERIFY(lot.supprimerBase());
+    const QString chemin = QFileInfo(lot.repertoireProgramme()).absolutePath() + u"/constats "_s + fichier;
+    if (fichier == u"dossier") {
+        QVERIFY(QDir().mkpath(chemin));
+    } else if (fichier == u"illisible") {
+        QFile f(chemin);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("x\r\n");
+        f.close();
+        QFile::setPermissions(chemin, QFileDevice::WriteOwner);
+        if (QFile(chemin).open(QIODevice::ReadOnly))
+            QSKIP("this user reads a file without read permission");
+    }
+    const ResultatLot r = lot.lancer({u"--annuler"_s, chemin});
+    QFile::setPermissions(chemin, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    QVERIFY2(r.code == 2, qPrintable(QString::number(r.code) + u' ' + r.erreurs));
+    QVERIFY2(r.erreurs.contains(QDir::toNativeSeparators(chemin)) && r.erreurs.contains(message),
+             qPrintable(r.erreurs));
+    QVERIFY2(!r.erreurs.contains(u"base"_s, Qt::CaseInsensitive), qPrintable(r.erreurs));
+    QVERIFY2(r.cheminRapport.isEmpty() && r.sortie.isEmpty(), qPrintable(r.cheminRapport + r.sortie));
 }
 
 QTEST_GUILESS_MAIN(TestEntreesHostiles)
