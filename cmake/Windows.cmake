@@ -45,11 +45,12 @@ set_source_files_properties(${CMAKE_BINARY_DIR}/controle-coherence.rc PROPERTIES
 
 # The tests run under Wine, in a Wine prefix of the build's own, never the user's. Wine drops the QT_
 # variables of the Unix environment but passes WINEQT_QPA_PLATFORM on as QT_QPA_PLATFORM; Qt Test logs
-# to the debugger unless told otherwise.
+# to the debugger unless told otherwise. The static Qt ships no fonts: without Debian's DejaVu the
+# window's texts would have no size and its layout would not be the one a user sees.
 set(CC_WINEPREFIX ${CMAKE_BINARY_DIR}/wine CACHE PATH "Préfixe Wine des tests")
 set(CMAKE_CROSSCOMPILING_EMULATOR
     env WINEPREFIX=${CC_WINEPREFIX} WINEDEBUG=-all WINEQT_QPA_PLATFORM=offscreen WINEQT_FORCE_STDERR_LOGGING=1
-    wine)
+    WINEQT_QPA_FONTDIR=Z:/usr/share/fonts/truetype/dejavu wine)
 
 # Once every folder is read: a static Qt links only the plugins it is told about, so each program gets
 # the platforms (the desktop, and offscreen for the tests), the two SQL drivers and the ICO reader.
