@@ -601,7 +601,8 @@ void TestFenetreControle::entreeDansUnCalendrier() {
         QTest::keyClicks(grille, u"20"_s);
         QTest::keyClick(grille, Qt::Key_Enter);
     }
-    QTest::qWait(50);
+    // Whatever the keys posted has run once the queue is empty: a run would have asked or written by then.
+    QCoreApplication::processEvents();
     QVERIFY2(p.utilisateur.boites.isEmpty(), qPrintable(p.utilisateur.textes().join(u'\n')));
     QVERIFY(p.utilisateur.confirmations.isEmpty());
     QVERIFY(p.f->FichierRapport().isEmpty());
