@@ -36,6 +36,17 @@ QString attribut(const QString& nom, const QString& valeur) {
     return nom + u'=' + ValeurOdbc(valeur);
 }
 
+// « a », « b » ou « c »: the drivers a message names.
+QString listePilotes(const QStringList& pilotes) {
+    QString texte;
+    for (qsizetype i = 0; i < pilotes.size(); ++i) {
+        if (i > 0)
+            texte += i + 1 == pilotes.size() ? QStringLiteral(" ou ") : QStringLiteral(", ");
+        texte += QStringLiteral("« %1 »").arg(pilotes.at(i));
+    }
+    return texte;
+}
+
 std::unique_ptr<Connexion> ouvrirOdbc(const ParametresOdbc& p) {
     if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QODBC")))
         throw Erreur(Erreur::PiloteIntrouvable,
@@ -213,12 +224,14 @@ ParametresOdbc ParametresSqlServer(const Environnement& env, const QString& chem
     const bool recent = version == QStringLiteral("2005") || version == QStringLiteral("2008");
 
     const QString pilote = PiloteSqlServer(pilotes, recent, systeme);
-    if (pilote.isEmpty())
-        throw Erreur(
-            Erreur::PiloteIntrouvable,
-            QStringLiteral("Aucun pilote ODBC pour SQL Server n'est installé (« %1 », « %2 », « %3 » "
-                           "ou « %4 »).")
-                .arg(Pilote18, Pilote17, PiloteFreeTds, PilotePostgres));
+    if (pilote.isEmpty()) {
+        // On Windows a program sees only the drivers of its own size.
+        const QString taille =
+            systeme == Systeme::Windows ? QStringLiteral(" %1 bits").arg(BitsProgramme) : QString();
+        throw Erreur(Erreur::PiloteIntrouvable,
+                     QStringLiteral("Aucun pilote ODBC%1 pour SQL Server n'est installé (%2).")
+                         .arg(taille, listePilotes(PilotesSqlServerPossibles(recent, systeme))));
+    }
 
     ParametresOdbc p;
     p.dialecte = DialecteDuPilote(pilote);
@@ -239,9 +252,10 @@ ParametresOdbc ParametresSqlServer(const Environnement& env, const QString& chem
     // whose certificate it cannot verify.
     if (pilote == Pilote18)
         attributs.append(QStringLiteral("Encrypt=no"));
-    const bool pilotMicrosoft = pilote == Pilote18 || pilote == Pilote17 || systeme == Systeme::Windows;
-    if (recent) {
-        if (pilotMicrosoft)
+    // The settings of the native client that 2005 and 2008 call for go with the drivers that took its
+    // place; Windows' plain driver keeps those of the older provider whatever the version.
+    if (recent && pilote != PiloteWindowsSqlServer) {
+        if (PiloteAvecMars(pilote))
             attributs.append(QStringLiteral("MARS_Connection=yes"));
         p.delaiConnexionS = DelaiConnexionDefaut;
         p.delaiRequeteS = DelaiRequeteDefaut;
@@ -272,6 +286,15 @@ ParametresOdbc ParametresJet(const QString& chemin, const QStringList& pilotes, 
     p.dialecte = Dialecte::Jet;
     const QString fichier = QDir::toNativeSeparators(chemin);
     const QString pilote = PiloteJet(pilotes, systeme);
+    if (pilote.isEmpty() && systeme == Systeme::Windows) {
+        // The 64-bit driver comes only with a 64-bit Access engine; Windows ships the 32-bit one.
+        QString texte =
+            QStringLiteral("Aucun pilote ODBC Access %1 bits n'est installé pour lire %2 (%3).")
+                .arg(QString::number(BitsProgramme), fichier, listePilotes(PilotesJetPossibles(systeme)));
+        if (BitsProgramme == 64)
+            texte += QStringLiteral(" Le programme 32 bits lit ce fichier avec le pilote Access de Windows.");
+        throw Erreur(Erreur::PiloteIntrouvable, texte);
+    }
     if (pilote.isEmpty())
         throw Erreur(
             Erreur::PiloteIntrouvable,

@@ -5,6 +5,8 @@
 
 #include <QSqlDriver>
 #include <QVariant>
+#include <algorithm>
+#include <optional>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -49,7 +51,8 @@ const PiecesDialecte& PiecesDe(Dialecte dialecte) {
         .conditionLocalisateur = QStringLiteral("%%physloc%% = ?"),
         .listeDeValeurs = QStringLiteral("(VALUES %1) AS v(n)"),
     };
-    // Jet and any other database reached through ODBC: no locator, no list, no known order.
+    // Jet, SQL Server before 2008 and any other database reached through ODBC: no locator, no list,
+    // no known order. Invoices are then read one by one and rows written by their keys.
     static const PiecesDialecte odbc{.odbc = true};
     switch (dialecte) {
     case Dialecte::SQLite:
@@ -58,12 +61,36 @@ const PiecesDialecte& PiecesDe(Dialecte dialecte) {
         return postgres;
     case Dialecte::SqlServer:
         return sqlServer;
+    case Dialecte::SqlServer2005:
     case Dialecte::Jet:
     case Dialecte::Autre:
         break;
     }
     return odbc;
 }
+
+namespace {
+
+// A text the DBMS gives about itself; none when the driver does not answer.
+std::optional<QString> infoSgbd(SQLHANDLE connexion, SQLUSMALLINT information) {
+    // The wide-character entry point: Wine's ODBC lacks some of the 8-bit ones. The length is in bytes.
+    SQLWCHAR texte[256] = {};
+    SQLSMALLINT longueur = 0;
+    if (!SQL_SUCCEEDED(SQLGetInfoW(connexion, information, texte, sizeof texte - sizeof texte[0], &longueur)))
+        return std::nullopt;
+    static_assert(sizeof(SQLWCHAR) == sizeof(char16_t));
+    return QString::fromUtf16(reinterpret_cast<const char16_t*>(texte));
+}
+
+// The first of the drivers possible, best first, that is registered.
+QString premierInscrit(const QStringList& possibles, const QStringList& pilotes) {
+    for (const QString& p : possibles)
+        if (pilotes.contains(p, Qt::CaseInsensitive))
+            return p;
+    return {};
+}
+
+} // namespace
 
 Dialecte DialecteServeur(const QSqlDatabase& db, Dialecte parDefaut) {
     // The driver's name says little (a SQL Server kind may be served by another product): the DBMS
@@ -74,21 +101,28 @@ Dialecte DialecteServeur(const QSqlDatabase& db, Dialecte parDefaut) {
     SQLHANDLE connexion = *static_cast<SQLHANDLE const*>(h.data());
     if (!connexion)
         return parDefaut;
-    // The wide-character entry point: Wine's ODBC lacks some of the 8-bit ones. The length is in bytes.
-    SQLWCHAR nom[256] = {};
-    SQLSMALLINT longueur = 0;
-    if (!SQL_SUCCEEDED(SQLGetInfoW(connexion, SQL_DBMS_NAME, nom, sizeof nom - sizeof nom[0], &longueur)))
+    const std::optional<QString> nom = infoSgbd(connexion, SQL_DBMS_NAME);
+    if (!nom)
         return parDefaut;
-    static_assert(sizeof(SQLWCHAR) == sizeof(char16_t));
-    return DialecteDuSgbd(QString::fromUtf16(reinterpret_cast<const char16_t*>(nom)), parDefaut);
+    return DialecteDuSgbd(*nom, infoSgbd(connexion, SQL_DBMS_VER).value_or(QString()), parDefaut);
 }
 
-Dialecte DialecteDuSgbd(const QString& nomSgbd, Dialecte parDefaut) {
+Dialecte DialecteDuSgbd(const QString& nomSgbd, const QString& versionSgbd, Dialecte parDefaut) {
     if (nomSgbd.contains(QStringLiteral("PostgreSQL"), Qt::CaseInsensitive))
         return Dialecte::Postgres;
     if (nomSgbd.contains(QStringLiteral("SQL Server"), Qt::CaseInsensitive))
-        return Dialecte::SqlServer;
+        return DialecteVersionSqlServer(versionSgbd);
     return parDefaut;
+}
+
+Dialecte DialecteVersionSqlServer(const QString& version) {
+    // "##.##.####" as ODBC gives it; the major version alone decides.
+    const QString texte = version.trimmed();
+    const qsizetype point = texte.indexOf(u'.');
+    const QStringView majeure = QStringView(texte).first(point < 0 ? texte.size() : point);
+    const bool chiffres = !majeure.isEmpty() && majeure.size() <= 4 &&
+                          std::all_of(majeure.begin(), majeure.end(), [](QChar c) { return c.isDigit(); });
+    return chiffres && majeure.toInt() >= 10 ? Dialecte::SqlServer : Dialecte::SqlServer2005;
 }
 
 namespace {
@@ -170,27 +204,34 @@ QString TableDeValeurs(const PiecesDialecte& pieces, std::size_t lignes, const Q
                                      colonnes.join(QStringLiteral(", ")));
 }
 
+QStringList PilotesSqlServerPossibles(bool recent, Systeme systeme) {
+    if (systeme != Systeme::Windows)
+        return {Pilote18, Pilote17, PiloteFreeTds, PilotePostgres};
+    if (recent)
+        return {PiloteNatif10, PiloteNatif11, Pilote17, Pilote18, PiloteWindowsSqlServer};
+    return {PiloteWindowsSqlServer, Pilote18, Pilote17, PiloteNatif11, PiloteNatif10};
+}
+
 QString PiloteSqlServer(const QStringList& pilotes, bool recent, Systeme systeme) {
-    if (systeme == Systeme::Windows)
-        return recent ? QStringLiteral("SQL Server Native Client 10.0") : QStringLiteral("SQL Server");
-    for (const QString& p : {Pilote18, Pilote17, PiloteFreeTds, PilotePostgres})
-        if (pilotes.contains(p, Qt::CaseInsensitive))
-            return p;
-    return {};
+    return premierInscrit(PilotesSqlServerPossibles(recent, systeme), pilotes);
 }
 
 Dialecte DialecteDuPilote(const QString& pilote) {
     return pilote == PilotePostgres ? Dialecte::Postgres : Dialecte::SqlServer;
 }
 
-QString PiloteJet(const QStringList& pilotes, Systeme systeme) {
+bool PiloteAvecMars(const QString& pilote) {
+    return pilote == PiloteNatif10 || pilote == PiloteNatif11 || pilote == Pilote17 || pilote == Pilote18;
+}
+
+QStringList PilotesJetPossibles(Systeme systeme) {
     if (systeme != Systeme::Windows)
-        return pilotes.contains(PiloteMdbTools, Qt::CaseInsensitive) ? PiloteMdbTools : QString();
-    for (const QString& p : {QStringLiteral("Microsoft Access Driver (*.mdb, *.accdb)"),
-                             QStringLiteral("Microsoft Access Driver (*.mdb)")})
-        if (pilotes.contains(p, Qt::CaseInsensitive))
-            return p;
-    return QStringLiteral("Microsoft Access Driver (*.mdb)");
+        return {PiloteMdbTools};
+    return {PiloteAccessAce, PiloteAccess};
+}
+
+QString PiloteJet(const QStringList& pilotes, Systeme systeme) {
+    return premierInscrit(PilotesJetPossibles(systeme), pilotes);
 }
 
 } // namespace cc

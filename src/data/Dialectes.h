@@ -14,8 +14,9 @@ namespace cc {
 
 class Connexion;
 
-// Which database a connection speaks to.
-enum class Dialecte { SQLite, SqlServer, Postgres, Jet, Autre };
+// Which database a connection speaks to. SqlServer2005 is a SQL Server older than 2008, which takes
+// no list of values and names no physical row.
+enum class Dialecte { SQLite, SqlServer, SqlServer2005, Postgres, Jet, Autre };
 
 // The pieces that differ from one database to another, one set per dialect, chosen when connecting.
 // Where a piece names a table, %1 stands for it.
@@ -59,10 +60,14 @@ struct PiecesDialecte {
 
 const PiecesDialecte& PiecesDe(Dialecte dialecte);
 
-// The dialect of an open ODBC connection, from the name that the DBMS gives itself; parDefaut when
-// it gives none that is known.
+// The dialect of an open ODBC connection, from the name and version that the DBMS gives itself;
+// parDefaut when it gives no name that is known.
 Dialecte DialecteServeur(const QSqlDatabase& db, Dialecte parDefaut);
-Dialecte DialecteDuSgbd(const QString& nomSgbd, Dialecte parDefaut);
+Dialecte DialecteDuSgbd(const QString& nomSgbd, const QString& versionSgbd, Dialecte parDefaut);
+// The dialect of a SQL Server from the version it gives ("09.00.5000"): major version 10 (2008) and
+// later take lists of values and name rows. A text that is no version gets the older dialect, which
+// every version takes.
+Dialecte DialecteVersionSqlServer(const QString& version);
 
 // How the rows of one table are named and ordered: an expression naming one physical row (selected
 // beside it), the condition that finds that row again from the bound value, and the column that
@@ -98,7 +103,13 @@ inline constexpr Systeme SystemeCourant = Systeme::Windows;
 inline constexpr Systeme SystemeCourant = Systeme::Autre;
 #endif
 
-// The ODBC drivers looked for off Windows, by the name they are registered under.
+// The ODBC drivers looked for, by the name they are registered under. Windows ships the first one,
+// and the second for 32-bit programs only; the others are installed apart.
+inline const QString PiloteWindowsSqlServer = QStringLiteral("SQL Server");
+inline const QString PiloteAccess = QStringLiteral("Microsoft Access Driver (*.mdb)");
+inline const QString PiloteAccessAce = QStringLiteral("Microsoft Access Driver (*.mdb, *.accdb)");
+inline const QString PiloteNatif10 = QStringLiteral("SQL Server Native Client 10.0");
+inline const QString PiloteNatif11 = QStringLiteral("SQL Server Native Client 11.0");
 inline const QString Pilote18 = QStringLiteral("ODBC Driver 18 for SQL Server");
 inline const QString Pilote17 = QStringLiteral("ODBC Driver 17 for SQL Server");
 inline const QString PiloteFreeTds = QStringLiteral("FreeTDS");
@@ -106,14 +117,22 @@ inline const QString PiloteMdbTools = QStringLiteral("MDBTools");
 // Last resort off Windows: a company database served by PostgreSQL.
 inline const QString PilotePostgres = QStringLiteral("PostgreSQL Unicode");
 
-// The driver of a company served by SQL Server, among the registered ones: on Windows the one its
-// version calls for (recent: 2005 or 2008); elsewhere the first registered of the drivers above, the
-// PostgreSQL one last. Empty when none is registered.
+// The drivers that may serve a company on SQL Server, best first. On Windows, for a server said to be
+// 2005 or 2008 (recent), the native client of that time first and the plain driver last; for any
+// other the plain driver first. Elsewhere the Microsoft drivers, FreeTDS, then PostgreSQL.
+QStringList PilotesSqlServerPossibles(bool recent, Systeme systeme);
+// The first of those that is registered; empty when none is.
 QString PiloteSqlServer(const QStringList& pilotes, bool recent, Systeme systeme);
 // The dialect that a company served by SQL Server speaks through the driver.
 Dialecte DialecteDuPilote(const QString& pilote);
-// The driver that reads a Jet file: on Windows the Access driver registered (the older one when none
-// is); elsewhere MDBTools when registered. Empty when none fits.
+// Whether the driver takes MARS_Connection (the native clients and the numbered Microsoft drivers).
+bool PiloteAvecMars(const QString& pilote);
+// The drivers that may read a Jet file, best first: on Windows the Access ones, elsewhere MDBTools.
+QStringList PilotesJetPossibles(Systeme systeme);
+// The first of those that is registered; empty when none is.
 QString PiloteJet(const QStringList& pilotes, Systeme systeme);
+
+// 32 or 64: a program sees only the ODBC drivers built for its own size.
+inline constexpr int BitsProgramme = int(sizeof(void*) * 8);
 
 } // namespace cc

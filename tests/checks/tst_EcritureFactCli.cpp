@@ -48,6 +48,7 @@ private Q_SLOTS:
     void ajout();
     void reecriture();
     void doublonsPremierSeul();
+    void sansLocalisateur_data();
     void sansLocalisateur();
     void autresColonnes();
     void apostrophes();
@@ -136,8 +137,15 @@ void TestEcritureFactCli::doublonsPremierSeul() {
              (QStringList{u"F100|D1|2024-03-05|DV|07/12/2026 22:32|95.0"_s, u"F100|D1|j2|d2|m2|2.0"_s}));
 }
 
+void TestEcritureFactCli::sansLocalisateur_data() {
+    QTest::addColumn<int>("dialecte");
+    QTest::newRow("Jet") << int(Dialecte::Jet);
+    QTest::newRow("SQL Server 2005") << int(Dialecte::SqlServer2005);
+}
+
 void TestEcritureFactCli::sansLocalisateur() {
     // A database without row locator finds the row by its keys alone: every duplicate is rewritten.
+    QFETCH(int, dialecte);
     base->factCli(u"F100"_s, u"D1"_s, u"j1"_s, u"d1"_s, u"m1"_s, 1);
     base->factCli(u"F100"_s, u"D1"_s, u"j2"_s, u"d2"_s, u"m2"_s, 2);
     base->factCli(u"F100"_s, u"D2"_s, u"j3"_s, u"d3"_s, u"m3"_s, 3);
@@ -147,9 +155,9 @@ void TestEcritureFactCli::sansLocalisateur() {
         db.setDatabaseName(base->chemin());
         QVERIFY(db.open());
     }
-    Connexion jet(nom, Dialecte::Jet);
-    QVERIFY(jet.pieces().localisateur.isEmpty());
-    EcritureFactCli e(jet, moment);
+    Connexion sansLocalisateur(nom, Dialecte(dialecte));
+    QVERIFY(sansLocalisateur.pieces().localisateur.isEmpty());
+    EcritureFactCli e(sansLocalisateur, moment);
     e.EnregistrerFactCli(deuxDossiers(), u"D1"_s, u"DV"_s, u"F100"_s);
     e.EnregistrerFactCli(deuxDossiers(), u"D4"_s, u"DV"_s, u"F100"_s);
     const QString ecrit = u"F100|D1|2024-03-05|DV|07/12/2026 22:32|95.0"_s;

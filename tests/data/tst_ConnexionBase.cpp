@@ -24,10 +24,11 @@ void ecrire(const QString& chemin, const QByteArray& octets) {
 
 // Any driver that the SQL Server kind takes, the PostgreSQL one included.
 bool piloteSqlServerInstalle() {
-    const QStringList p = PilotesOdbcInstalles();
-    return p.contains(u"ODBC Driver 18 for SQL Server"_s) || p.contains(u"ODBC Driver 17 for SQL Server"_s) ||
-           p.contains(u"FreeTDS"_s) || p.contains(u"PostgreSQL Unicode"_s);
+    return !PiloteSqlServer(PilotesOdbcInstalles(), false, SystemeCourant).isEmpty();
 }
+
+// "32" or "64", as the messages about missing drivers give the program's size.
+const QString Bits = QString::number(sizeof(void*) * 8);
 
 } // namespace
 
@@ -44,6 +45,10 @@ private Q_SLOTS:
     void chaineSqlServer();
     void chaineJet_data();
     void chaineJet();
+    void sqlServerSansPiloteInscrit_data();
+    void sqlServerSansPiloteInscrit();
+    void dialecteDuSgbd_data();
+    void dialecteDuSgbd();
     void sourceErreur_data();
     void sourceErreur();
     void messageErreur_data();
@@ -169,12 +174,38 @@ void TestConnexionBase::chaineSqlServer_data() {
     QTest::newRow("serveur qui voudrait ajouter un attribut")
         << u"SRV;UID=sa"_s << QString() << QStringList{u"FreeTDS"_s} << autre
         << u"DRIVER={FreeTDS};SERVER={SRV;UID=sa};DATABASE=SOC1"_s << 10 << 120;
-    QTest::newRow("Windows, natif") << u"SRV"_s << u"2008"_s << QStringList{} << windows
-                                    << u"DRIVER={SQL Server Native Client 10.0};SERVER=SRV;DATABASE=SOC1;"
-                                       u"MARS_Connection=yes"_s
-                                    << 15 << 30;
-    QTest::newRow("Windows, ancien") << u"SRV"_s << u"2000"_s << QStringList{} << windows
+    // On Windows, from what is installed; the native client's settings go with the newer drivers only.
+    const QString simple = u"SQL Server"_s;
+    const QString natif10 = u"SQL Server Native Client 10.0"_s;
+    const QString natif11 = u"SQL Server Native Client 11.0"_s;
+    const QString pilote17 = u"ODBC Driver 17 for SQL Server"_s;
+    const QString pilote18 = u"ODBC Driver 18 for SQL Server"_s;
+    const QStringList windowsTous{simple, pilote18, pilote17, natif11, natif10};
+    const auto windowsRecent = [&](const char* nom, const char* version, const QStringList& pilotes,
+                                   const QString& attendu) {
+        QTest::newRow(nom) << u"SRV"_s << QString::fromLatin1(version) << pilotes << windows
+                           << u"DRIVER={%1};SERVER=SRV;DATABASE=SOC1;MARS_Connection=yes"_s.arg(attendu) << 15
+                           << 30;
+    };
+    windowsRecent("Windows 2008, tous", "2008", windowsTous, natif10);
+    windowsRecent("Windows 2005, sans le natif 10", "2005", {simple, pilote18, pilote17, natif11}, natif11);
+    windowsRecent("Windows 2008, nom en minuscules", "2008", {simple, natif11.toLower()}, natif11);
+    windowsRecent("Windows 2005, 17 avant 18", "2005", {simple, pilote18, pilote17}, pilote17);
+    QTest::newRow("Windows 2008, 18 seul")
+        << u"SRV"_s << u"2008"_s << QStringList{pilote18} << windows
+        << u"DRIVER={ODBC Driver 18 for SQL Server};SERVER=SRV;DATABASE=SOC1;Encrypt=no;MARS_Connection=yes"_s
+        << 15 << 30;
+    QTest::newRow("Windows 2005, pilote simple seul")
+        << u"SRV"_s << u"2005"_s << QStringList{simple, u"FreeTDS"_s} << windows
+        << u"DRIVER={SQL Server};SERVER=SRV;DATABASE=SOC1"_s << 10 << 120;
+    QTest::newRow("Windows, ancien") << u"SRV"_s << u"2000"_s << windowsTous << windows
                                      << u"DRIVER={SQL Server};SERVER=SRV;DATABASE=SOC1"_s << 10 << 120;
+    QTest::newRow("Windows, récent sans pilote simple")
+        << u"SRV"_s << u"2019"_s << QStringList{natif10, pilote17, pilote18} << windows
+        << u"DRIVER={ODBC Driver 18 for SQL Server};SERVER=SRV;DATABASE=SOC1;Encrypt=no"_s << 10 << 120;
+    QTest::newRow("Windows, sans version, natif seul")
+        << u"SRV"_s << QString() << QStringList{natif10} << windows
+        << u"DRIVER={SQL Server Native Client 10.0};SERVER=SRV;DATABASE=SOC1"_s << 10 << 120;
 }
 
 void TestConnexionBase::chaineSqlServer() {
@@ -200,21 +231,33 @@ void TestConnexionBase::chaineJet_data() {
     QTest::addColumn<QStringList>("pilotes");
     QTest::addColumn<int>("systeme");
     QTest::addColumn<QString>("chaine");
-    QTest::newRow("MDBTools")
-        << QStringList{u"FreeTDS"_s, u"MDBTools"_s} << int(Systeme::Autre)
-        << QDir::toNativeSeparators(u"/base/SOC 1/vendrax.mdb"_s).prepend(u"DRIVER={MDBTools};DBQ="_s);
-    QTest::newRow("aucun pilote") << QStringList{u"FreeTDS"_s} << int(Systeme::Autre) << QString();
-    QTest::newRow("Windows, pilote ACE")
-        << QStringList{u"Microsoft Access Driver (*.mdb, *.accdb)"_s} << int(Systeme::Windows)
-        << QDir::toNativeSeparators(u"/base/SOC 1/vendrax.mdb"_s)
-               .prepend(u"DRIVER={Microsoft Access Driver (*.mdb, *.accdb)};DBQ="_s)
-               .append(u";PWD=mbrtql"_s);
+    // Without a driver, the error names what is needed.
+    QTest::addColumn<QString>("erreur");
+    const QString fichier = QDir::toNativeSeparators(u"/base/SOC 1/vendrax.mdb"_s);
+    const QString ace = u"Microsoft Access Driver (*.mdb, *.accdb)"_s;
+    const QString jet = u"Microsoft Access Driver (*.mdb)"_s;
+    const int windows = int(Systeme::Windows);
+    QTest::newRow("MDBTools") << QStringList{u"FreeTDS"_s, u"MDBTools"_s} << int(Systeme::Autre)
+                              << u"DRIVER={MDBTools};DBQ="_s + fichier << QString();
+    QTest::newRow("aucun pilote") << QStringList{u"FreeTDS"_s} << int(Systeme::Autre) << QString()
+                                  << u"MDBTools"_s;
+    QTest::newRow("Windows, pilote ACE d'abord")
+        << QStringList{jet, ace} << windows << u"DRIVER={%1};DBQ=%2;PWD=mbrtql"_s.arg(ace, fichier)
+        << QString();
+    QTest::newRow("Windows, pilote Jet seul")
+        << QStringList{u"SQL Server"_s, jet} << windows
+        << u"DRIVER={%1};DBQ=%2;PWD=mbrtql"_s.arg(jet, fichier) << QString();
+    QTest::newRow("Windows, aucun pilote")
+        << QStringList{u"SQL Server"_s, u"MDBTools"_s} << windows << QString()
+        << u"Aucun pilote ODBC Access %1 bits n'est installé pour lire %2 (« %3 » ou « %4 »)."_s.arg(
+               Bits, fichier, ace, jet);
 }
 
 void TestConnexionBase::chaineJet() {
     QFETCH(QStringList, pilotes);
     QFETCH(int, systeme);
     QFETCH(QString, chaine);
+    QFETCH(QString, erreur);
     try {
         const ParametresOdbc p = ParametresJet(u"/base/SOC 1/vendrax.mdb"_s, pilotes, Systeme(systeme));
         QCOMPARE(p.chaine, chaine);
@@ -222,8 +265,82 @@ void TestConnexionBase::chaineJet() {
     } catch (const Erreur& e) {
         QVERIFY2(chaine.isEmpty(), qPrintable(e.description()));
         QCOMPARE(e.numero(), 3706);
-        QVERIFY(e.description().contains(u"MDBTools"_s));
+        QVERIFY2(e.description().contains(erreur), qPrintable(e.description()));
+        QVERIFY(e.source().isEmpty());
     }
+}
+
+void TestConnexionBase::sqlServerSansPiloteInscrit_data() {
+    QTest::addColumn<QString>("version");
+    QTest::addColumn<int>("systeme");
+    QTest::addColumn<QString>("message");
+    const QStringList possibles{u"SQL Server Native Client 10.0"_s, u"SQL Server Native Client 11.0"_s,
+                                u"ODBC Driver 17 for SQL Server"_s, u"ODBC Driver 18 for SQL Server"_s,
+                                u"SQL Server"_s};
+    QTest::newRow("Windows")
+        << u"2005"_s << int(Systeme::Windows)
+        << u"Aucun pilote ODBC %1 bits pour SQL Server n'est installé (« %2 », « %3 », « %4 », « %5 » ou « %6 »)."_s
+               .arg(Bits, possibles[0], possibles[1], possibles[2], possibles[3], possibles[4]);
+    QTest::newRow("ailleurs")
+        << QString() << int(Systeme::Autre)
+        << u"Aucun pilote ODBC pour SQL Server n'est installé (« ODBC Driver 18 for SQL "
+           u"Server », « ODBC Driver 17 for SQL Server », « FreeTDS » ou « PostgreSQL "
+           u"Unicode »)."_s;
+}
+
+void TestConnexionBase::sqlServerSansPiloteInscrit() {
+    QFETCH(QString, version);
+    QFETCH(int, systeme);
+    QFETCH(QString, message);
+    const Environnement env{u"/base"_s, u"SOC1"_s, u"SRV"_s, version};
+    try {
+        ParametresSqlServer(env, CheminBaseSociete(env),
+                            {u"MDBTools"_s, u"Microsoft Access Driver (*.mdb)"_s}, Systeme(systeme));
+        QFAIL("no driver was expected");
+    } catch (const Erreur& e) {
+        QCOMPARE(e.description(), message);
+        QCOMPARE(e.numero(), 3706);
+    }
+}
+
+void TestConnexionBase::dialecteDuSgbd_data() {
+    QTest::addColumn<QString>("nom");
+    QTest::addColumn<QString>("version");
+    QTest::addColumn<int>("dialecte");
+    // Whether the dialect reads lots through a list of values and names rows by their location.
+    QTest::addColumn<bool>("listes");
+    const QString microsoft = u"Microsoft SQL Server"_s;
+    const auto cas = [](const char* ligne, const QString& nom, const char* version, Dialecte d, bool listes) {
+        QTest::newRow(ligne) << nom << QString::fromLatin1(version) << int(d) << listes;
+    };
+    cas("2000", microsoft, "08.00.2039", Dialecte::SqlServer2005, false);
+    cas("2005", microsoft, "09.00.5000", Dialecte::SqlServer2005, false);
+    cas("2008", microsoft, "10.00.1600", Dialecte::SqlServer, true);
+    cas("2008 R2", microsoft, "10.50.6000", Dialecte::SqlServer, true);
+    cas("2022", microsoft, "16.00.1000", Dialecte::SqlServer, true);
+    cas("sans zéro, entre blancs", u"SQL Server"_s, " 9.0.1399 ", Dialecte::SqlServer2005, false);
+    cas("majeure seule", microsoft, "11", Dialecte::SqlServer, true);
+    // A version that cannot be read gets the dialect that every version takes.
+    cas("version vide", microsoft, "", Dialecte::SqlServer2005, false);
+    cas("texte", microsoft, "Microsoft SQL Server 2008", Dialecte::SqlServer2005, false);
+    cas("point d'abord", microsoft, ".10.00", Dialecte::SqlServer2005, false);
+    cas("signe", microsoft, "+10.00.1600", Dialecte::SqlServer2005, false);
+    cas("trop de chiffres", microsoft, "0000000000000000000010.0", Dialecte::SqlServer2005, false);
+    // The version says nothing of another DBMS.
+    cas("PostgreSQL", u"PostgreSQL"_s, "09.06.0000", Dialecte::Postgres, true);
+    cas("inconnu", u"ACCESS"_s, "04.00.0000", Dialecte::Jet, false);
+}
+
+void TestConnexionBase::dialecteDuSgbd() {
+    QFETCH(QString, nom);
+    QFETCH(QString, version);
+    QFETCH(int, dialecte);
+    QFETCH(bool, listes);
+    const Dialecte d = DialecteDuSgbd(nom, version, Dialecte::Jet);
+    QCOMPARE(int(d), dialecte);
+    const PiecesDialecte& pieces = PiecesDe(d);
+    QCOMPARE(ListeDeValeurs(pieces, 2).contains(u"VALUES"_s), listes);
+    QCOMPARE(!pieces.localisateur.isEmpty(), listes);
 }
 
 void TestConnexionBase::sourceErreur_data() {
@@ -375,7 +492,7 @@ void TestConnexionBase::sqlServerSansPilote() {
     const Environnement env{u"/base"_s, u"SOC1"_s, u"SRV"_s, u"2008"_s};
     QVERIFY(!OuvrirConnexion(env, CheminBaseSociete(env), TypeSource::SqlServer, false, i));
     QCOMPARE(i.boites.size(), 1);
-    QVERIFY2(i.boites.at(0).texte.startsWith(u"Erreur 3706 : Aucun pilote ODBC pour SQL Server"_s),
+    QVERIFY2(i.boites.at(0).texte.startsWith(u"Erreur 3706 : Aucun pilote ODBC"_s),
              qPrintable(i.boites.at(0).texte));
     QCOMPARE(i.profondeurCurseur, 0);
 }
