@@ -29,8 +29,11 @@ private:
 void TestPiloteOdbc::initTestCase() {
     QFile ini(dossier_.filePath(u"odbcinst.ini"_s));
     QVERIFY(ini.open(QIODevice::WriteOnly));
+    // Windows' driver names too, whose brackets, commas and stars must come through the listing whole.
     ini.write(
-        "[FreeTDS]\nDriver=/nonexistent/libtdsodbc.so\n\n[MDBTools]\nDriver=/nonexistent/libmdbodbc.so\n");
+        "[FreeTDS]\nDriver=/nonexistent/libtdsodbc.so\n\n[MDBTools]\nDriver=/nonexistent/libmdbodbc.so\n\n"
+        "[Microsoft Access Driver (*.mdb, *.accdb)]\nDriver=/nonexistent/ACEODBC.DLL\n\n"
+        "[SQL Server Native Client 11.0]\nDriver=/nonexistent/sqlncli11.dll\n");
     ini.close();
     qputenv("ODBCSYSINI", dossier_.path().toLocal8Bit());
     qputenv("ODBCINI", dossier_.filePath(u"odbc.ini"_s).toLocal8Bit());
@@ -40,6 +43,11 @@ void TestPiloteOdbc::pilotesInscrits() {
     const QStringList pilotes = PilotesOdbcInstalles();
     QVERIFY2(pilotes.contains(u"FreeTDS"_s) && pilotes.contains(u"MDBTools"_s),
              qPrintable(pilotes.join(u',')));
+    // The list the driver manager gives is the one each system chooses from.
+    QCOMPARE(PiloteJet(pilotes, Systeme::Windows), u"Microsoft Access Driver (*.mdb, *.accdb)"_s);
+    QCOMPARE(PiloteJet(pilotes, Systeme::Autre), u"MDBTools"_s);
+    QCOMPARE(PiloteSqlServer(pilotes, true, Systeme::Windows), u"SQL Server Native Client 11.0"_s);
+    QCOMPARE(PiloteSqlServer(pilotes, true, Systeme::Autre), u"FreeTDS"_s);
 }
 
 void TestPiloteOdbc::bibliothequeAbsente_data() {
