@@ -120,8 +120,9 @@ Dialecte DialecteVersionSqlServer(const QString& version) {
     const QString texte = version.trimmed();
     const qsizetype point = texte.indexOf(u'.');
     const QStringView majeure = QStringView(texte).first(point < 0 ? texte.size() : point);
-    const bool chiffres = !majeure.isEmpty() && majeure.size() <= 4 &&
-                          std::all_of(majeure.begin(), majeure.end(), [](QChar c) { return c.isDigit(); });
+    const bool chiffres =
+        !majeure.isEmpty() && majeure.size() <= 4 &&
+        std::all_of(majeure.begin(), majeure.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
     return chiffres && majeure.toInt() >= 10 ? Dialecte::SqlServer : Dialecte::SqlServer2005;
 }
 
