@@ -25,8 +25,7 @@ ResultatExecution executer(const ContexteControle& contexte, const QString& sens
         rapport.OuvrirRapport();
         resultat.fichierRapport = rapport.FichierRapport();
         if (contexte.constats)
-            contexte.constats->ouvrir(rapport.FichierConstats(), rapport.SauvegardeConstats(),
-                                      rapport.moment(), sens);
+            contexte.constats->ouvrir(rapport.FichierConstats(), rapport.moment(), sens);
         travail(resultat);
         rapport.FermerRapport();
         if (contexte.constats)
@@ -70,12 +69,9 @@ ResultatExecution ExecuterControle(const ContexteControle& contexte, const Optio
 
 ResultatExecution ExecuterAnnulation(const ContexteControle& contexte, const QString& fichierConstats) {
     return executer(contexte, QStringLiteral("annulation"), [&](ResultatExecution& r) {
-        // An undo within the second of its run makes a findings file of the same name, which moves the
-        // run's own to the backup name first: the writes to undo are read from there.
-        QString source = fichierConstats;
-        if (contexte.constats && QFileInfo(fichierConstats) == QFileInfo(contexte.rapport.FichierConstats()))
-            source = contexte.rapport.SauvegardeConstats();
-        AnnulerEcritures(contexte, source, r.annulation);
+        // An undo within the second of its run may have moved that run's files to their backup names:
+        // the writes to undo are read wherever the file now is.
+        AnnulerEcritures(contexte, contexte.rapport.CheminActuel(fichierConstats), r.annulation);
     });
 }
 

@@ -102,10 +102,8 @@ public:
     FichierConstats(const FichierConstats&) = delete;
     FichierConstats& operator=(const FichierConstats&) = delete;
 
-    // Creates the file and writes the header row; a file of that name (a same-second run's) is renamed
-    // to the backup name first. Throws Erreur.
-    void ouvrir(const QString& chemin, const QString& sauvegarde, const QDateTime& execution,
-                const QString& sens);
+    // Creates the file, under a name that must be free, and writes the header row. Throws Erreur.
+    void ouvrir(const QString& chemin, const QDateTime& execution, const QString& sens);
     // Appends a row; nothing when no file is open. Throws Erreur.
     void ecrire(const LigneConstat& ligne);
     // Closes the file, complete on disk. Throws Erreur.
