@@ -7,6 +7,8 @@
 
 #include <optional>
 
+class QTextStream;
+
 namespace cc {
 
 class Rapport;
@@ -41,6 +43,8 @@ std::optional<QString> ProblemeFichierConstats(const QString& chemin);
 // database's designation, an error that is not the report's own is introduced by a French sentence
 // that names the database.
 QString MessageEchec(const Erreur& erreur, const QString& fichierRapport, const QString& base = {});
+// Writes what the box leaves out of an error (the statement, the driver's words) for support.
+void EcrireDetails(const Erreur& erreur, QTextStream& flux);
 
 // The text of the box that tells where a stopped run stopped.
 QString MessageArret(const ArretControle& arret, const QString& fichierRapport);

@@ -20,6 +20,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QStyle>
+#include <QTextStream>
 #include <QUrl>
 #include <algorithm>
 
@@ -246,6 +247,8 @@ void FenetreControle::terminer(const ResultatExecution& resultat, const QString&
     }
     if (!resultat.reussi()) {
         // A failed run is never told as a success: no end-of-run prompt.
+        QTextStream erreurs(stderr);
+        EcrireDetails(*resultat.erreur, erreurs);
         interlocuteur().message(
             MessageEchec(*resultat.erreur, resultat.fichierRapport, session_->designation),
             TitreApplication(), Icone::Critique);

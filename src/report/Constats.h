@@ -54,6 +54,10 @@ inline QString FactureInexistante() {
 inline QString FactureAncienne() {
     return QStringLiteral("facture ancienne illisible");
 }
+// A run stopped by the database; the row carries the statement and the driver's words for support.
+inline QString ErreurBase() {
+    return QStringLiteral("erreur de la base");
+}
 } // namespace constat
 
 namespace action {
