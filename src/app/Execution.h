@@ -25,6 +25,8 @@ struct ResultatExecution {
     bool reussi() const { return !erreur.has_value() && !arret.has_value(); }
     // Whether the run found anything: a report line, or an amount that differs and stays so.
     bool trouve() const { return compteurs.trouve(lignesRapport); }
+    // The findings of the report: a missing row takes two of its lines, every other finding one.
+    qint64 constatsRapport() const { return lignesRapport - compteurs.manquants; }
 };
 
 // One run: opens the report, runs the check that the options pick, closes the report. A failure
