@@ -124,10 +124,11 @@ FenetreControle::executer(const std::function<ResultatExecution(const ContexteCo
     // check: during the run it is painted only when the window's events are processed.
     prg_Facture_->setUpdatesEnabled(false);
     emplacement_ = DossierRapports(repertoireProgramme_);
-    Rapport rapport(emplacement_.dossier, session_->environnement.RepertoireSociete, horloge_);
+    rapport_ =
+        std::make_unique<Rapport>(emplacement_.dossier, session_->environnement.RepertoireSociete, horloge_);
     FichierConstats constats;
     const ContexteControle contexte{
-        *session_->connexion, rapport, interlocuteur(), *this, horloge_, &constats};
+        *session_->connexion, *rapport_, interlocuteur(), *this, horloge_, &constats};
     depuisEvenements_.start();
     ResultatExecution resultat = travail(contexte);
     fichierRapport_ = resultat.fichierRapport;
