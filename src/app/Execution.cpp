@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
+#include <QTextStream>
 #include <functional>
 #include <new>
 
@@ -25,8 +26,7 @@ ResultatExecution executer(const ContexteControle& contexte, const QString& sens
         rapport.OuvrirRapport();
         resultat.fichierRapport = rapport.FichierRapport();
         if (contexte.constats)
-            contexte.constats->ouvrir(rapport.FichierConstats(), rapport.SauvegardeConstats(),
-                                      rapport.moment(), sens);
+            contexte.constats->ouvrir(rapport.FichierConstats(), rapport.moment(), sens);
         travail(resultat);
         rapport.FermerRapport();
         if (contexte.constats)
@@ -43,6 +43,17 @@ ResultatExecution executer(const ContexteControle& contexte, const QString& sens
     if (!resultat.reussi()) {
         // The checks have committed what they could; anything still open is not counted anywhere.
         contexte.connexion.annulerTransaction();
+        if (resultat.erreur && !resultat.erreur->details().isEmpty() && contexte.constats &&
+            contexte.constats->estOuvert()) {
+            // For support: what the box leaves out, the statement refused and the driver's words.
+            try {
+                contexte.constats->ecrire(
+                    {.constat = constat::ErreurBase() + QStringLiteral(" : ") +
+                                QString(resultat.erreur->details()).replace(u'\n', QStringLiteral(" ; ")),
+                     .action = action::Aucune()});
+            } catch (const Erreur&) {
+            }
+        }
         try {
             rapport.FermerRapport();
         } catch (const Erreur&) {
@@ -70,12 +81,9 @@ ResultatExecution ExecuterControle(const ContexteControle& contexte, const Optio
 
 ResultatExecution ExecuterAnnulation(const ContexteControle& contexte, const QString& fichierConstats) {
     return executer(contexte, QStringLiteral("annulation"), [&](ResultatExecution& r) {
-        // An undo within the second of its run makes a findings file of the same name, which moves the
-        // run's own to the backup name first: the writes to undo are read from there.
-        QString source = fichierConstats;
-        if (contexte.constats && QFileInfo(fichierConstats) == QFileInfo(contexte.rapport.FichierConstats()))
-            source = contexte.rapport.SauvegardeConstats();
-        AnnulerEcritures(contexte, source, r.annulation);
+        // An undo within the second of its run may have moved that run's files to their backup names:
+        // the writes to undo are read wherever the file now is.
+        AnnulerEcritures(contexte, contexte.rapport.CheminActuel(fichierConstats), r.annulation);
     });
 }
 
@@ -101,13 +109,28 @@ QString MessageEchec(const Erreur& erreur, const QString& fichierRapport, const 
     const bool erreurDuRapport =
         erreur.numero() == Erreur::AccesFichier || erreur.numero() == Erreur::DisquePlein;
     QString texte;
-    if (!base.isEmpty() && !erreurDuRapport)
-        texte = QStringLiteral("La base de données %1 a refusé une opération du contrôle.\r\n").arg(base);
-    texte += QStringLiteral("Erreur ") + QString::number(erreur.numero()) + QStringLiteral(" : ") +
-             erreur.description() + QStringLiteral("\r\n\r\nLe traitement a été interrompu.");
+    if (erreur.numero() == Erreur::BaseEnLectureSeule) {
+        // What it means and what to do; the driver's words are in the details, not here.
+        texte = erreur.description() +
+                QStringLiteral("\r\nPour réparer, demandez le droit d'écrire dans la base") +
+                (base.isEmpty() ? QString() : u' ' + base) +
+                QStringLiteral(" (ou retirez la lecture seule de son fichier) ; pour contrôler seulement, "
+                               "relancez sans cocher les cases de réparation.\r\n\r\nLe traitement a été "
+                               "interrompu.");
+    } else {
+        if (!base.isEmpty() && !erreurDuRapport)
+            texte = QStringLiteral("La base de données %1 a refusé une opération du contrôle.\r\n").arg(base);
+        texte += QStringLiteral("Erreur ") + QString::number(erreur.numero()) + QStringLiteral(" : ") +
+                 erreur.description() + QStringLiteral("\r\n\r\nLe traitement a été interrompu.");
+    }
     if (!fichierRapport.isEmpty() && QFileInfo::exists(fichierRapport))
         texte += QStringLiteral(" Le rapport garde les lignes écrites avant l'erreur :\r\n") + fichierRapport;
     return texte;
+}
+
+void EcrireDetails(const Erreur& erreur, QTextStream& flux) {
+    if (!erreur.details().isEmpty())
+        flux << QStringLiteral("Détails pour l'assistance : ") << erreur.details() << Qt::endl;
 }
 
 QString MessageArret(const ArretControle& arret, const QString& fichierRapport) {

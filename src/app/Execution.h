@@ -7,6 +7,8 @@
 
 #include <optional>
 
+class QTextStream;
+
 namespace cc {
 
 class Rapport;
@@ -23,6 +25,8 @@ struct ResultatExecution {
     bool reussi() const { return !erreur.has_value() && !arret.has_value(); }
     // Whether the run found anything: a report line, or an amount that differs and stays so.
     bool trouve() const { return compteurs.trouve(lignesRapport); }
+    // The findings of the report: a missing row takes two of its lines, every other finding one.
+    qint64 constatsRapport() const { return lignesRapport - compteurs.manquants; }
 };
 
 // One run: opens the report, runs the check that the options pick, closes the report. A failure
@@ -41,6 +45,8 @@ std::optional<QString> ProblemeFichierConstats(const QString& chemin);
 // database's designation, an error that is not the report's own is introduced by a French sentence
 // that names the database.
 QString MessageEchec(const Erreur& erreur, const QString& fichierRapport, const QString& base = {});
+// Writes what the box leaves out of an error (the statement, the driver's words) for support.
+void EcrireDetails(const Erreur& erreur, QTextStream& flux);
 
 // The text of the box that tells where a stopped run stopped.
 QString MessageArret(const ArretControle& arret, const QString& fichierRapport);

@@ -20,6 +20,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QStyle>
+#include <QTextStream>
 #include <QUrl>
 #include <algorithm>
 
@@ -123,10 +124,11 @@ FenetreControle::executer(const std::function<ResultatExecution(const ContexteCo
     // check: during the run it is painted only when the window's events are processed.
     prg_Facture_->setUpdatesEnabled(false);
     emplacement_ = DossierRapports(repertoireProgramme_);
-    Rapport rapport(emplacement_.dossier, session_->environnement.RepertoireSociete, horloge_);
+    rapport_ =
+        std::make_unique<Rapport>(emplacement_.dossier, session_->environnement.RepertoireSociete, horloge_);
     FichierConstats constats;
     const ContexteControle contexte{
-        *session_->connexion, rapport, interlocuteur(), *this, horloge_, &constats};
+        *session_->connexion, *rapport_, interlocuteur(), *this, horloge_, &constats};
     depuisEvenements_.start();
     ResultatExecution resultat = travail(contexte);
     fichierRapport_ = resultat.fichierRapport;
@@ -246,6 +248,8 @@ void FenetreControle::terminer(const ResultatExecution& resultat, const QString&
     }
     if (!resultat.reussi()) {
         // A failed run is never told as a success: no end-of-run prompt.
+        QTextStream erreurs(stderr);
+        EcrireDetails(*resultat.erreur, erreurs);
         interlocuteur().message(
             MessageEchec(*resultat.erreur, resultat.fichierRapport, session_->designation),
             TitreApplication(), Icone::Critique);

@@ -7,10 +7,12 @@
 #include "commun/Interlocuteur.h"
 #include "commun/Progression.h"
 #include "report/DossierRapports.h"
+#include "report/Rapport.h"
 
 #include <QElapsedTimer>
 #include <QWidget>
 #include <functional>
+#include <memory>
 #include <optional>
 
 class QCalendarWidget;
@@ -103,6 +105,8 @@ private:
     std::optional<Session> session_;
     QString fichierRapport_;
     QString fichierConstats_; // the last run's
+    // The last run's report, kept so that no other run moves the files the window still shows.
+    std::unique_ptr<Rapport> rapport_;
     bool enCours_ = false;
     bool arretDemande_ = false;
     bool questionArret_ = false;

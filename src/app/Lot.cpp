@@ -41,7 +41,8 @@ void ecrireBilan(const ArgumentsLot& lot, const ResultatExecution& resultat, con
 
 // How the run ended: its last message, the report's path on standard output, the exit status.
 int conclure(const ArgumentsLot& lot, const ResultatExecution& resultat, const Session& session,
-             const ArretParSignal& arret, Interlocuteur& interlocuteur, QTextStream& sortie) {
+             const ArretParSignal& arret, Interlocuteur& interlocuteur, QTextStream& sortie,
+             QTextStream& erreurs) {
     const bool rapportPresent =
         !resultat.fichierRapport.isEmpty() && QFileInfo::exists(resultat.fichierRapport);
     if (resultat.arret) {
@@ -54,6 +55,7 @@ int conclure(const ArgumentsLot& lot, const ResultatExecution& resultat, const S
     if (!resultat.reussi()) {
         interlocuteur.message(MessageEchec(*resultat.erreur, resultat.fichierRapport, session.designation),
                               TitreApplication(), Icone::Critique);
+        EcrireDetails(*resultat.erreur, erreurs);
         if (rapportPresent)
             sortie << resultat.fichierRapport << Qt::endl;
         return SortieEchec;
@@ -102,7 +104,7 @@ int executer(const ArgumentsLot& lot, const QString& repertoireProgramme, const 
                                                              : ExecuterAnnulation(contexte, lot.annuler);
     progression.effacer();
     ecrireBilan(lot, resultat, *session->connexion, chrono, erreurs);
-    return conclure(lot, resultat, *session, arret, interlocuteur, sortie);
+    return conclure(lot, resultat, *session, arret, interlocuteur, sortie, erreurs);
 }
 
 } // namespace

@@ -15,12 +15,19 @@ QString TexteErreurUsage(const QString& message) {
     return PrefixeTerminal() + message + QStringLiteral("\nEssayez « controle-coherence --help ».\n");
 }
 
+QString EffacementLigne(bool sequencesAnsi) {
+    if (sequencesAnsi)
+        return QStringLiteral("\r\x1b[K");
+    // Blanks over the whole width of a console line, short of the last column, which would wrap.
+    return u'\r' + QString(79, u' ') + u'\r';
+}
+
 // The program's name starts the line; the window's title would only say it a second time.
 void InterlocuteurTerminal::message(const QString& texte, const QString&, Icone icone) {
     if (silencieux_ && icone == Icone::Information)
         return;
     if (terminal_)
-        erreurs_ << QStringLiteral("\r\x1b[K");
+        erreurs_ << EffacementLigne(SequencesAnsi);
     erreurs_ << PrefixeTerminal() << FinsDeLigneSimples(texte) << Qt::endl;
 }
 
@@ -39,7 +46,7 @@ void ProgressionLot::definirValeur(int valeur) {
 
 void ProgressionLot::effacer() {
     if (affichee_)
-        *ligne_ << QStringLiteral("\r\x1b[K") << Qt::flush;
+        *ligne_ << EffacementLigne(SequencesAnsi) << Qt::flush;
     affichee_ = false;
 }
 
@@ -67,10 +74,10 @@ QString BilanLot(const ResultatExecution& resultat, bool annulation) {
                  locale.toString(a.laissees));
     }
     const Compteurs& c = resultat.compteurs;
-    return QStringLiteral("Enregistrements parcourus : %1 ; lignes du rapport : %2 ; enregistrements "
+    return QStringLiteral("Enregistrements parcourus : %1 ; constats du rapport : %2 ; enregistrements "
                           "manquants : %3 ; montants différents : %4 ; enregistrements ajoutés : %5 ; "
                           "montants réécrits : %6")
-        .arg(locale.toString(c.parcourus), locale.toString(resultat.lignesRapport),
+        .arg(locale.toString(c.parcourus), locale.toString(resultat.constatsRapport()),
              locale.toString(c.manquants), locale.toString(c.montantsDifferents), locale.toString(c.ajoutes),
              locale.toString(c.reecrits));
 }

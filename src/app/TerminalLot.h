@@ -14,6 +14,15 @@ namespace cc {
 // The line that starts every message of the program on the terminal.
 QString PrefixeTerminal();
 
+// Wipes the progress line so that a message starts on a clean one: an ANSI sequence where the terminal
+// understands it, blanks on a Windows console, which shows such sequences as they are.
+QString EffacementLigne(bool sequencesAnsi);
+#ifdef Q_OS_WIN
+inline constexpr bool SequencesAnsi = false;
+#else
+inline constexpr bool SequencesAnsi = true;
+#endif
+
 // A usage error as the terminal shows it: the message, then where to find help.
 QString TexteErreurUsage(const QString& message);
 

@@ -1,5 +1,7 @@
 #include "commun/Erreur.h"
 
+#include "commun/TexteErreurSysteme.h"
+
 #include <QDir>
 #include <QFile>
 #include <cerrno>
@@ -12,9 +14,9 @@ void EchecFichier(const QFile& fichier, const QString& action, int numeroErrno) 
     plein = plein || numeroErrno == EDQUOT;
 #endif
     const int numero = plein ? Erreur::DisquePlein : Erreur::AccesFichier;
-    throw Erreur(numero,
-                 QStringLiteral("%1 %2 : %3")
-                     .arg(action, QDir::toNativeSeparators(fichier.fileName()), fichier.errorString()));
+    throw Erreur(numero, QStringLiteral("%1 %2 : %3")
+                             .arg(action, QDir::toNativeSeparators(fichier.fileName()),
+                                  TexteErreurFichier(fichier, numeroErrno)));
 }
 
 } // namespace cc

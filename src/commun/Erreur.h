@@ -19,6 +19,7 @@ public:
         DisquePlein = 61,
         AccesFichier = 75,
         RequeteRefusee = 3001,
+        BaseEnLectureSeule = 3027,  // the database may only be read
         EcritureConcurrente = 3197, // a row changed by another program while it was being written
         TransactionRefusee = 3246,
         ChampIntrouvable = 3265,
@@ -34,12 +35,19 @@ public:
     int numero() const noexcept { return numero_; }
     const QString& description() const noexcept { return description_; }
     const QString& source() const noexcept { return source_; }
+    // For support, never in a box: the statement refused and the driver's own words.
+    const QString& details() const noexcept { return details_; }
+    Erreur& avecDetails(QString details) {
+        details_ = std::move(details);
+        return *this;
+    }
     const char* what() const noexcept override { return utf8_.constData(); }
 
 private:
     int numero_;
     QString description_;
     QString source_;
+    QString details_;
     QByteArray utf8_;
 };
 

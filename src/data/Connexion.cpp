@@ -33,9 +33,29 @@ int numeroErreur(const QSqlError& e) {
     }
 }
 
+// SQLite says SQLITE_READONLY (8, or an extended code of it); through ODBC, SQLSTATE 25006 (a
+// read-only transaction) or the server's own sentence (SQL Server, Jet: "…database… read-only").
+bool baseEnLectureSeule(const QSqlError& e) {
+    bool ok = false;
+    const int natif = e.nativeErrorCode().toInt(&ok);
+    const QString texte = e.databaseText();
+    if (ok && (natif & 0xff) == 8 && texte.contains(u"readonly", Qt::CaseInsensitive))
+        return true;
+    if (e.nativeErrorCode().split(u';').contains(u"25006"))
+        return true;
+    return texte.contains(u"read-only", Qt::CaseInsensitive) &&
+           texte.contains(u"database", Qt::CaseInsensitive);
+}
+
 } // namespace
 
-[[noreturn]] void LeverErreurSql(const QSqlError& erreur, const QString& contexte) {
+QString DescriptionBaseEnLectureSeule() {
+    return QStringLiteral("La base de données est en lecture seule : le contrôle ne peut ni ajouter ni "
+                          "réécrire de ligne dans FACTCLI.");
+}
+
+[[noreturn]] void LeverErreurSql(const QSqlError& erreur, const QString& contexte,
+                                 const QString& instruction) {
     QString description = erreur.databaseText().trimmed();
     const QString pilote = erreur.driverText().trimmed();
     if (description.isEmpty())
@@ -46,7 +66,13 @@ int numeroErreur(const QSqlError& e) {
         description = QStringLiteral("Erreur inconnue de la base de données");
     if (!contexte.isEmpty())
         description += QStringLiteral(" (") + contexte + QStringLiteral(")");
-    throw Erreur(numeroErreur(erreur), description);
+    QString details = instruction.isEmpty() ? QString() : QStringLiteral("Instruction : ") + instruction;
+    if (baseEnLectureSeule(erreur)) {
+        details = QStringLiteral("Erreur %1 : %2").arg(erreur.nativeErrorCode(), description) +
+                  (details.isEmpty() ? QString() : QStringLiteral("\n") + details);
+        throw Erreur(Erreur::BaseEnLectureSeule, DescriptionBaseEnLectureSeule()).avecDetails(details);
+    }
+    throw Erreur(numeroErreur(erreur), description).avecDetails(details);
 }
 
 Connexion::Connexion(const QString& nomConnexion, Dialecte dialecte)
@@ -155,7 +181,7 @@ Requete::Requete(Connexion& connexion, const QString& sql)
     // Forward only: on ODBC a scrollable cursor costs a round trip per row.
     requete_.setForwardOnly(true);
     if (!requete_.prepare(sql_))
-        LeverErreurSql(requete_.lastError(), sql_);
+        LeverErreurSql(requete_.lastError(), {}, sql_);
     if (connexion.pieces().odbc && connexion.delaiRequete() > 0) {
         // Qt has no option for the statement time-out: set it on the ODBC handle itself.
         const QVariant h = requete_.result()->handle();
@@ -174,7 +200,7 @@ Requete& Requete::executer(const QVariantList& valeurs) {
         requete_.bindValue(i, valeurs.at(i));
     ++connexion_->instructions_;
     if (!requete_.exec())
-        LeverErreurSql(requete_.lastError(), sql_);
+        LeverErreurSql(requete_.lastError(), {}, sql_);
     return *this;
 }
 
@@ -186,7 +212,7 @@ bool Requete::suivant() {
         return true;
     }
     if (requete_.lastError().isValid())
-        LeverErreurSql(requete_.lastError(), sql_);
+        LeverErreurSql(requete_.lastError(), {}, sql_);
     return false;
 }
 

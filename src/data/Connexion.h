@@ -94,7 +94,13 @@ private:
     mutable std::vector<std::pair<QString, int>> index_;
 };
 
-// Raises an Erreur from a QSqlError.
-[[noreturn]] void LeverErreurSql(const class QSqlError& erreur, const QString& contexte);
+// Raises an Erreur from a QSqlError: the database's words, and what it was doing (contexte), for the
+// user; the statement (instruction) only in the details for support. A database that may only be
+// read is said in French, the driver's words going to the details too.
+[[noreturn]] void LeverErreurSql(const class QSqlError& erreur, const QString& contexte,
+                                 const QString& instruction = {});
+
+// What the user reads when the database refuses a write because it may only be read.
+QString DescriptionBaseEnLectureSeule();
 
 } // namespace cc

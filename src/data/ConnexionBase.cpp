@@ -1,10 +1,12 @@
 #include "data/ConnexionBase.h"
 
+#include "commun/TexteErreurSysteme.h"
 #include "commun/Windows1252.h"
 
 #include <QDir>
 #include <QFile>
 #include <QSqlDatabase>
+#include <cerrno>
 #include <exception>
 #include <iterator>
 
@@ -67,9 +69,11 @@ std::unique_ptr<Connexion> ouvrirJet(const QString& chemin) {
         throw Erreur(Erreur::FichierIntrouvable,
                      QStringLiteral("Fichier introuvable : %1").arg(QDir::toNativeSeparators(chemin)));
     QFile fichier(chemin);
+    errno = 0;
     if (!fichier.open(QIODevice::ReadOnly))
-        throw Erreur(Erreur::AccesFichier, QStringLiteral("Impossible de lire %1 : %2")
-                                               .arg(QDir::toNativeSeparators(chemin), fichier.errorString()));
+        throw Erreur(Erreur::AccesFichier,
+                     QStringLiteral("Impossible de lire %1 : %2")
+                         .arg(QDir::toNativeSeparators(chemin), TexteErreurFichier(fichier, errno)));
     const FormatBase format = FormatFichierBase(fichier.read(20));
     fichier.close();
     if (format == FormatBase::Autre)

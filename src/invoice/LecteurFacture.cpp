@@ -70,7 +70,8 @@ ResultatLecture LecteurFacture::LireFacture(const QString& numero, Enregistremen
     } catch (const Erreur& e) {
         // Name the invoice, so that the user can find the one that stopped the run.
         throw Erreur(e.numero(), e.description() + QStringLiteral(" (facture ") + cle + QStringLiteral(")"),
-                     e.source());
+                     e.source())
+            .avecDetails(e.details());
     }
     return ResultatLecture::Lue;
 }

@@ -2,6 +2,7 @@
 
 #include "commun/Erreur.h"
 #include "commun/TexteChamp.h"
+#include "report/FichiersExecution.h"
 #include "report/Rapport.h"
 
 #include <QDir>
@@ -29,8 +30,7 @@ FichierConstats::~FichierConstats() {
         flux_->close();
 }
 
-void FichierConstats::ouvrir(const QString& chemin, const QString& sauvegarde, const QDateTime& execution,
-                             const QString& sens) {
+void FichierConstats::ouvrir(const QString& chemin, const QDateTime& execution, const QString& sens) {
     if (flux_)
         flux_->close();
     flux_.reset();
@@ -39,10 +39,7 @@ void FichierConstats::ouvrir(const QString& chemin, const QString& sauvegarde, c
     sens_ = sens;
     lignes_ = 0;
     const QString action = QStringLiteral("Impossible de créer le fichier de constats");
-    bool refuse = false;
-    flux_ = CreerFichierNeuf(chemin, sauvegarde, action, refuse);
-    if (!flux_)
-        throw Erreur(Erreur::AccesFichier, action + u' ' + QDir::toNativeSeparators(chemin));
+    flux_ = CreerFichierNeuf(chemin, action);
     QStringList entete;
     for (const QString& c : ColonnesConstats())
         entete << ChampCsv(c);

@@ -54,6 +54,10 @@ inline QString FactureInexistante() {
 inline QString FactureAncienne() {
     return QStringLiteral("facture ancienne illisible");
 }
+// A run stopped by the database; the row carries the statement and the driver's words for support.
+inline QString ErreurBase() {
+    return QStringLiteral("erreur de la base");
+}
 } // namespace constat
 
 namespace action {
@@ -102,10 +106,8 @@ public:
     FichierConstats(const FichierConstats&) = delete;
     FichierConstats& operator=(const FichierConstats&) = delete;
 
-    // Creates the file and writes the header row; a file of that name (a same-second run's) is renamed
-    // to the backup name first. Throws Erreur.
-    void ouvrir(const QString& chemin, const QString& sauvegarde, const QDateTime& execution,
-                const QString& sens);
+    // Creates the file, under a name that must be free, and writes the header row. Throws Erreur.
+    void ouvrir(const QString& chemin, const QDateTime& execution, const QString& sens);
     // Appends a row; nothing when no file is open. Throws Erreur.
     void ecrire(const LigneConstat& ligne);
     // Closes the file, complete on disk. Throws Erreur.

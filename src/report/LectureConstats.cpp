@@ -1,8 +1,10 @@
 #include "report/LectureConstats.h"
 
 #include "commun/Erreur.h"
+#include "commun/TexteErreurSysteme.h"
 
 #include <QFile>
+#include <cerrno>
 
 namespace cc {
 
@@ -47,10 +49,11 @@ LigneConstat RangeeConstats::ligne() const {
 
 std::vector<RangeeConstats> LireConstats(const QString& chemin) {
     QFile fichier(chemin);
+    errno = 0;
     if (!fichier.open(QIODevice::ReadOnly))
         throw Erreur(Erreur::FichierIntrouvable,
                      QStringLiteral("Impossible de lire le fichier de constats %1 : %2")
-                         .arg(chemin, fichier.errorString()));
+                         .arg(chemin, TexteErreurFichier(fichier, errno)));
     QString texte = QString::fromUtf8(fichier.readAll());
     if (texte.startsWith(QChar(0xFEFF)))
         texte.remove(0, 1);

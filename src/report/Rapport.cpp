@@ -6,7 +6,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <cerrno>
-#include <filesystem>
 #include <utility>
 
 namespace cc {
@@ -39,71 +38,59 @@ QString Rapport::nomSocietePourFichier(const QString& societe) {
     return nom;
 }
 
-std::unique_ptr<QFile> CreerFichierNeuf(const QString& nom, const QString& sauvegarde, const QString& action,
-                                        bool& renommageRefuse) {
-    renommageRefuse = false;
-    // Another run may create the same name at the same moment: a few rounds settle it.
-    for (int essai = 0;; ++essai) {
-        if (QFileInfo::exists(nom) || QFileInfo(nom).isSymLink()) {
-            // A run for the same company started within the same second: its file becomes the backup.
-            // Renamed, never copied: a run still writing into it goes on writing into the backup.
-            std::error_code erreur;
-            std::filesystem::rename(std::filesystem::path(nom.toStdU16String()),
-                                    std::filesystem::path(sauvegarde.toStdU16String()), erreur);
-            if (erreur) {
-                renommageRefuse = true;
-                return nullptr;
-            }
-        }
-        auto fichier = std::make_unique<QFile>(nom);
-        // Unbuffered: each line goes to the system as soon as it is written, and a full disk shows at once.
-        if (fichier->open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
-            return fichier;
-        const int e = errno;
-        if (!QFileInfo::exists(nom) || essai >= 4)
-            EchecFichier(*fichier, action, e);
-    }
-}
-
 void Rapport::OuvrirRapport() {
     // A report left open by a run that failed is closed first; its lines are already on disk.
     if (flux_) {
         flux_->close();
         flux_.reset();
     }
+    verrou_.liberer();
     // One reading of the clock names both the report and its backup.
     moment_ = horloge_();
     const QString debut = QStringLiteral("ResultatControl.") + nomSocietePourFichier(societe_) + u'.';
-    const QString stamp = moment_.toString(QStringLiteral("yyyy-MM-dd-hh-mm-ss"));
-    base_ = joindre(repertoire_, debut + stamp);
-    sauvegarde_ = joindre(repertoire_, debut + moment_.toString(QStringLiteral("yyyy-MM-dd-hh-mmss")) +
-                                           QStringLiteral(".old"));
-    // The path is known before anything can fail, so that an error can name it.
-    fichier_ = base_ + QStringLiteral(".txt");
+    const QString nom = joindre(repertoire_, debut + moment_.toString(QStringLiteral("yyyy-MM-dd-hh-mm-ss")));
+    const QString sauvegarde = joindre(
+        repertoire_, debut + moment_.toString(QStringLiteral("yyyy-MM-dd-hh-mmss")) + QStringLiteral(".old"));
+    tourne_.clear();
+    sauvegarde_.clear();
+    if (TournerRapportTermine(nom, sauvegarde)) {
+        tourne_ = nom;
+        sauvegarde_ = sauvegarde;
+    }
     lignes_ = 0;
 
     const QString action = QStringLiteral("Impossible de créer le rapport");
-    bool refuse = false;
-    std::unique_ptr<QFile> flux =
-        CreerFichierNeuf(fichier_, sauvegarde_ + QStringLiteral(".txt"), action, refuse);
-    // The same-second report cannot be renamed (held open by a program that forbids it): this run
-    // takes the next free name instead, and has no backup.
-    for (int suite = 2; !flux; ++suite) {
-        base_ = joindre(repertoire_, debut + stamp + u'-' + QString::number(suite));
-        sauvegarde_.clear();
+    // The name is taken by creating the report exclusively: two runs can never both get it. A
+    // findings file left without its report keeps its name too.
+    constexpr int DernierNumero = 9999;
+    for (int suite = 1;; ++suite) {
+        base_ = suite == 1 ? nom : nom + u'-' + QString::number(suite);
+        // The path is known before anything can fail, so that an error can name it.
         fichier_ = base_ + QStringLiteral(".txt");
-        if (!QFileInfo::exists(fichier_) && !QFileInfo(fichier_).isSymLink())
-            flux = CreerFichierNeuf(fichier_, QString(), action, refuse);
+        if (suite == DernierNumero) {
+            flux_ = CreerFichierNeuf(fichier_, action);
+            break;
+        }
+        if (QFileInfo::exists(FichierConstats()) || QFileInfo(FichierConstats()).isSymLink())
+            continue;
+        flux_ = ReserverFichier(fichier_, action, &verrou_);
+        if (flux_)
+            break;
     }
-    flux_ = std::move(flux);
 }
 
 QString Rapport::FichierConstats() const {
     return base_.isEmpty() ? QString() : base_ + QStringLiteral(".csv");
 }
 
-QString Rapport::SauvegardeConstats() const {
-    return sauvegarde_.isEmpty() ? QString() : sauvegarde_ + QStringLiteral(".csv");
+QString Rapport::CheminActuel(const QString& chemin) const {
+    if (!tourne_.isEmpty()) {
+        const QString absolu = QFileInfo(chemin).absoluteFilePath();
+        for (const QString& fin : {QStringLiteral(".txt"), QStringLiteral(".csv")})
+            if (absolu == QFileInfo(tourne_ + fin).absoluteFilePath())
+                return sauvegarde_ + fin;
+    }
+    return chemin;
 }
 
 void EcrireOctets(QFile& fichier, const QByteArray& octets, const QString& action) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "commun/Horloge.h"
+#include "report/FichiersExecution.h"
 
 #include <QFile>
 #include <QString>
@@ -17,9 +18,10 @@ public:
     Rapport(const Rapport&) = delete;
     Rapport& operator=(const Rapport&) = delete;
 
-    // Creates the report of a new run, renaming a same-second report of the same company to its
-    // ".old.txt" backup first (where that is refused, the new report takes the stamp followed by "-2",
-    // "-3"…). Throws Erreur.
+    // Creates the report of a new run. A same-second report of the same company whose run has ended is
+    // moved to its ".old.txt" backup first, with its findings file; where that report is still in use,
+    // or the backup name is taken, the new report takes the stamp followed by "-2", "-3"… Each run
+    // thus has a report, and a findings file, of its own. Throws Erreur.
     void OuvrirRapport();
     // Appends one line; does nothing when no report is open. The line is handed to the system
     // before this returns. Throws Erreur (a full disk included).
@@ -30,9 +32,10 @@ public:
 
     // Path of the last report opened; empty before the first opening.
     const QString& FichierRapport() const { return fichier_; }
-    // The findings file beside it, and that file's backup name (empty when the report has none).
+    // The findings file beside it, under the same name.
     QString FichierConstats() const;
-    QString SauvegardeConstats() const;
+    // Where a file of an earlier run is now: its backup name when this opening moved it there.
+    QString CheminActuel(const QString& chemin) const;
     // The moment the report is named after.
     const QDateTime& moment() const { return moment_; }
     bool estOuvert() const { return flux_ != nullptr; }
@@ -46,19 +49,17 @@ public:
 private:
     QDateTime moment_;
     QString base_;       // the report's path without its ending
-    QString sauvegarde_; // the backup's path without its ending
+    QString tourne_;     // the same-second report moved by this opening, without its ending; else empty
+    QString sauvegarde_; // where it went
     QString repertoire_;
     QString societe_;
     Horloge horloge_;
     QString fichier_;
     std::unique_ptr<QFile> flux_;
+    // Held until the next opening: a report that a window still shows is never moved by another run.
+    VerrouFichier verrou_;
     qint64 lignes_ = 0;
 };
-
-// Creates a file that must be new, renaming a file of that name to the backup name first (replacing
-// the backup). Nothing, with renommageRefuse set, when that rename is refused. Throws Erreur.
-std::unique_ptr<QFile> CreerFichierNeuf(const QString& nom, const QString& sauvegarde, const QString& action,
-                                        bool& renommageRefuse);
 
 // Writes bytes to a file; raises its failure (a full disk included), naming the action.
 void EcrireOctets(QFile& fichier, const QByteArray& octets, const QString& action);

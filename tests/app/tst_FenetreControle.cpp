@@ -24,6 +24,7 @@
 #include <QScrollBar>
 #include <QSettings>
 #include <QSpinBox>
+#include <QSqlQuery>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -49,6 +50,7 @@ private Q_SLOTS:
     void demarrageSansSociete();
     void demarrageEtLancement();
     void echecDuTraitement();
+    void baseEnLectureSeule();
     void visionneuseIntrouvable();
     void clavier_data();
     void clavier();
@@ -492,6 +494,42 @@ void TestFenetreControle::echecDuTraitement() {
     QVERIFY(QFile::exists(f.FichierRapport()));
     QVERIFY(f.isEnabled());
     QVERIFY(f.findChild<QPushButton*>("cmd_Lancer")->isEnabled());
+}
+
+// A repair on a database that may only be read: the box says so and what to do, in French; the
+// driver's words are kept for support in the findings file, never in the box.
+void TestFenetreControle::baseEnLectureSeule() {
+    QTemporaryDir dossier;
+    const QString chemin = dossier.filePath(u"vendrax.mdb"_s);
+    {
+        BaseTest b(chemin);
+        b.facture("F1", "2026-03-01", "", tranche(1, "100.00", "DV1", "D1"));
+    }
+    Session session;
+    session.environnement.RepertoireSociete = u"SOC"_s;
+    session.connexion = Connexion::ouvrirSQLite(chemin);
+    // As root, file modes stop nobody: the connection itself refuses every write, as SQLite does a
+    // read-only file.
+    QVERIFY(QSqlQuery(session.connexion->base()).exec(u"PRAGMA query_only = ON"_s));
+    session.designation = chemin;
+    InterlocuteurTest utilisateur;
+    FenetreControle f(dossier.path(), horloge(), &utilisateur);
+    f.Form_Load(std::move(session));
+    f.findChild<QCalendarWidget*>("dte_Date")->setSelectedDate(QDate(2026, 1, 1));
+    f.findChild<QCheckBox*>("chk_AjoutEnregistrement")->setChecked(true);
+    QTest::mouseClick(f.findChild<QPushButton*>("cmd_Lancer"), Qt::LeftButton);
+
+    QCOMPARE(utilisateur.boites.size(), 1);
+    const QString texte = utilisateur.boites.first().texte;
+    QVERIFY2(texte.startsWith(u"La base de données est en lecture seule"_s), qPrintable(texte));
+    QVERIFY2(texte.contains(u"demandez le droit d'écrire dans la base "_s + chemin), qPrintable(texte));
+    for (const QString& jargon : {u"INSERT"_s, u"FACTCLI ("_s, u"readonly"_s, u"attempt"_s, u"?"_s})
+        QVERIFY2(!texte.contains(jargon), qPrintable(texte));
+    QFile constats(f.FichierRapport().chopped(4) + u".csv"_s);
+    QVERIFY(constats.open(QIODevice::ReadOnly));
+    const QString support = QString::fromUtf8(constats.readAll());
+    QVERIFY2(support.contains(u"erreur de la base"_s) && support.contains(u"readonly"_s),
+             qPrintable(QString(support).replace(u"\r\n"_s, u" | "_s)));
 }
 
 void TestFenetreControle::visionneuseIntrouvable() {

@@ -23,6 +23,8 @@ private Q_SLOTS:
     void lectureStatistiques_data();
     void lectureStatistiques();
     void statistiquesLot();
+    void effacementLigne_data();
+    void effacementLigne();
     void appelLot_data();
     void appelLot();
     void sansFenetrePossible_data();
@@ -216,6 +218,8 @@ void TestLot::statistiquesLot() {
     r.compteurs.ajoutes = 1;
     r.compteurs.reecrits = 1;
     r.lignesRapport = 4;
+    // Two missing rows, two lines each: two findings, not four.
+    QVERIFY2(BilanLot(r, false).contains(u"constats du rapport : 2 ;"_s), qPrintable(BilanLot(r, false)));
     r.annulation.ecritures = 9;
     r.annulation.annulees = 5;
     r.annulation.dejaRetablies = 3;
@@ -235,6 +239,28 @@ void TestLot::statistiquesLot() {
     QCOMPARE(LireLigneStatistiques(PrefixeTerminal() + StatistiquesLot(r, true, couts))
                  .value_or(QHash<QString, qint64>{}),
              annulation);
+}
+
+void TestLot::effacementLigne_data() {
+    QTest::addColumn<bool>("ansi");
+    QTest::newRow("terminal") << true;
+    QTest::newRow("console Windows") << false;
+}
+
+// A message after the progress line starts on a clean line; a Windows console gets no escape
+// sequence, which it would show as it is.
+void TestLot::effacementLigne() {
+    QFETCH(bool, ansi);
+    const QString progression = u"\r"_s + PrefixeTerminal() + u"123 456 / 789 012"_s;
+    const QString effacement = EffacementLigne(ansi);
+    QVERIFY(effacement.startsWith(u'\r'));
+    QCOMPARE(effacement.contains(u'\x1b'), ansi);
+    if (!ansi) {
+        // The blanks cover the progress line, and the cursor is back at its start.
+        QVERIFY(effacement.endsWith(u'\r'));
+        QVERIFY(effacement.count(u' ') >= progression.size());
+        QVERIFY(effacement.count(u' ') < 80);
+    }
 }
 
 // Without a display the window cannot open: a French message and exit status 2, never Qt's abort.

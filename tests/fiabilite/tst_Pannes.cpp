@@ -285,6 +285,9 @@ void TestPannes::baseEnLectureSeule() {
     const Sortie s = demo_->lancer(Reparation, sansPassePartout);
     QFile::setPermissions(demo_->base(), QFile::ReadOwner | QFile::WriteOwner);
     QCOMPARE(s.code, 2);
+    // The first line says it in French and what to do; the driver's words follow, for support.
+    QVERIFY2(s.erreurs.section(u'\n', 0, 0).contains(u"La base de données est en lecture seule"_s),
+             qPrintable(s.erreurs));
     QVERIFY2(s.erreurs.contains(u"readonly"_s, Qt::CaseInsensitive), qPrintable(s.erreurs));
     // No sum-up of counts comes before the error, as if the run had gone well.
     QVERIFY2(!s.erreurs.contains(u"Enregistrements parcourus"_s), qPrintable(s.erreurs));

@@ -1,12 +1,17 @@
 #include "commun/Erreur.h"
+#include "commun/TexteErreurSysteme.h"
 #include "commun/Windows1252.h"
 #include "report/Constats.h"
 #include "report/Rapport.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cerrno>
+#include <map>
+#include <memory>
 
 #ifdef Q_OS_UNIX
 #include <csignal>
@@ -21,15 +26,18 @@ class TestRapport : public QObject {
 private Q_SLOTS:
     void nom_data();
     void nom();
-    void rotation();
+    void executionsDeLaMemeSeconde_data();
+    void executionsDeLaMemeSeconde();
     void encodage_data();
     void encodage();
     void horsOuverture();
     void ligneSurDisqueAvantFermeture();
     void echecCreation();
     void echecRotation();
-    void rotationPendantUneAutreExecution();
     void disquePlein();
+    void texteErreurFichier_data();
+    void texteErreurFichier();
+    void erreurEnFrancais();
 };
 
 namespace {
@@ -48,7 +56,7 @@ struct HorlogeFixe {
 };
 
 QStringList fichiers(const QString& dossier) {
-    return QDir(dossier).entryList(QDir::Files, QDir::Name);
+    return QDir(dossier).entryList(QDir::Files | QDir::Hidden, QDir::Name);
 }
 
 } // namespace
@@ -85,12 +93,38 @@ void TestRapport::nom() {
     QCOMPARE(contenu(r.FichierRapport()), QByteArray());
 }
 
-void TestRapport::rotation() {
+void TestRapport::executionsDeLaMemeSeconde_data() {
+    // Events, in order: "+X" run X starts (report and findings file opened, one line each), "-X" it
+    // ends (both closed, its path printed), "xX" its program is gone. Then where each run's files lie
+    // at the end, as stamp endings after "ResultatControl.SOC1.2023-12-07-".
+    QTest::addColumn<QStringList>("evenements");
+    QTest::addColumn<QStringList>("finaux");
+    const QString un = u"22-32-23"_s;
+    const QString sauvegarde = u"22-3223.old"_s;
+    QTest::newRow("l'une après l'autre")
+        << QStringList{u"+A"_s, u"-A"_s, u"xA"_s, u"+B"_s, u"-B"_s, u"xB"_s, u"+C"_s, u"-C"_s, u"xC"_s}
+        << QStringList{sauvegarde + u"=A"_s, un + u"=B"_s, un + u"-2=C"_s};
+    QTest::newRow("ensemble") << QStringList{u"+A"_s, u"+B"_s, u"+C"_s, u"-C"_s, u"-B"_s, u"-A"_s}
+                              << QStringList{un + u"=A"_s, un + u"-2=B"_s, un + u"-3=C"_s};
+    QTest::newRow("la première finit pendant la deuxième")
+        << QStringList{u"+A"_s, u"+B"_s, u"-A"_s, u"xA"_s, u"+C"_s, u"-B"_s, u"-C"_s}
+        << QStringList{sauvegarde + u"=A"_s, un + u"-2=B"_s, un + u"=C"_s};
+#ifndef Q_OS_WIN
+    // A window still shows the report of its ended run: nothing moves it.
+    QTest::newRow("fenêtres encore ouvertes")
+        << QStringList{u"+A"_s, u"-A"_s, u"+B"_s, u"-B"_s, u"+C"_s, u"-C"_s}
+        << QStringList{un + u"=A"_s, un + u"-2=B"_s, un + u"-3=C"_s};
+#endif
+}
+
+// Runs of one company started in the same second: each keeps a report and a findings file of its own,
+// prints the path where they are, and an undo started later finds each one where it went.
+void TestRapport::executionsDeLaMemeSeconde() {
+    QFETCH(QStringList, evenements);
+    QFETCH(QStringList, finaux);
     QTemporaryDir d;
     const QDateTime seconde(QDate(2023, 12, 7), QTime(22, 32, 23));
-    const QString rapport = u"ResultatControl.SOC1.2023-12-07-22-32-23.txt"_s;
-    const QString sauvegarde = u"ResultatControl.SOC1.2023-12-07-22-3223.old.txt"_s;
-    // An earlier run in another second, and another company in the same second: both left alone.
+    // An earlier second, and another company in the same second: left alone.
     for (const auto& [societe, moment] :
          {std::pair{u"SOC1"_s, seconde.addSecs(-1)}, std::pair{u"SOC2"_s, seconde}}) {
         Rapport r(d.path(), societe, HorlogeFixe{moment});
@@ -98,22 +132,48 @@ void TestRapport::rotation() {
         r.EcrireRapport(u"autre"_s);
         r.FermerRapport();
     }
-    const QStringList autres = fichiers(d.path());
+    QStringList attendus = fichiers(d.path());
 
-    Rapport r(d.path(), u"SOC1"_s, HorlogeFixe{seconde});
-    const QList<QByteArray> lignes{"premier", "deuxième", "troisième"};
-    for (qsizetype n = 0; n < lignes.size(); ++n) {
-        r.OuvrirRapport();
-        r.EcrireRapport(QString::fromUtf8(lignes.at(n)));
-        r.FermerRapport();
-        QCOMPARE(r.lignesEcrites(), 1);
-        QCOMPARE(contenu(d.filePath(rapport)), EncoderWindows1252(QString::fromUtf8(lignes.at(n))) + "\r\n");
-        if (n > 0)
-            QCOMPARE(contenu(d.filePath(sauvegarde)),
-                     EncoderWindows1252(QString::fromUtf8(lignes.at(n - 1))) + "\r\n");
+    struct Execution {
+        std::unique_ptr<Rapport> rapport;
+        FichierConstats constats;
+        QString constatsActuels; // where an undo would look for its findings file
+    };
+    std::map<QChar, Execution> executions;
+    for (const QString& evenement : evenements) {
+        const QChar nom = evenement.at(1);
+        Execution& x = executions[nom];
+        if (evenement.startsWith(u'+')) {
+            x.rapport = std::make_unique<Rapport>(d.path(), u"SOC1"_s, HorlogeFixe{seconde});
+            x.rapport->OuvrirRapport();
+            x.constats.ouvrir(x.rapport->FichierConstats(), seconde, u"factures"_s);
+            x.rapport->EcrireRapport(nom);
+            x.constats.ecrire({.facture = nom});
+            for (auto& [autre, y] : executions)
+                if (autre != nom && !y.constatsActuels.isEmpty())
+                    y.constatsActuels = x.rapport->CheminActuel(y.constatsActuels);
+        } else if (evenement.startsWith(u'-')) {
+            x.rapport->FermerRapport();
+            x.constats.fermer();
+            // The path it prints holds its own lines.
+            QCOMPARE(contenu(x.rapport->FichierRapport()), QByteArray(1, char(nom.unicode())) + "\r\n");
+            QCOMPARE(x.constats.chemin(), x.rapport->FichierConstats());
+            x.constatsActuels = x.constats.chemin();
+        } else {
+            x.rapport.reset();
+        }
     }
-    QStringList attendus = autres + QStringList{rapport, sauvegarde};
+    for (const QString& fin : finaux) {
+        const QString base = u"ResultatControl.SOC1.2023-12-07-"_s + fin.section(u'=', 0, 0);
+        const QByteArray nom = fin.section(u'=', 1).toLatin1();
+        QCOMPARE(contenu(d.filePath(base + u".txt"_s)), nom + "\r\n");
+        QVERIFY(contenu(d.filePath(base + u".csv"_s)).contains(";" + nom + ";"));
+        QCOMPARE(QFileInfo(executions[QChar(nom.at(0))].constatsActuels),
+                 QFileInfo(d.filePath(base + u".csv"_s)));
+        attendus << base + u".csv"_s << base + u".txt"_s;
+    }
     attendus.sort();
+    // No other file: nothing lost, nothing left over.
     QCOMPARE(fichiers(d.path()), attendus);
 }
 
@@ -210,44 +270,6 @@ void TestRapport::echecRotation() {
     QCOMPARE(contenu(r.FichierRapport()), QByteArray("second\r\n"));
 }
 
-// Two runs for the same company in the same second: the first one's report and findings file become
-// the backups while it still writes into them, and lose nothing.
-void TestRapport::rotationPendantUneAutreExecution() {
-    QTemporaryDir d;
-    const QDateTime seconde(QDate(2023, 12, 7), QTime(22, 32, 23));
-    Rapport premier(d.path(), u"SOC1"_s, HorlogeFixe{seconde});
-    Rapport second(d.path(), u"SOC1"_s, HorlogeFixe{seconde});
-    FichierConstats constatsPremier;
-    FichierConstats constatsSecond;
-    premier.OuvrirRapport();
-    constatsPremier.ouvrir(premier.FichierConstats(), premier.SauvegardeConstats(), seconde, u"factures"_s);
-    premier.EcrireRapport(u"un"_s);
-    constatsPremier.ecrire({.facture = u"F1"_s});
-    second.OuvrirRapport();
-    constatsSecond.ouvrir(second.FichierConstats(), second.SauvegardeConstats(), seconde, u"factcli"_s);
-    premier.EcrireRapport(u"deux"_s);
-    constatsPremier.ecrire({.facture = u"F2"_s});
-    second.EcrireRapport(u"autre"_s);
-    for (Rapport* r : {&premier, &second})
-        r->FermerRapport();
-    constatsPremier.fermer();
-    constatsSecond.fermer();
-#ifdef Q_OS_WIN
-    // A file held open cannot be renamed: the second run takes the next free name, and has no backup.
-    const QString premierNom = u"ResultatControl.SOC1.2023-12-07-22-32-23"_s;
-    const QString secondNom = u"ResultatControl.SOC1.2023-12-07-22-32-23-2"_s;
-#else
-    const QString premierNom = u"ResultatControl.SOC1.2023-12-07-22-3223.old"_s;
-    const QString secondNom = u"ResultatControl.SOC1.2023-12-07-22-32-23"_s;
-#endif
-    QCOMPARE(contenu(d.filePath(premierNom + u".txt"_s)), QByteArray("un\r\ndeux\r\n"));
-    QCOMPARE(contenu(d.filePath(secondNom + u".txt"_s)), QByteArray("autre\r\n"));
-    const QByteArray ancien = contenu(d.filePath(premierNom + u".csv"_s));
-    QCOMPARE(ancien.count("\r\n"), 3);
-    QVERIFY(ancien.contains(";F2;"));
-    QCOMPARE(contenu(d.filePath(secondNom + u".csv"_s)).count("\r\n"), 1);
-}
-
 void TestRapport::disquePlein() {
 #ifndef Q_OS_UNIX
     QSKIP("needs a file size limit");
@@ -277,6 +299,50 @@ void TestRapport::disquePlein() {
     r.FermerRapport();
     QVERIFY(contenu(r.FichierRapport()).startsWith("gard\xE9\x65\r\n"));
 #endif
+}
+
+void TestRapport::texteErreurFichier_data() {
+    QTest::addColumn<int>("numero");
+    QTest::addColumn<int>("erreurQt");
+    QTest::addColumn<QString>("attendu"); // empty: the system's text or ours, whichever, in French
+    for (const int numero : {ENOENT, EACCES, ENOSPC, EROFS, EEXIST, EISDIR})
+        QTest::addRow("errno %d", numero) << numero << int(QFileDevice::OpenError) << QString();
+    // Qt on Windows sets no errno: Qt's kind of failure is said instead.
+    QTest::newRow("sans errno, lecture") << 0 << int(QFileDevice::ReadError) << u"Lecture impossible"_s;
+    QTest::newRow("sans errno, droits") << 0 << int(QFileDevice::PermissionsError) << u"Accès refusé"_s;
+    QTest::newRow("sans errno, inconnue")
+        << 0 << int(QFileDevice::UnspecifiedError) << u"Erreur de fichier inconnue"_s;
+}
+
+void TestRapport::texteErreurFichier() {
+    QFETCH(int, numero);
+    QFETCH(int, erreurQt);
+    QFETCH(QString, attendu);
+    const QString texte =
+        numero != 0 ? TexteErreurSysteme(numero) : TexteErreurQt(QFileDevice::FileError(erreurQt));
+    if (!attendu.isEmpty()) {
+        QCOMPARE(texte, attendu);
+        return;
+    }
+    // Never the English of the C library, and a text of its own for each error.
+    QVERIFY(!texte.isEmpty());
+    for (const char* anglais :
+         {"No such", "Permission denied", "No space", "Read-only", "File exists", "Is a directory"})
+        QVERIFY2(!texte.contains(QLatin1StringView(anglais)), qPrintable(texte));
+    QVERIFY(texte != TexteErreurSysteme(numero == ENOENT ? EACCES : ENOENT));
+}
+
+// A report that cannot be created says why in French, as every file error the user sees.
+void TestRapport::erreurEnFrancais() {
+    QTemporaryDir d;
+    Rapport r(d.filePath(u"absent"_s), u"SOC1"_s, HorlogeSysteme());
+    try {
+        r.OuvrirRapport();
+        QFAIL("no error");
+    } catch (const Erreur& e) {
+        QVERIFY2(e.description().endsWith(u" : "_s + TexteErreurSysteme(ENOENT)),
+                 qPrintable(e.description()));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestRapport)
