@@ -15,6 +15,13 @@
 
 namespace cc {
 
+// What the ODBC driver of a connection cannot do, measured on the driver itself: MDBTools (a Jet file
+// off Windows) writes nothing, and its SQL parser takes no parameter marker at all.
+struct LimitesPilote {
+    bool lectureSeule = false;
+    bool sansParametres = false;
+};
+
 // The one connection to the company's database. Owns a named QSqlDatabase and removes it on
 // destruction. Counts the statements it executes and the rows it fetches.
 class Connexion {
@@ -35,6 +42,8 @@ public:
     static QString nouveauNom();
 
     Dialecte dialecte() const { return dialecte_; }
+    const LimitesPilote& limites() const { return limites_; }
+    void definirLimites(const LimitesPilote& limites) { limites_ = limites; }
     const PiecesDialecte& pieces() const { return *pieces_; }
     QSqlDatabase base() const;
 
@@ -58,6 +67,7 @@ private:
     QString nom_;
     Dialecte dialecte_;
     const PiecesDialecte* pieces_;
+    LimitesPilote limites_;
     int delaiRequeteS_ = 0;
     qint64 instructions_ = 0;
     qint64 lignes_ = 0;
