@@ -7,6 +7,7 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <QVariantList>
 #include <memory>
@@ -51,6 +52,14 @@ public:
     void definirDelaiRequete(int secondes) { delaiRequeteS_ = secondes; }
     int delaiRequete() const { return delaiRequeteS_; }
 
+    // Each statement prepared from now on is also added, once, to the list (none when nullptr). With
+    // envoyer false, no statement reaches the database, which need not even be open: the statements
+    // of a dialect can be listed with no database at all.
+    void releverInstructions(QStringList* releve, bool envoyer = true) {
+        releve_ = releve;
+        envoyer_ = envoyer;
+    }
+
     qint64 instructionsExecutees() const { return instructions_; }
     qint64 lignesLues() const { return lignes_; }
 
@@ -68,6 +77,8 @@ private:
     Dialecte dialecte_;
     const PiecesDialecte* pieces_;
     LimitesPilote limites_;
+    QStringList* releve_ = nullptr;
+    bool envoyer_ = true;
     int delaiRequeteS_ = 0;
     qint64 instructions_ = 0;
     qint64 lignes_ = 0;
