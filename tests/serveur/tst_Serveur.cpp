@@ -10,6 +10,7 @@
 
 #include "InterlocuteurTest.h"
 #include "app/FenetreControle.h"
+#include "data/Catalogue.h"
 #include "data/Connexion.h"
 #include "data/ConnexionBase.h"
 #include "data/Parcours.h"
@@ -85,6 +86,7 @@ private Q_SLOTS:
     void fenetreServeurArrete();
     void ecrituresSurLeServeur_data();
     void ecrituresSurLeServeur();
+    void instructionsPreparees();
     void cleanupTestCase() { bornes_.reset(); }
 
 private:
@@ -593,6 +595,32 @@ void TestServeur::ecrituresSurLeServeur() {
         QVERIFY(reste.isNull());
     else
         QCOMPARE(reste.toDouble(), montant);
+}
+
+// Each statement listed for PostgreSQL is compiled by the server against a company database (PREPARE,
+// nothing run): the ODBC driver sends a statement only when it runs it, so that preparing through the
+// driver alone would prove nothing.
+void TestServeur::instructionsPreparees() {
+    SERVEUR_REQUIS();
+    BasePostgres base(*serveur_, nomSociete("instructions"));
+    auto c = ouvrirProgramme(base.nom());
+    QStringList preparees;
+    c->releverInstructions(&preparees);
+    try {
+        ConstruireInstructions(*c);
+    } catch (const Erreur& e) {
+        QFAIL(qPrintable(e.description()));
+    }
+    const QString difference = premiereDifference(InstructionsDuDialecte(Dialecte::Postgres), preparees);
+    QVERIFY2(difference.isEmpty(), qPrintable(difference));
+    for (const QString& sql : std::as_const(preparees)) {
+        QString numerotee;
+        int marque = 0;
+        for (const QChar caractere : sql)
+            numerotee += caractere == u'?' ? u'$' + QString::number(++marque) : QString(caractere);
+        QVERIFY2(base.connexion().executer(u"PREPARE cc_essai AS "_s + numerotee), qPrintable(sql));
+        QVERIFY(base.connexion().executer(u"DEALLOCATE cc_essai"_s));
+    }
 }
 
 QTEST_MAIN(TestServeur)
