@@ -59,15 +59,8 @@ void TestInstructions::prepareesSurSQLite() {
     const cc::test::BaseTest base(dossier.filePath(u"vendrax.mdb"_s));
     auto connexion = Connexion::ouvrirSQLite(base.chemin());
     QStringList preparees;
-    connexion->releverInstructions(&preparees);
-    try {
-        ConstruireInstructions(*connexion);
-    } catch (const Erreur& e) {
-        QFAIL(qPrintable(e.description()));
-    }
-    const QString difference =
-        cc::test::premiereDifference(InstructionsDuDialecte(Dialecte::SQLite), preparees);
-    QVERIFY2(difference.isEmpty(), qPrintable(difference));
+    const QString ecart = cc::test::EcartInstructions(*connexion, preparees);
+    QVERIFY2(ecart.isEmpty(), qPrintable(ecart));
 }
 
 QTEST_GUILESS_MAIN(TestInstructions)

@@ -10,7 +10,6 @@
 
 #include "InterlocuteurTest.h"
 #include "app/FenetreControle.h"
-#include "data/Catalogue.h"
 #include "data/Connexion.h"
 #include "data/ConnexionBase.h"
 #include "data/Parcours.h"
@@ -605,14 +604,8 @@ void TestServeur::instructionsPreparees() {
     BasePostgres base(*serveur_, nomSociete("instructions"));
     auto c = ouvrirProgramme(base.nom());
     QStringList preparees;
-    c->releverInstructions(&preparees);
-    try {
-        ConstruireInstructions(*c);
-    } catch (const Erreur& e) {
-        QFAIL(qPrintable(e.description()));
-    }
-    const QString difference = premiereDifference(InstructionsDuDialecte(Dialecte::Postgres), preparees);
-    QVERIFY2(difference.isEmpty(), qPrintable(difference));
+    const QString ecart = EcartInstructions(*c, preparees);
+    QVERIFY2(ecart.isEmpty(), qPrintable(ecart));
     for (const QString& sql : std::as_const(preparees)) {
         QString numerotee;
         int marque = 0;
