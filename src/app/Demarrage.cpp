@@ -1,5 +1,7 @@
 #include "app/Demarrage.h"
 
+#include "data/RefusPilote.h"
+
 #include <exception>
 
 namespace cc {
@@ -63,7 +65,7 @@ std::unique_ptr<Connexion> OuvrirBase(const Environnement& env, Interlocuteur& i
     return OuvrirConnexion(courant, CheminBaseSociete(courant), type, false, interlocuteur);
 }
 
-std::optional<Session> Demarrer(Interlocuteur& interlocuteur) {
+std::optional<Session> Demarrer(Interlocuteur& interlocuteur, bool ecritures) {
     Session session;
     // An unusable environment ends here, so that no second, confusing box follows its message.
     if (!VerifierEnvironnement(session.environnement, interlocuteur))
@@ -71,6 +73,10 @@ std::optional<Session> Demarrer(Interlocuteur& interlocuteur) {
     session.connexion = OuvrirBase(session.environnement, interlocuteur, &session.designation);
     if (!session.connexion)
         return std::nullopt;
+    if (const auto refus = RefusPilote(*session.connexion, session.designation, ecritures)) {
+        interlocuteur.message(*refus, TitreApplication(), Icone::Critique);
+        return std::nullopt;
+    }
     return session;
 }
 

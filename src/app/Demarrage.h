@@ -33,7 +33,8 @@ std::unique_ptr<Connexion> OuvrirBase(const Environnement& env, Interlocuteur& i
                                       QString* designation = nullptr);
 
 // Reads the host product's settings, checks the company's database and opens the connection.
-// Nothing when the environment or the connection fails, after the message that says why.
-std::optional<Session> Demarrer(Interlocuteur& interlocuteur);
+// Nothing when the environment or the connection fails, or when the connection's driver cannot make
+// the runs to come (with writes when ecritures), after the message that says why.
+std::optional<Session> Demarrer(Interlocuteur& interlocuteur, bool ecritures = false);
 
 } // namespace cc

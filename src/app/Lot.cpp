@@ -82,7 +82,8 @@ int executer(const ArgumentsLot& lot, const QString& repertoireProgramme, const 
             return SortieEchec;
         }
     }
-    auto session = Demarrer(interlocuteur);
+    const bool ecritures = !lot.annuler.isEmpty() || lot.options.ajouter || lot.options.mettreAJour;
+    auto session = Demarrer(interlocuteur, ecritures);
     if (!session)
         return SortieEchec;
     if (const int numero = arret.signalRecu()) {

@@ -178,6 +178,10 @@ void Connexion::annulerTransaction() noexcept {
 
 Requete::Requete(Connexion& connexion, const QString& sql)
     : connexion_(&connexion), requete_(connexion.base()), sql_(sql) {
+    if (connexion.releve_ && !connexion.releve_->contains(sql_))
+        connexion.releve_->append(sql_);
+    if (!connexion.envoyer_)
+        return;
     // Forward only: on ODBC a scrollable cursor costs a round trip per row.
     requete_.setForwardOnly(true);
     if (!requete_.prepare(sql_))
@@ -196,6 +200,8 @@ Requete::Requete(Connexion& connexion, const QString& sql)
 }
 
 Requete& Requete::executer(const QVariantList& valeurs) {
+    if (!connexion_->envoyer_)
+        return *this;
     for (int i = 0; i < valeurs.size(); ++i)
         requete_.bindValue(i, valeurs.at(i));
     ++connexion_->instructions_;

@@ -7,6 +7,7 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <QVariantList>
 #include <memory>
@@ -14,6 +15,13 @@
 #include <vector>
 
 namespace cc {
+
+// What the ODBC driver of a connection cannot do, measured on the driver itself: MDBTools (a Jet file
+// off Windows) writes nothing, and its SQL parser takes no parameter marker at all.
+struct LimitesPilote {
+    bool lectureSeule = false;
+    bool sansParametres = false;
+};
 
 // The one connection to the company's database. Owns a named QSqlDatabase and removes it on
 // destruction. Counts the statements it executes and the rows it fetches.
@@ -35,12 +43,22 @@ public:
     static QString nouveauNom();
 
     Dialecte dialecte() const { return dialecte_; }
+    const LimitesPilote& limites() const { return limites_; }
+    void definirLimites(const LimitesPilote& limites) { limites_ = limites; }
     const PiecesDialecte& pieces() const { return *pieces_; }
     QSqlDatabase base() const;
 
     // Time-out of each statement in seconds (ODBC only; 0 = none).
     void definirDelaiRequete(int secondes) { delaiRequeteS_ = secondes; }
     int delaiRequete() const { return delaiRequeteS_; }
+
+    // Each statement prepared from now on is also added, once, to the list (none when nullptr). With
+    // envoyer false, no statement reaches the database, which need not even be open: the statements
+    // of a dialect can be listed with no database at all.
+    void releverInstructions(QStringList* releve, bool envoyer = true) {
+        releve_ = releve;
+        envoyer_ = envoyer;
+    }
 
     qint64 instructionsExecutees() const { return instructions_; }
     qint64 lignesLues() const { return lignes_; }
@@ -58,6 +76,9 @@ private:
     QString nom_;
     Dialecte dialecte_;
     const PiecesDialecte* pieces_;
+    LimitesPilote limites_;
+    QStringList* releve_ = nullptr;
+    bool envoyer_ = true;
     int delaiRequeteS_ = 0;
     qint64 instructions_ = 0;
     qint64 lignes_ = 0;

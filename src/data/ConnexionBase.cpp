@@ -61,6 +61,7 @@ std::unique_ptr<Connexion> ouvrirOdbc(const ParametresOdbc& p) {
         throw ErreurPilote(e, QStringLiteral("QODBC"));
     }
     connexion->definirDelaiRequete(p.delaiRequeteS);
+    connexion->definirLimites(p.limites);
     return connexion;
 }
 
@@ -307,6 +308,9 @@ ParametresOdbc ParametresJet(const QString& chemin, const QStringList& pilotes, 
                 .arg(fichier, PiloteMdbTools));
     p.chaine =
         QStringLiteral("DRIVER={") + pilote + QStringLiteral("};") + attribut(QStringLiteral("DBQ"), fichier);
+    // MDBTools writes nothing and its SQL parser refuses every "?" (measured on a Jet 4 file).
+    if (pilote == PiloteMdbTools)
+        p.limites = {.lectureSeule = true, .sansParametres = true};
     // The database password goes only in the connection string (Windows' Access driver).
     if (systeme == Systeme::Windows)
         p.chaine += u';' + attribut(QStringLiteral("PWD"), MotDePasseJet);

@@ -50,6 +50,7 @@ struct ParametresOdbc {
     Dialecte dialecte = Dialecte::Autre;
     int delaiConnexionS = 0;
     int delaiRequeteS = 0;
+    LimitesPilote limites = {};
 };
 
 // The SQL Server connection for a company, given the registered drivers. Throws Erreur when no

@@ -76,6 +76,7 @@ public:
     std::optional<std::vector<Changement>> ecrireGroupe(const std::vector<EcritureGroupee>& ecritures);
 
 private:
+    friend void ConstruireInstructions(Connexion& connexion);
     EcritureTableFactCli(Connexion& connexion, const Localisation& localisation);
     Changement changement(Requete& ecriture);
     bool ajouterGroupe(const EcritureGroupee* debut, std::size_t nombre, Changement* changements);

@@ -103,14 +103,13 @@ LectureFactures::LectureFactures(Connexion& connexion, Parcours parcours, bool a
                                        QStringLiteral(" FROM FACTURES_LIGNE WHERE NUMERO_DE_FACTURE = ?"));
     if (parcours_ == Parcours::ParFacture)
         return;
-    lotFactures_.emplace(connexion, SqlLot(connexion, ColonnesEntete, QStringLiteral("FACTURES"),
-                                           QStringLiteral("NUMERO_DE_FACTURE"),
-                                           LocaliserLignes(connexion, QStringLiteral("FACTURES"))));
+    lotFactures_.emplace(connexion,
+                         SqlLot(connexion, ColonnesEntete, TableFactures, QStringLiteral("NUMERO_DE_FACTURE"),
+                                LocaliserLignes(connexion, TableFactures)));
     if (avecRemises_)
-        lotLignes_.emplace(connexion,
-                           SqlLot(connexion, QStringLiteral("NUMERO_DE_LIGNE, ") + ColonnesRemise,
-                                  QStringLiteral("FACTURES_LIGNE"), QStringLiteral("NUMERO_DE_FACTURE"),
-                                  LocaliserLignes(connexion, QStringLiteral("FACTURES_LIGNE"))));
+        lotLignes_.emplace(connexion, SqlLot(connexion, QStringLiteral("NUMERO_DE_LIGNE, ") + ColonnesRemise,
+                                             TableLignesFactures, QStringLiteral("NUMERO_DE_FACTURE"),
+                                             LocaliserLignes(connexion, TableLignesFactures)));
 }
 
 void LectureFactures::prevoir(const QStringList& cles) {

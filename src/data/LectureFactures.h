@@ -17,6 +17,9 @@
 
 namespace cc {
 
+inline const QString TableFactures = QStringLiteral("FACTURES");
+inline const QString TableLignesFactures = QStringLiteral("FACTURES_LIGNE");
+
 // The invoice numbers of a period (FACTURES), every blank kept, in the order the database returns
 // them; a Null number comes as a Null.
 void ListerFacturesPeriode(Connexion& connexion, const QDate& debut, const QDate& fin,

@@ -1,5 +1,8 @@
 #include "BaseTest.h"
 
+#include "Lot.h"
+#include "data/Catalogue.h"
+
 #include <QFile>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -121,6 +124,16 @@ QString tranche(int numero, const QString& montant, const QString& devis, const 
     t.devis = devis;
     t.dossier = dossier;
     return t.texte();
+}
+
+QString EcartInstructions(cc::Connexion& connexion, QStringList& preparees) {
+    connexion.releverInstructions(&preparees);
+    try {
+        cc::ConstruireInstructions(connexion);
+    } catch (const cc::Erreur& e) {
+        return e.description();
+    }
+    return premiereDifference(cc::InstructionsDuDialecte(connexion.dialecte()), preparees);
 }
 
 } // namespace cc::test

@@ -6,6 +6,10 @@
 #include <QVariant>
 #include <QVariantList>
 
+namespace cc {
+class Connexion;
+}
+
 using namespace Qt::StringLiterals;
 
 namespace cc::test {
@@ -62,5 +66,10 @@ struct Tranche {
 
 // The usual slice: a line number, an amount, an estimate and a dossier.
 QString tranche(int numero, const QString& montant, const QString& devis, const QString& dossier);
+
+// Builds every statement of the program on the connection, each prepared there, into preparees: the
+// database's refusal or the first line where they part from the list made with no database; empty
+// when they agree.
+QString EcartInstructions(cc::Connexion& connexion, QStringList& preparees);
 
 } // namespace cc::test

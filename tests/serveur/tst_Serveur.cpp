@@ -85,6 +85,7 @@ private Q_SLOTS:
     void fenetreServeurArrete();
     void ecrituresSurLeServeur_data();
     void ecrituresSurLeServeur();
+    void instructionsPreparees();
     void cleanupTestCase() { bornes_.reset(); }
 
 private:
@@ -593,6 +594,26 @@ void TestServeur::ecrituresSurLeServeur() {
         QVERIFY(reste.isNull());
     else
         QCOMPARE(reste.toDouble(), montant);
+}
+
+// Each statement listed for PostgreSQL is compiled by the server against a company database (PREPARE,
+// nothing run): the ODBC driver sends a statement only when it runs it, so that preparing through the
+// driver alone would prove nothing.
+void TestServeur::instructionsPreparees() {
+    SERVEUR_REQUIS();
+    BasePostgres base(*serveur_, nomSociete("instructions"));
+    auto c = ouvrirProgramme(base.nom());
+    QStringList preparees;
+    const QString ecart = EcartInstructions(*c, preparees);
+    QVERIFY2(ecart.isEmpty(), qPrintable(ecart));
+    for (const QString& sql : std::as_const(preparees)) {
+        QString numerotee;
+        int marque = 0;
+        for (const QChar caractere : sql)
+            numerotee += caractere == u'?' ? u'$' + QString::number(++marque) : QString(caractere);
+        QVERIFY2(base.connexion().executer(u"PREPARE cc_essai AS "_s + numerotee), qPrintable(sql));
+        QVERIFY(base.connexion().executer(u"DEALLOCATE cc_essai"_s));
+    }
 }
 
 QTEST_MAIN(TestServeur)
