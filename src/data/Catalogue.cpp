@@ -33,10 +33,12 @@ QStringList InstructionsDuDialecte(Dialecte dialecte) {
 }
 
 const std::vector<DialecteListe>& DialectesListes() {
-    static const std::vector<DialecteListe> liste{{Dialecte::SQLite, QStringLiteral("SQLite")},
-                                                  {Dialecte::Postgres, QStringLiteral("PostgreSQL")},
-                                                  {Dialecte::SqlServer, QStringLiteral("SQL Server")},
-                                                  {Dialecte::Jet, QStringLiteral("Jet")}};
+    static const std::vector<DialecteListe> liste{
+        {Dialecte::SQLite, QStringLiteral("SQLite")},
+        {Dialecte::Postgres, QStringLiteral("PostgreSQL")},
+        {Dialecte::SqlServer2005, QStringLiteral("SQL Server 2005")},
+        {Dialecte::SqlServer, QStringLiteral("SQL Server 2008+")},
+        {Dialecte::Jet, QStringLiteral("Jet")}};
     return liste;
 }
 
