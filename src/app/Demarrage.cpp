@@ -57,11 +57,13 @@ std::unique_ptr<Connexion> OuvrirConnexion(const Environnement& env, const QStri
 }
 
 std::unique_ptr<Connexion> OuvrirBase(const Environnement& env, Interlocuteur& interlocuteur,
-                                      QString* designation) {
+                                      QString* designation, QString* identite) {
     Environnement courant = env;
     const TypeSource type = LireFichierSqlServer(courant);
     if (designation)
         *designation = DesignationBase(courant, CheminBaseSociete(courant), type);
+    if (identite)
+        *identite = IdentiteBase(courant, CheminBaseSociete(courant), type);
     return OuvrirConnexion(courant, CheminBaseSociete(courant), type, false, interlocuteur);
 }
 
@@ -70,7 +72,8 @@ std::optional<Session> Demarrer(Interlocuteur& interlocuteur, bool ecritures) {
     // An unusable environment ends here, so that no second, confusing box follows its message.
     if (!VerifierEnvironnement(session.environnement, interlocuteur))
         return std::nullopt;
-    session.connexion = OuvrirBase(session.environnement, interlocuteur, &session.designation);
+    session.connexion =
+        OuvrirBase(session.environnement, interlocuteur, &session.designation, &session.identite);
     if (!session.connexion)
         return std::nullopt;
     if (const auto refus = RefusPilote(*session.connexion, session.designation, ecritures)) {

@@ -126,7 +126,7 @@ FenetreControle::executer(const std::function<ResultatExecution(const ContexteCo
     emplacement_ = DossierRapports(repertoireProgramme_);
     rapport_ =
         std::make_unique<Rapport>(emplacement_.dossier, session_->environnement.RepertoireSociete, horloge_);
-    FichierConstats constats;
+    FichierConstats constats(session_->identite);
     const ContexteControle contexte{
         *session_->connexion, *rapport_, interlocuteur(), *this, horloge_, &constats};
     depuisEvenements_.start();
