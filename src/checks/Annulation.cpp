@@ -6,6 +6,8 @@
 #include "report/LectureConstats.h"
 #include "report/Rapport.h"
 
+#include <QFile>
+
 namespace cc {
 
 namespace {
@@ -23,9 +25,13 @@ std::optional<GenreEcritureAnnulee> genreEcriture(const QString& action) {
     return std::nullopt;
 }
 
-// DATE_MAJ as the program writes it, from the file's ISO form.
-QString dateMajEcrite(const QString& iso) {
-    return QDateTime::fromString(iso, FormatDateConstats).toString(FormatDateMaj);
+// DATE_MAJ as the program writes it, from the file's form (ISO, or as a spreadsheet re-saved it).
+QString dateMajEcrite(const QString& texte) {
+    for (const QString& format : {QStringLiteral("yyyy-MM-ddThh:mm"), QStringLiteral("yyyy-MM-ddThh:mm:ss"),
+                                  QStringLiteral("yyyy-MM-dd hh:mm:ss"), QStringLiteral("yyyy-MM-dd hh:mm")})
+        if (const QDateTime d = QDateTime::fromString(texte, format); d.isValid())
+            return d.toString(FormatDateMaj);
+    return texte;
 }
 
 // What the row holds while the run's write stands, and what it held before.
@@ -52,20 +58,39 @@ EcritureAAnnuler ecritureAAnnuler(const RangeeConstats& r, GenreEcritureAnnulee 
     return e;
 }
 
-// Reverses the writes of one findings file, one row after the other, in groups like a repair's.
+// Reverses the writes of one findings file, the last first, in groups like a repair's. Each write row
+// is read again from its place in the file, checked anew: memory stays flat in the file's size.
 class Annulation {
 public:
-    Annulation(const ContexteControle& contexte, CompteursAnnulation& compteurs)
-        : contexte_(contexte), compteurs_(compteurs), table_(contexte.connexion),
+    Annulation(const ContexteControle& contexte, CompteursAnnulation& compteurs, const QString& base)
+        : contexte_(contexte), compteurs_(compteurs), base_(base), table_(contexte.connexion),
           groupe_(
               contexte.connexion, contexte.constats,
               [&compteurs](GroupeEcritures::Genre) { ++compteurs.annulees; }, ValeursParGroupe) {}
 
-    void annuler(const std::vector<RangeeConstats>& rangees) {
+    void annuler(QIODevice& fichier, const QString& chemin, const JournalConstats& journal) {
+        LecteurCsv lecteur(fichier);
+        const bool neutralise = journal.disposition == DispositionConstats::Actuelle;
+        std::vector<QString> champs;
+        const qint64 total = qint64(journal.ecritures.size());
         try {
-            for (const RangeeConstats& r : rangees)
-                if (const auto genre = genreEcriture(r.texte(ColonneConstat::Action)))
-                    annuler(r, *genre);
+            for (qint64 i = total - 1; i >= 0; --i) {
+                const PlaceEcriture& place = journal.ecritures[std::size_t(i)];
+                lecteur.allerA(place.debut, place.numero - 1);
+                const RangeeConstats r(lecteur.lire(champs) ? std::move(champs) : std::vector<QString>(),
+                                       neutralise);
+                // The file changed since it was checked: nothing more is undone from it.
+                if (const auto probleme = ProblemeRangee(r, journal.disposition, base_);
+                    probleme || !EstEcriture(r.texte(ColonneConstat::Action)))
+                    throw ConstatsRefuses(chemin, place.numero,
+                                          probleme.value_or(QStringLiteral("le fichier a changé pendant "
+                                                                           "l'annulation")));
+                annuler(r, *genreEcriture(r.texte(ColonneConstat::Action)));
+                if (contexte_.progression.arretDemande()) {
+                    groupe_.terminer();
+                    throw ArretControle{r.texte(ColonneConstat::Facture), total - i, total};
+                }
+            }
             groupe_.terminer();
         } catch (...) {
             groupe_.abandonner();
@@ -82,6 +107,7 @@ private:
 
     const ContexteControle& contexte_;
     CompteursAnnulation& compteurs_;
+    QString base_;
     EcritureTableFactCli table_;
     GroupeEcritures groupe_;
 };
@@ -126,7 +152,10 @@ void Annulation::laisser(LigneConstat ligne, ChoixAnnulation::Issue issue) {
     } else {
         ++compteurs_.laissees;
         ligne.action = action::ModifieeDepuis();
-        rapporter(ligne, QStringLiteral("a changé depuis : elle est laissée telle quelle"));
+        rapporter(ligne, issue == ChoixAnnulation::Issue::Indiscernable
+                             ? QStringLiteral("a plusieurs doubles identiques, dont rien ne dit lequel a été "
+                                              "écrit : elle est laissée telle quelle")
+                             : QStringLiteral("a changé depuis : elle est laissée telle quelle"));
     }
     groupe_.constat(std::move(ligne));
 }
@@ -158,9 +187,19 @@ void Annulation::rapporter(const LigneConstat& ligne, const QString& raison) {
 
 void AnnulerEcritures(const ContexteControle& contexte, const QString& fichierConstats,
                       CompteursAnnulation& compteurs) {
-    // The file is read whole before anything is asked of the database.
-    const std::vector<RangeeConstats> rangees = LireConstats(fichierConstats);
-    Annulation(contexte, compteurs).annuler(rangees);
+    QFile fichier(fichierConstats);
+    if (!fichier.open(QIODevice::ReadOnly))
+        throw Erreur(Erreur::FichierIntrouvable,
+                     QStringLiteral("Impossible de lire le fichier de constats %1 : %2")
+                         .arg(fichierConstats, fichier.errorString()));
+    const QString base;
+    // The whole file is checked before anything is asked of the database.
+    const JournalConstats journal = VerifierConstats(fichier, fichierConstats, base, [&contexte] {
+        contexte.progression.traiterEvenements();
+        if (contexte.progression.arretDemande())
+            throw ArretControle{};
+    });
+    Annulation(contexte, compteurs, base).annuler(fichier, fichierConstats, journal);
 }
 
 } // namespace cc

@@ -24,16 +24,19 @@ struct EcritureAAnnuler {
 
 // What the undo does with one write.
 struct ChoixAnnulation {
-    enum class Issue { Annuler, DejaRetablie, ModifieeDepuis };
+    // Indiscernable: several rows hold what the run wrote and none can be proved to be the one written.
+    enum class Issue { Annuler, DejaRetablie, ModifieeDepuis, Indiscernable };
     Issue issue = Issue::ModifieeDepuis;
     LigneTrouvee ligne = {}; // the row to reverse (Annuler)
 };
 
 // Chooses the row whose write is reversed, from the rows of the pair in the order the database gives
 // them and, when looked for by its locator, the row now at that locator (none when it is gone). A row
-// is reversed only while it holds exactly what the run wrote; among several, the one whose present
-// version is the newest, where the database tells. Otherwise the write is already undone when the row
-// is as it was before (or, for a row added, gone), else the row changed since and is left.
+// is reversed only while it holds exactly what the run wrote. Found by its locator, it is that row, or
+// when the locator names it no more, the one row of the pair that holds what was written (several:
+// none is touched). Without locators, among several, the one whose present version is the newest, where
+// the database tells. Otherwise the write is already undone when the row is as it was before (or, for
+// a row added, gone), else the row changed since and is left.
 ChoixAnnulation ChoisirAnnulation(const EcritureAAnnuler& ecriture, const std::vector<LigneTrouvee>& rangees,
                                   const std::optional<LigneTrouvee>& aLaLigne);
 

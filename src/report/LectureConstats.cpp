@@ -1,14 +1,114 @@
 #include "report/LectureConstats.h"
 
-#include "commun/Erreur.h"
-
+#include <QBuffer>
+#include <QDate>
 #include <QFile>
+#include <QRegularExpression>
+#include <QStringDecoder>
+#include <array>
 
 namespace cc {
 
+namespace {
+
+constexpr qint64 TailleBloc = 64 * 1024;
+
+bool estMontant(ColonneConstat colonne) {
+    return colonne == ColonneConstat::MontantFactCli || colonne == ColonneConstat::MontantFacture;
+}
+
+// An empty cell reads as the null text (bound as Null), as it always did.
+QString decoder(const QByteArray& octets, bool& valide) {
+    if (octets.isEmpty())
+        return {};
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString texte = utf8(octets);
+    valide = valide && !utf8.hasError();
+    return texte;
+}
+
+// The parts of a date or time text; the day and month of a day/month/year text in their places.
+struct Instant {
+    int annee = 0;
+    int premier = 0; // the month of an ISO date, else the first number
+    int second = 0;
+    bool iso = false;
+    bool anneeCourte = false;
+    int heure = 0, minute = 0, seconde = 0;
+    int milli = -1; // -1 when not written
+};
+
+std::optional<Instant> lireInstant(const QString& texte) {
+    static const QRegularExpression iso(QStringLiteral(
+        R"(^(\d{4})-(\d{2})-(\d{2})(?:[T ](\d{1,2}):(\d{2})(?::(\d{2})(?:[.,](\d{1,3}))?)?)?$)"));
+    static const QRegularExpression jma(QStringLiteral(
+        R"(^(\d{1,2})/(\d{1,2})/(\d{2}|\d{4})(?: (\d{1,2}):(\d{2})(?::(\d{2}))?(?: ?([AaPp][Mm]))?)?$)"));
+    const QString t = texte.trimmed();
+    Instant i;
+    QRegularExpressionMatch m = iso.match(t);
+    if (m.hasMatch()) {
+        i.iso = true;
+        i.annee = m.captured(1).toInt();
+        i.premier = m.captured(2).toInt();
+        i.second = m.captured(3).toInt();
+        if (m.hasCaptured(7))
+            i.milli = m.captured(7).leftJustified(3, u'0').toInt();
+    } else if (m = jma.match(t); m.hasMatch()) {
+        i.premier = m.captured(1).toInt();
+        i.second = m.captured(2).toInt();
+        i.annee = m.captured(3).toInt();
+        i.anneeCourte = m.captured(3).size() == 2;
+        if (m.hasCaptured(7)) {
+            const bool apresMidi = m.captured(7).front().toLower() == u'p';
+            const int h = m.captured(4).toInt();
+            if (h < 1 || h > 12)
+                return std::nullopt;
+            i.heure = h % 12 + (apresMidi ? 12 : 0);
+        }
+    } else {
+        return std::nullopt;
+    }
+    if (m.hasCaptured(4) && !m.hasCaptured(7))
+        i.heure = m.captured(4).toInt();
+    i.minute = m.captured(5).toInt();
+    i.seconde = m.captured(6).toInt();
+    return i;
+}
+
+bool memeJour(const Instant& a, const Instant& b) {
+    const bool annee = a.anneeCourte || b.anneeCourte ? a.annee % 100 == b.annee % 100 : a.annee == b.annee;
+    if (!annee)
+        return false;
+    if (a.iso == b.iso || (a.premier == b.premier && a.second == b.second))
+        return a.premier == b.premier && a.second == b.second;
+    // An ISO date against a spreadsheet's: day and month in either order of its locale.
+    return a.premier == b.second && a.second == b.premier;
+}
+
+} // namespace
+
+bool MemeInstant(const QString& a, const QString& b) {
+    if (a == b)
+        return true;
+    const auto x = lireInstant(a);
+    const auto y = lireInstant(b);
+    if (!x || !y)
+        return false;
+    // A spreadsheet's time has no milliseconds: they count only where both texts write them.
+    const bool milli = x->milli < 0 || y->milli < 0 || x->milli == y->milli;
+    return memeJour(*x, *y) && x->heure == y->heure && x->minute == y->minute && x->seconde == y->seconde &&
+           milli;
+}
+
 QString RangeeConstats::texte(ColonneConstat colonne) const {
     const auto i = std::size_t(colonne);
-    return i < champs_.size() ? champs_[i] : QString();
+    if (i >= champs_.size())
+        return {};
+    // A text a spreadsheet would take for a formula is written behind one quote; amounts never are.
+    const QString& t = champs_[i];
+    if (neutralise_ && !estMontant(colonne) && t.startsWith(u'\''))
+        return t.mid(1);
+    return t;
 }
 
 QVariant RangeeConstats::montant(ColonneConstat colonne) const {
@@ -45,67 +145,249 @@ LigneConstat RangeeConstats::ligne() const {
     return l;
 }
 
+LecteurCsv::LecteurCsv(QIODevice& source) : source_(source) {
+    positionTampon_ = source_.pos();
+    allerA(positionTampon_, 0);
+}
+
+void LecteurCsv::allerA(qint64 debut, qint64 numero) {
+    if (!source_.seek(debut))
+        abime(QStringLiteral("le fichier ne peut pas être relu"));
+    tampon_.clear();
+    lu_ = 0;
+    positionTampon_ = debut;
+    debut_ = debut;
+    numero_ = numero;
+}
+
+bool LecteurCsv::octet(char& c) {
+    if (lu_ == tampon_.size()) {
+        positionTampon_ += tampon_.size();
+        tampon_ = source_.read(TailleBloc);
+        lu_ = 0;
+        if (tampon_.isEmpty())
+            return false;
+    }
+    c = tampon_[lu_++];
+    return true;
+}
+
+void LecteurCsv::abime(const QString& raison) const {
+    throw Erreur(Erreur::AccesFichier, raison);
+}
+
+bool LecteurCsv::lire(std::vector<QString>& champs) {
+    champs.clear();
+    QByteArray champ;
+    bool valide = true;
+    char c = 0;
+    // Blank lines between records are no records.
+    do {
+        debut_ = positionTampon_ + lu_;
+        if (!octet(c))
+            return false;
+    } while (c == '\r' || c == '\n');
+    ++numero_;
+    if (debut_ == 0 && c == '\xEF') {
+        // The byte-order mark.
+        char b = 0, o = 0;
+        if (!octet(b) || !octet(o) || b != '\xBB' || o != '\xBF')
+            abime(QStringLiteral("le texte n'est pas de l'UTF-8"));
+        debut_ = 3;
+        if (!octet(c))
+            return false;
+    }
+    const auto trop = [this] {
+        if (positionTampon_ + lu_ - debut_ > TailleMaximaleRangee)
+            abime(QStringLiteral("la ligne dépasse %1 octets").arg(TailleMaximaleRangee));
+    };
+    for (;;) {
+        bool cite = false;
+        if (c == '"') {
+            cite = true;
+            for (;;) {
+                if (!octet(c))
+                    abime(
+                        QStringLiteral("un guillemet ouvert n'est jamais fermé (fichier tronqué ou abîmé)"));
+                trop();
+                if (c != '"') {
+                    champ += c;
+                    continue;
+                }
+                if (!octet(c)) {
+                    c = '\n';
+                    break;
+                }
+                if (c != '"')
+                    break;
+                champ += '"';
+            }
+        } else {
+            while (c != ';' && c != '\r' && c != '\n') {
+                if (c == '"')
+                    abime(QStringLiteral("un guillemet au milieu d'un champ"));
+                champ += c;
+                trop();
+                if (!octet(c)) {
+                    c = '\n';
+                    break;
+                }
+            }
+        }
+        if (c != ';' && c != '\r' && c != '\n')
+            abime(cite ? QStringLiteral("un texte suit un guillemet fermant")
+                       : QStringLiteral("un champ mal formé"));
+        champs.push_back(decoder(std::exchange(champ, QByteArray()), valide));
+        if (!valide)
+            abime(QStringLiteral("le texte n'est pas de l'UTF-8"));
+        if (c != ';') {
+            // CR LF, CR or LF ends the record.
+            if (c == '\r' && octet(c) && c != '\n')
+                --lu_;
+            return true;
+        }
+        if (!octet(c))
+            c = '\n';
+    }
+}
+
+std::optional<DispositionConstats> DispositionEntete(const std::vector<QString>& entete) {
+    const std::vector<QString>& colonnes = ColonnesConstats();
+    if (entete == colonnes)
+        return DispositionConstats::Actuelle;
+    const auto anciennes = std::size_t(ColonneConstat::Ligne) + 1;
+    if (entete.size() == anciennes && std::equal(entete.begin(), entete.end(), colonnes.begin()))
+        return DispositionConstats::Ancienne;
+    return std::nullopt;
+}
+
+Erreur ConstatsRefuses(const QString& chemin, qint64 numero, const QString& raison) {
+    QString texte = QStringLiteral("Le fichier de constats %1 est refusé").arg(chemin);
+    if (numero > 0)
+        texte += QStringLiteral(", ligne %1").arg(numero);
+    return Erreur(Erreur::AccesFichier,
+                  texte + QStringLiteral(" : %1. Rien n'a été écrit dans la base.").arg(raison));
+}
+
+bool EstEcriture(const QString& action) {
+    return action == action::LigneAjoutee() || action == action::LigneReecrite() ||
+           action == action::MontantReecrit();
+}
+
+namespace {
+
+bool actionConnue(const QString& action) {
+    static const std::array connues{
+        action::Aucune(),         action::LigneAjoutee(),     action::LigneReecrite(),
+        action::MontantReecrit(), action::LigneIntrouvable(), action::EcritureRefusee(),
+        action::LigneSupprimee(), action::MontantRetabli(),   action::LigneRetablie(),
+        action::DejaRetablie(),   action::ModifieeDepuis()};
+    return action.isEmpty() || std::find(connues.begin(), connues.end(), action) != connues.end();
+}
+
+// Why the values of a row of either layout are refused; none when they are sound.
+std::optional<QString> problemeValeurs(const RangeeConstats& r) {
+    using enum ColonneConstat;
+    const QString action = r.texte(Action);
+    if (!actionConnue(action))
+        return QStringLiteral("action inconnue « %1 »").arg(action);
+    for (const ColonneConstat c : {MontantFactCli, MontantFacture}) {
+        try {
+            r.montant(c);
+        } catch (const Erreur&) {
+            return QStringLiteral("montant illisible « %1 » (colonne %2)")
+                .arg(r.texte(c), NomsColonnesConstats[std::size_t(c)]);
+        }
+    }
+    if (!EstEcriture(action))
+        return std::nullopt;
+    if (action != action::MontantReecrit()) {
+        if (r.texte(NumeroEcrit).isEmpty())
+            return QStringLiteral("une ligne écrite sans numéro de facture");
+        if (!r.texte(DateMajEcrite).isEmpty() && !lireInstant(r.texte(DateMajEcrite)))
+            return QStringLiteral("date de mise à jour illisible « %1 »").arg(r.texte(DateMajEcrite));
+    }
+    if (r.montant(MontantFacture).isNull())
+        return QStringLiteral("une écriture sans le montant écrit");
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<QString> ProblemeRangee(const RangeeConstats& r, DispositionConstats disposition,
+                                      const QString& base) {
+    const std::size_t attendus = disposition == DispositionConstats::Actuelle
+                                     ? NombreColonnesConstats
+                                     : std::size_t(ColonneConstat::Ligne) + 1;
+    if (r.nombreChamps() != attendus)
+        return QStringLiteral("%1 colonnes au lieu de %2").arg(r.nombreChamps()).arg(attendus);
+    if (auto probleme = problemeValeurs(r))
+        return probleme;
+    Q_UNUSED(base);
+    return std::nullopt;
+}
+
+JournalConstats VerifierConstats(QIODevice& fichier, const QString& chemin, const QString& base,
+                                 const std::function<void()>& entreRangees) {
+    LecteurCsv lecteur(fichier);
+    std::vector<QString> champs;
+    const auto lire = [&] {
+        try {
+            return lecteur.lire(champs);
+        } catch (const Erreur& e) {
+            throw ConstatsRefuses(chemin, lecteur.numero(), e.description());
+        }
+    };
+    std::optional<DispositionConstats> disposition;
+    if (lire())
+        disposition = DispositionEntete(champs);
+    if (!disposition)
+        throw ConstatsRefuses(
+            chemin, 0,
+            QStringLiteral("ce n'est pas un fichier de constats de controle-coherence (en-tête inconnu)"));
+    JournalConstats journal{.disposition = *disposition};
+    const bool neutralise = *disposition == DispositionConstats::Actuelle;
+    while (lire()) {
+        entreRangees();
+        const RangeeConstats r(std::move(champs), neutralise);
+        if (const auto probleme = ProblemeRangee(r, *disposition, base))
+            throw ConstatsRefuses(chemin, lecteur.numero(), *probleme);
+        if (EstEcriture(r.texte(ColonneConstat::Action)))
+            journal.ecritures.push_back({lecteur.debut(), lecteur.numero(), 0});
+    }
+    return journal;
+}
+
 std::vector<RangeeConstats> LireConstats(const QString& chemin) {
     QFile fichier(chemin);
     if (!fichier.open(QIODevice::ReadOnly))
         throw Erreur(Erreur::FichierIntrouvable,
                      QStringLiteral("Impossible de lire le fichier de constats %1 : %2")
                          .arg(chemin, fichier.errorString()));
-    QString texte = QString::fromUtf8(fichier.readAll());
-    if (texte.startsWith(QChar(0xFEFF)))
-        texte.remove(0, 1);
-    std::vector<std::vector<QString>> lignes = LireCsv(texte);
-    if (lignes.empty() || lignes.front() != ColonnesConstats())
+    LecteurCsv lecteur(fichier);
+    std::vector<QString> champs;
+    std::optional<DispositionConstats> disposition;
+    if (lecteur.lire(champs))
+        disposition = DispositionEntete(champs);
+    if (!disposition)
         throw Erreur(
             Erreur::AccesFichier,
             QStringLiteral("%1 n'est pas un fichier de constats de controle-coherence.").arg(chemin));
     std::vector<RangeeConstats> rangees;
-    rangees.reserve(lignes.size() - 1);
-    for (std::size_t i = 1; i < lignes.size(); ++i)
-        rangees.emplace_back(std::move(lignes[i]));
+    while (lecteur.lire(champs))
+        rangees.emplace_back(std::move(champs), *disposition == DispositionConstats::Actuelle);
     return rangees;
 }
 
 std::vector<std::vector<QString>> LireCsv(QStringView texte) {
+    QByteArray octets = texte.toUtf8();
+    QBuffer tampon(&octets);
+    tampon.open(QIODevice::ReadOnly);
+    LecteurCsv lecteur(tampon);
     std::vector<std::vector<QString>> lignes;
     std::vector<QString> champs;
-    QString champ;
-    bool cite = false;
-    bool ligneCommencee = false;
-    for (qsizetype i = 0; i < texte.size(); ++i) {
-        const QChar c = texte[i];
-        if (cite) {
-            if (c != u'"')
-                champ += c;
-            else if (i + 1 < texte.size() && texte[i + 1] == u'"')
-                champ += texte[++i];
-            else
-                cite = false;
-            continue;
-        }
-        if (c == u'"') {
-            cite = true;
-            ligneCommencee = true;
-        } else if (c == u';') {
-            champs.push_back(std::exchange(champ, QString()));
-            ligneCommencee = true;
-        } else if (c == u'\r' || c == u'\n') {
-            if (c == u'\r' && i + 1 < texte.size() && texte[i + 1] == u'\n')
-                ++i;
-            if (ligneCommencee || !champ.isEmpty()) {
-                champs.push_back(std::exchange(champ, QString()));
-                lignes.push_back(std::exchange(champs, {}));
-            }
-            ligneCommencee = false;
-        } else {
-            champ += c;
-            ligneCommencee = true;
-        }
-    }
-    if (ligneCommencee || !champ.isEmpty()) {
-        champs.push_back(champ);
+    while (lecteur.lire(champs))
         lignes.push_back(std::move(champs));
-    }
     return lignes;
 }
 
