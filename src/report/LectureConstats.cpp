@@ -51,6 +51,7 @@ std::optional<Instant> lireInstant(const QString& texte) {
         i.annee = m.captured(1).toInt();
         i.premier = m.captured(2).toInt();
         i.second = m.captured(3).toInt();
+        i.heure = m.captured(4).toInt();
         if (m.hasCaptured(7))
             i.milli = m.captured(7).leftJustified(3, u'0').toInt();
     } else if (m = jma.match(t); m.hasMatch()) {
@@ -58,6 +59,7 @@ std::optional<Instant> lireInstant(const QString& texte) {
         i.second = m.captured(2).toInt();
         i.annee = m.captured(3).toInt();
         i.anneeCourte = m.captured(3).size() == 2;
+        i.heure = m.captured(4).toInt();
         if (m.hasCaptured(7)) {
             const bool apresMidi = m.captured(7).front().toLower() == u'p';
             const int h = m.captured(4).toInt();
@@ -68,8 +70,6 @@ std::optional<Instant> lireInstant(const QString& texte) {
     } else {
         return std::nullopt;
     }
-    if (m.hasCaptured(4) && !m.hasCaptured(7))
-        i.heure = m.captured(4).toInt();
     i.minute = m.captured(5).toInt();
     i.seconde = m.captured(6).toInt();
     return i;
