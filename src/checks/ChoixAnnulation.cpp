@@ -83,13 +83,17 @@ public:
     }
 
     // The newest of the rows that hold what the run wrote or what stood before: the one the run or an
-    // earlier undo wrote last.
+    // earlier undo wrote last; undone already only where no row of the pair changed after it.
     ChoixAnnulation laPlusRecente() const {
         const LigneTrouvee* derniere =
             trouver([this](const LigneTrouvee& l) { return tientEcrit(l) || tientAvant(l); });
         if (derniere && tientEcrit(*derniere))
             return {ChoixAnnulation::Issue::Annuler, *derniere};
-        return issue(derniere != nullptr);
+        // A row changed after the one put back may be the row written, changed since.
+        const bool changeeApres = derniere && trouver([derniere](const LigneTrouvee& l) {
+                                                  return l.age.toLongLong() < derniere->age.toLongLong();
+                                              }) != nullptr;
+        return issue(derniere != nullptr && !changeeApres);
     }
 
     ChoixAnnulation parValeurs() const {

@@ -110,6 +110,8 @@ void TestChoixAnnulation::choix_data() {
         << ligne << false << u"A9,E2"_s << u""_s << annuler << 1;
     QTest::newRow("réécriture, la plus récente rétablie")
         << ligne << false << u"E9,A2"_s << u""_s << deja << 0;
+    QTest::newRow("réécriture rétablie puis un double changé")
+        << ligne << false << u"A5,X2"_s << u""_s << modifiee << 0;
     QTest::newRow("montant réécrit") << montant << false << u"E"_s << u""_s << annuler << 0;
     QTest::newRow("montant rétabli") << montant << false << u"A"_s << u""_s << deja << 0;
     QTest::newRow("montant d'un doublon aux autres valeurs")
