@@ -59,6 +59,12 @@ QStringList constats(const QStringList& lignes) {
     return blocs;
 }
 
+// Invoice F1, which bills 100 to dossier D1.
+bool facturerF1(ConnexionTest& c) {
+    return c.executer(u"INSERT INTO FACTURES VALUES ('F1', '2024-03-01', 'D1', 'F', '0', ?)"_s,
+                      {tranche(1, u"100.00"_s, u"DV1"_s, u"D1"_s)});
+}
+
 // FACTCLI rows in a fixed order that does not look at DATE_MAJ, which the run stamps.
 QStringList trie(QStringList t) {
     const auto cle = [](const QString& l) { return l.section(u'|', 0, 3) + u'|' + l.section(u'|', 5); };
@@ -542,8 +548,7 @@ void TestServeur::ecrituresSurLeServeur() {
     const QString nom = nomSociete("ecritures");
     BasePostgres base(*serveur_, nom);
     ConnexionTest& c = base.connexion();
-    QVERIFY(c.executer(u"INSERT INTO FACTURES VALUES ('F1', '2024-03-01', 'D1', 'F', '0', ?)"_s,
-                       {tranche(1, u"100.00"_s, u"DV1"_s, u"D1"_s)}));
+    QVERIFY(facturerF1(c));
     const bool concurrente = cas == u"concurrente";
     if (concurrente)
         QVERIFY(c.executer(u"INSERT INTO FACTCLI (NUM_FACTURE, NUM_DOSSIER, JOUR, NUM_DEVIS, Montant) "
@@ -617,8 +622,7 @@ void TestServeur::annulationParmiDesDoubles() {
     const QString nom = nomSociete("doubles");
     BasePostgres base(*serveur_, nom);
     ConnexionTest& c = base.connexion();
-    QVERIFY(c.executer(u"INSERT INTO FACTURES VALUES ('F1', '2024-03-01', 'D1', 'F', '0', ?)"_s,
-                       {tranche(1, u"100.00"_s, u"DV1"_s, u"D1"_s)}));
+    QVERIFY(facturerF1(c));
     for (int i = 0; i < 2; ++i)
         QVERIFY(c.executer(u"INSERT INTO FACTCLI (NUM_FACTURE, NUM_DOSSIER, JOUR, NUM_DEVIS, Montant) "
                            "VALUES ('F1', 'D1', '2024-03-01', 'DV1', 1)"_s));
