@@ -55,11 +55,13 @@ std::unique_ptr<Connexion> OuvrirConnexion(const Environnement& env, const QStri
 }
 
 std::unique_ptr<Connexion> OuvrirBase(const Environnement& env, Interlocuteur& interlocuteur,
-                                      QString* designation) {
+                                      QString* designation, QString* identite) {
     Environnement courant = env;
     const TypeSource type = LireFichierSqlServer(courant);
     if (designation)
         *designation = DesignationBase(courant, CheminBaseSociete(courant), type);
+    if (identite)
+        *identite = IdentiteBase(courant, CheminBaseSociete(courant), type);
     return OuvrirConnexion(courant, CheminBaseSociete(courant), type, false, interlocuteur);
 }
 
@@ -68,7 +70,8 @@ std::optional<Session> Demarrer(Interlocuteur& interlocuteur) {
     // An unusable environment ends here, so that no second, confusing box follows its message.
     if (!VerifierEnvironnement(session.environnement, interlocuteur))
         return std::nullopt;
-    session.connexion = OuvrirBase(session.environnement, interlocuteur, &session.designation);
+    session.connexion =
+        OuvrirBase(session.environnement, interlocuteur, &session.designation, &session.identite);
     if (!session.connexion)
         return std::nullopt;
     return session;

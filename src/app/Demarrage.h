@@ -15,6 +15,7 @@ struct Session {
     Environnement environnement;
     std::unique_ptr<Connexion> connexion;
     QString designation; // the database as messages name it
+    QString identite;    // the database as the findings file names it
 };
 
 // Reads the settings and checks that the company's database can be reached. False after a
@@ -28,9 +29,9 @@ std::unique_ptr<Connexion> OuvrirConnexion(const Environnement& env, const QStri
 
 // The start-up connection: SQLSERVER.DAT read again, then OuvrirConnexion, not silent. nullptr when
 // the program must end (the box has been shown). designation, when given, receives how messages name
-// the database.
+// the database, identite how the findings file names it.
 std::unique_ptr<Connexion> OuvrirBase(const Environnement& env, Interlocuteur& interlocuteur,
-                                      QString* designation = nullptr);
+                                      QString* designation = nullptr, QString* identite = nullptr);
 
 // Reads the host product's settings, checks the company's database and opens the connection.
 // Nothing when the environment or the connection fails, after the message that says why.

@@ -124,7 +124,7 @@ FenetreControle::executer(const std::function<ResultatExecution(const ContexteCo
     prg_Facture_->setUpdatesEnabled(false);
     emplacement_ = DossierRapports(repertoireProgramme_);
     Rapport rapport(emplacement_.dossier, session_->environnement.RepertoireSociete, horloge_);
-    FichierConstats constats;
+    FichierConstats constats(session_->identite);
     const ContexteControle contexte{
         *session_->connexion, rapport, interlocuteur(), *this, horloge_, &constats};
     depuisEvenements_.start();

@@ -94,7 +94,7 @@ int executer(const ArgumentsLot& lot, const QString& repertoireProgramme, const 
     if (emplacement.horsProgramme && !lot.silencieux)
         erreurs << PrefixeTerminal() << MessageDossierRapports(emplacement) << Qt::endl;
     Rapport rapport(emplacement.dossier, session->environnement.RepertoireSociete, horloge);
-    FichierConstats constats;
+    FichierConstats constats(session->identite);
     ProgressionLot progression(erreursSurTerminal && !lot.silencieux ? &erreurs : nullptr, arret);
     const ContexteControle contexte{*session->connexion, rapport, interlocuteur,
                                     progression,         horloge, &constats};

@@ -1,6 +1,7 @@
 #include "checks/EcritureFactCli.h"
 
 #include "commun/TexteChamp.h"
+#include "data/ColonnesFactCli.h"
 #include "invoice/Nombres.h"
 
 #include <algorithm>
@@ -110,6 +111,36 @@ ResultatEcriture EcritureFactCli::Enregistrer(const ValeursFactCli& valeurs, con
         }
     }
     throw ErreurLigneChangee(numeroFacture, dossier);
+}
+
+namespace {
+
+RangeeExacte rangeeNommee(const QVariantList& valeurs) {
+    RangeeExacte rangee;
+    if (valeurs.size() != NombreColonnesEcrites)
+        return rangee;
+    for (int c = 0; c < NombreColonnesEcrites; ++c)
+        rangee.push_back({NomColonne(ColonneFactCli(c)), valeurs[c]});
+    return rangee;
+}
+
+} // namespace
+
+RangeeExacte RangeeEcrite(const ValeursFactCli& valeurs) {
+    QVariantList liees;
+    AjouterValeursEcrites(liees, valeurs);
+    return rangeeNommee(liees);
+}
+
+RangeeExacte RangeeLue(const LigneTrouvee& ligne) {
+    return rangeeNommee(ligne.brutes);
+}
+
+RangeeExacte AvecMontant(RangeeExacte rangee, const QVariant& montant) {
+    for (ValeurExacte& v : rangee)
+        if (v.colonne == NomColonne(ColonneFactCli::Montant))
+            v.valeur = montant;
+    return rangee;
 }
 
 Erreur ErreurLigneChangee(const QString& numero, const QString& dossier) {

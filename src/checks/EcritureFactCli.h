@@ -4,6 +4,7 @@
 #include "commun/Horloge.h"
 #include "data/EcritureTableFactCli.h"
 #include "invoice/EnregistrementFacture.h"
+#include "report/ValeursExactes.h"
 
 #include <QElapsedTimer>
 #include <QString>
@@ -57,6 +58,12 @@ private:
     mutable QElapsedTimer depuisHorodatage_;
     mutable qint64 validiteMs_ = 0;
 };
+
+// A FACTCLI row as the findings file records it exactly: the values a write binds; the values of a
+// row read whole (empty when it was read without them); the same with another amount.
+RangeeExacte RangeeEcrite(const ValeursFactCli& valeurs);
+RangeeExacte RangeeLue(const LigneTrouvee& ligne);
+RangeeExacte AvecMontant(RangeeExacte rangee, const QVariant& montant);
 
 // The failure of a rewrite whose row changed under it twice.
 Erreur ErreurLigneChangee(const QString& numero, const QString& dossier);

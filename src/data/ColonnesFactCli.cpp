@@ -111,6 +111,8 @@ LigneTrouvee LireLigneFactCli(const Requete& r, ColonnesFactCli colonnes) {
     l.devis = r.texte(NomColonne(ColonneFactCli::NumDevis));
     l.dateMaj = r.texte(NomColonne(ColonneFactCli::DateMaj));
     l.age = r.valeur(ChampAge);
+    for (const QString& nom : NomsColonnesFactCli)
+        l.brutes.append(r.valeur(nom));
     return l;
 }
 

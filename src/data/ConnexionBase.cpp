@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSqlDatabase>
 #include <exception>
 #include <iterator>
@@ -319,6 +320,14 @@ QString DesignationBase(const Environnement& env, const QString& chemin, TypeSou
     if (type == TypeSource::SqlServer)
         return QStringLiteral("SQL Server %1 sur le serveur %2").arg(NomBaseSql(chemin), env.ServeurSQL);
     return QDir::toNativeSeparators(chemin);
+}
+
+QString IdentiteBase(const Environnement& env, const QString& chemin, TypeSource type) {
+    if (type == TypeSource::SqlServer)
+        return QStringLiteral("serveur:") + env.ServeurSQL + u'/' + NomBaseSql(chemin);
+    const QFileInfo fichier(chemin);
+    const QString canonique = fichier.canonicalFilePath();
+    return QStringLiteral("fichier:") + (canonique.isEmpty() ? fichier.absoluteFilePath() : canonique);
 }
 
 QString MessageErreurConnexion(const Erreur& erreur, const QString& designation) {

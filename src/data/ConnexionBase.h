@@ -69,6 +69,9 @@ ParametresOdbc ParametresJet(const QString& chemin, const QStringList& pilotes,
 QString MessageErreurConnexion(const Erreur& erreur, const QString& designation = {});
 // The database as the user knows it: the file, or the SQL Server database and its server.
 QString DesignationBase(const Environnement& env, const QString& chemin, TypeSource type);
+// The company database a run opened, as the findings file names it: "fichier:" and the file's canonical
+// absolute path, or "serveur:" and the server, "/", the database. Never a password.
+QString IdentiteBase(const Environnement& env, const QString& chemin, TypeSource type);
 // Splits a driver's diagnostic into its source (the bracketed components of its last record) and
 // its description; the default source when there is none.
 Erreur ErreurPilote(const Erreur& erreur, const QString& sourceParDefaut);

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QVariant>
+#include <QVariantList>
 #include <optional>
 
 namespace cc {
@@ -47,6 +48,9 @@ struct LigneTrouvee {
     // database compares it as a text; none otherwise.
     std::optional<QString> dossierStocke = {};
     QVariant age = {}; // how long ago its present version was written, where the database says (else Null)
+    // Where every column was read: the values of the columns the program writes, in their order, exactly
+    // as the driver returned them (Null and the empty text apart, every blank kept).
+    QVariantList brutes = {};
 };
 
 // The values of a FACTCLI row that the program writes.

@@ -29,8 +29,15 @@ enum class ColonneConstat {
     AncienDevis,
     AncienneDateMaj,
     Ligne,
+    // Appended later: a file without them is an older one, still read.
+    Groupe,
+    Base,
+    ValeursExactes,
+    Controle,
 };
-inline constexpr std::size_t NombreColonnesConstats = std::size_t(ColonneConstat::Ligne) + 1;
+inline constexpr std::size_t NombreColonnesConstats = std::size_t(ColonneConstat::Controle) + 1;
+// The columns of a file written before the undo journal.
+inline constexpr std::size_t NombreColonnesAnciennes = std::size_t(ColonneConstat::Ligne) + 1;
 
 // The header row's column names, in the order of ColonneConstat.
 inline constexpr std::array<QStringView, NombreColonnesConstats> NomsColonnesConstats{
@@ -52,6 +59,10 @@ inline constexpr std::array<QStringView, NombreColonnesConstats> NomsColonnesCon
     u"Ancien devis",
     u"Ancienne date de mise à jour",
     u"Ligne",
+    u"Groupe",
+    u"Base",
+    u"Valeurs exactes",
+    u"Contrôle",
 };
 static_assert(!NomsColonnesConstats.back().isEmpty(), "every column has a name");
 
@@ -65,7 +76,9 @@ inline const std::vector<QString>& ColonnesConstats() {
     return colonnes;
 }
 
-// A DATE_MAJ the program wrote, as the findings file gives it (ISO 8601, to the minute).
-inline constexpr QStringView FormatDateConstats = u"yyyy-MM-ddThh:mm";
+// A time in the human columns (the run's start, a DATE_MAJ written or replaced), one format whatever the
+// database held; a day alone is FormatJourConstats.
+inline constexpr QStringView FormatDateConstats = u"yyyy-MM-dd hh:mm:ss";
+inline constexpr QStringView FormatJourConstats = u"yyyy-MM-dd";
 
 } // namespace cc

@@ -10,18 +10,61 @@
 #include <array>
 #include <cerrno>
 
+#ifdef Q_OS_WIN
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
 namespace cc {
 
 QString MontantConstat(double montant) {
     return TexteNombre(montant).replace(u'.', u',');
 }
 
-QString ChampCsv(const QString& champ) {
+namespace {
+
+QString citer(const QString& champ) {
     if (!champ.contains(u';') && !champ.contains(u'"') && !champ.contains(u'\r') && !champ.contains(u'\n'))
         return champ;
     QString cite = champ;
     cite.replace(QStringLiteral("\""), QStringLiteral("\"\""));
     return u'"' + cite + u'"';
+}
+
+// The forms a day or a time may come in from the databases and the program's own stamps.
+constexpr std::array<QStringView, 12> FormesDates{u"yyyy-MM-dd",
+                                                  u"yyyy-MM-dd hh:mm:ss",
+                                                  u"yyyy-MM-dd hh:mm",
+                                                  u"yyyy-MM-ddThh:mm:ss",
+                                                  u"yyyy-MM-ddThh:mm",
+                                                  u"yyyy-MM-dd hh:mm:ss.zzz",
+                                                  u"yyyy-MM-ddThh:mm:ss.zzz",
+                                                  u"yyyy/MM/dd",
+                                                  u"yyyy/MM/dd hh:mm:ss",
+                                                  u"dd/MM/yyyy",
+                                                  u"dd/MM/yyyy hh:mm",
+                                                  u"dd/MM/yyyy hh:mm:ss"};
+
+} // namespace
+
+QString ChampCsv(const QString& champ) {
+    return citer(NeutraliserFormule(champ));
+}
+
+QString DateConstats(const QString& texte, bool jour) {
+    for (const QStringView forme : FormesDates) {
+        const QDateTime t = QDateTime::fromString(texte, forme.toString());
+        if (!t.isValid())
+            continue;
+        // Milliseconds have no place in the one format: such a text is kept whole.
+        if (t.time().msec() != 0)
+            return texte;
+        if (jour && t.time() == QTime(0, 0))
+            return t.toString(FormatJourConstats);
+        return t.toString(FormatDateConstats);
+    }
+    return texte;
 }
 
 FichierConstats::~FichierConstats() {
@@ -35,7 +78,8 @@ void FichierConstats::ouvrir(const QString& chemin, const QString& sauvegarde, c
         flux_->close();
     flux_.reset();
     chemin_ = chemin;
-    execution_ = execution.toString(QStringLiteral("yyyy-MM-ddThh:mm:ss"));
+    execution_ = execution.toString(FormatDateConstats);
+    executionIso_ = execution.toString(Qt::ISODate);
     sens_ = sens;
     lignes_ = 0;
     const QString action = QStringLiteral("Impossible de créer le fichier de constats");
@@ -50,11 +94,35 @@ void FichierConstats::ouvrir(const QString& chemin, const QString& sauvegarde, c
                  QStringLiteral("Impossible d'écrire dans le fichier de constats"));
 }
 
-void FichierConstats::ecrire(const LigneConstat& l) {
+void FichierConstats::ecrire(const LigneConstat& ligne) {
     if (!flux_)
         return;
+    EcrireOctets(*flux_, rangee(ligne), QStringLiteral("Impossible d'écrire dans le fichier de constats"));
+    ++lignes_;
+}
+
+void FichierConstats::ecrireSurDisque(const std::vector<LigneConstat>& lignes) {
+    if (!flux_)
+        return;
+    QByteArray octets;
+    for (const LigneConstat& ligne : lignes)
+        octets += rangee(ligne);
+    const qint64 taille = flux_->size();
+    try {
+        EcrireOctets(*flux_, octets, QStringLiteral("Impossible d'écrire dans le fichier de constats"));
+        synchroniser();
+    } catch (const Erreur&) {
+        // No half row stays behind: the file ends where the rows that reached it whole end.
+        flux_->resize(taille);
+        throw;
+    }
+    lignes_ += qint64(lignes.size());
+}
+
+QByteArray FichierConstats::rangee(const LigneConstat& l) const {
+    // Amounts are numbers for a spreadsheet: quoted where needed, never guarded as formulas.
     const auto montant = [](const QVariant& v) {
-        return v.isNull() ? QString() : MontantConstat(v.toDouble());
+        return v.isNull() ? QString() : citer(MontantConstat(v.toDouble()));
     };
     std::array<QString, NombreColonnesConstats> champs;
     const auto mettre = [&champs](ColonneConstat colonne, const QString& texte) {
@@ -67,23 +135,45 @@ void FichierConstats::ecrire(const LigneConstat& l) {
     mettre(Dossier, l.dossier);
     mettre(Devis, l.devis);
     mettre(Constat, l.constat);
-    mettre(MontantFactCli, montant(l.montantFactCli));
-    mettre(MontantFacture, l.montantFacture ? MontantConstat(*l.montantFacture) : QString());
+    champs[std::size_t(MontantFactCli)] = montant(l.montantFactCli);
+    champs[std::size_t(MontantFacture)] = l.montantFacture ? montant(*l.montantFacture) : QString();
     mettre(Action, l.action);
     mettre(NumeroEcrit, l.numeroEcrit);
-    mettre(JourEcrit, l.jourEcrit);
+    mettre(JourEcrit, DateConstats(l.jourEcrit, true));
     mettre(DateMajEcrite,
            l.dateMajEcrite.isValid() ? l.dateMajEcrite.toString(FormatDateConstats) : QString());
     mettre(AncienNumero, l.ancienNumero);
     mettre(AncienDossier, l.ancienDossier);
-    mettre(AncienJour, l.ancienJour);
+    mettre(AncienJour, DateConstats(l.ancienJour, true));
     mettre(AncienDevis, l.ancienDevis);
-    mettre(AncienneDateMaj, l.ancienneDateMaj);
+    mettre(AncienneDateMaj, DateConstats(l.ancienneDateMaj, false));
     mettre(Ligne, l.ligne);
+    mettre(Base, base_);
+    if (l.groupe > 0) {
+        const QString groupe = QString::number(l.groupe);
+        const QString valeurs =
+            l.ecrit.empty() ? QString() : EncoderValeursExactes({executionIso_, l.ecrit, l.avant});
+        mettre(Groupe, groupe);
+        mettre(ValeursExactes, valeurs);
+        mettre(Controle, ControleConstat(sens_, base_, groupe, l.action, l.constat, l.ligne, valeurs));
+    }
     QStringList cites(champs.begin(), champs.end());
-    EcrireOctets(*flux_, cites.join(u';').toUtf8() + "\r\n",
-                 QStringLiteral("Impossible d'écrire dans le fichier de constats"));
-    ++lignes_;
+    return cites.join(u';').toUtf8() + "\r\n";
+}
+
+void FichierConstats::synchroniser() {
+    if (!flux_)
+        return;
+    errno = 0;
+    bool ok = flux_->flush();
+#ifdef Q_OS_WIN
+    ok = ok && ::_commit(flux_->handle()) == 0;
+#else
+    ok = ok && ::fsync(flux_->handle()) == 0;
+#endif
+    const int e = errno;
+    if (!ok)
+        EchecFichier(*flux_, QStringLiteral("Impossible d'écrire dans le fichier de constats"), e);
 }
 
 void FichierConstats::fermer() {

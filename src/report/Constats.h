@@ -2,6 +2,7 @@
 
 #include "commun/Horloge.h"
 #include "report/ColonnesConstats.h"
+#include "report/ValeursExactes.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -35,6 +36,12 @@ struct LigneConstat {
     // The locator of the row written, as it stands after the write, where the database gives one:
     // the undo finds that very row again.
     QString ligne = {};
+    // For a write: FACTCLI's row as written and as it was before (none for a row added), each value exactly
+    // as bound or as the driver returned it, so that the undo puts back the very values.
+    RangeeExacte ecrit = {};
+    std::optional<RangeeExacte> avant = {};
+    // The transaction group that holds the write within the run (0: none); set by the group.
+    int groupe = 0;
 };
 
 // What was found and what was done, in the words of the findings file.
@@ -53,6 +60,10 @@ inline QString FactureInexistante() {
 }
 inline QString FactureAncienne() {
     return QStringLiteral("facture ancienne illisible");
+}
+// The row that closes a group of writes: what became of its commit.
+inline QString Validation() {
+    return QStringLiteral("validation");
 }
 } // namespace constat
 
@@ -90,14 +101,25 @@ inline QString DejaRetablie() {
 inline QString ModifieeDepuis() {
     return QStringLiteral("modifiée depuis");
 }
+inline QString GroupeValide() {
+    return QStringLiteral("groupe validé");
+}
+inline QString GroupeAnnule() {
+    return QStringLiteral("groupe annulé");
+}
+inline QString JamaisValidee() {
+    return QStringLiteral("jamais validée");
+}
 } // namespace action
 
 // The findings of one run, as a CSV file for spreadsheets beside the report: UTF-8 with a byte-order
-// mark, ";" between fields, RFC 4180 quoting, CR LF, amounts with a decimal comma, dates ISO 8601.
-// Each row reaches the system before ecrire returns, like the report's lines.
+// mark, ";" between fields, RFC 4180 quoting, CR LF, amounts with a decimal comma, days and times in one
+// format each. Each row reaches the system before ecrire returns, like the report's lines; synchroniser
+// puts what was written on the disk itself, for the rows that must outlive a crash of the machine.
 class FichierConstats {
 public:
-    FichierConstats() = default;
+    // base: the identity of the company database the run opened, on every row.
+    explicit FichierConstats(QString base = {}) : base_(std::move(base)) {}
     ~FichierConstats();
     FichierConstats(const FichierConstats&) = delete;
     FichierConstats& operator=(const FichierConstats&) = delete;
@@ -108,6 +130,11 @@ public:
                 const QString& sens);
     // Appends a row; nothing when no file is open. Throws Erreur.
     void ecrire(const LigneConstat& ligne);
+    // Appends the rows and flushes them to the disk, before the writes they record are committed. When
+    // the file cannot take them all, it is cut back to the rows it held before. Throws Erreur.
+    void ecrireSurDisque(const std::vector<LigneConstat>& lignes);
+    // Flushes what was written to the disk; nothing when no file is open. Throws Erreur.
+    void synchroniser();
     // Closes the file, complete on disk. Throws Erreur.
     void fermer();
     bool estOuvert() const { return flux_ != nullptr; }
@@ -115,8 +142,11 @@ public:
     qint64 lignesEcrites() const { return lignes_; }
 
 private:
+    QByteArray rangee(const LigneConstat& ligne) const;
+    QString base_;
     QString chemin_;
     QString execution_;
+    QString executionIso_;
     QString sens_;
     std::unique_ptr<QFile> flux_;
     qint64 lignes_ = 0;
@@ -125,7 +155,12 @@ private:
 // An amount as the findings file writes it: the shortest text that reads back to the same double,
 // with a decimal comma.
 QString MontantConstat(double montant);
-// A field with RFC 4180 quoting for ";".
+// A text field: guarded against a spreadsheet's formulas (NeutraliserFormule), with RFC 4180 quoting
+// for ";".
 QString ChampCsv(const QString& champ);
+// A day or a time of the human columns in their one format (FormatJourConstats, FormatDateConstats),
+// whatever form the database held it in; a text that is no date stays as it is. jour: a day, which
+// stays one unless it holds a time of day.
+QString DateConstats(const QString& texte, bool jour);
 
 } // namespace cc

@@ -32,24 +32,30 @@ const QStringList EnTete{u"Exécution"_s,
                          u"Ancien jour"_s,
                          u"Ancien devis"_s,
                          u"Ancienne date de mise à jour"_s,
-                         u"Ligne"_s};
+                         u"Ligne"_s,
+                         u"Groupe"_s,
+                         u"Base"_s,
+                         u"Valeurs exactes"_s,
+                         u"Contrôle"_s};
+// The columns after the model's: the locator, the group, the database, the exact values, the check value.
+constexpr int ColonnesDuJournal = 5;
 
-// The moment a report is named after, "yyyy-MM-ddThh:mm:ss"; empty for a name without one.
+// The moment a report is named after, "yyyy-MM-dd hh:mm:ss"; empty for a name without one.
 QString estampille(const QString& cheminRapport) {
     static const QRegularExpression motif(
         u"\\.(\\d{4}-\\d\\d-\\d\\d)-(\\d\\d)-(\\d\\d)-(\\d\\d)(-\\d+)?\\.txt$"_s);
     const QRegularExpressionMatch m = motif.match(QFileInfo(cheminRapport).fileName());
     if (!m.hasMatch())
         return {};
-    return m.captured(1) + u'T' + m.captured(2) + u':' + m.captured(3) + u':' + m.captured(4);
+    return m.captured(1) + u' ' + m.captured(2) + u':' + m.captured(3) + u':' + m.captured(4);
 }
 
-// A DATE_MAJ of the findings file ("yyyy-MM-ddThh:mm") stamped during the run.
+// A DATE_MAJ of the findings file ("yyyy-MM-dd hh:mm:00") stamped during the run.
 bool dateEcriteValide(const QString& texte, const ResultatLot& r) {
-    static const QRegularExpression motif(u"^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d$"_s);
+    static const QRegularExpression motif(u"^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:00$"_s);
     if (!motif.match(texte).hasMatch())
         return false;
-    const QDateTime t = QDateTime::fromString(texte, u"yyyy-MM-ddThh:mm"_s);
+    const QDateTime t = QDateTime::fromString(texte, u"yyyy-MM-dd hh:mm:ss"_s);
     return t.isValid() && horodatageValide(t.toString(FormatDateMaj), r.avant, r.apres);
 }
 
@@ -147,8 +153,9 @@ Constats lireConstats(const ResultatLot& r) {
     for (std::size_t i = 1; i < csv.lignes.size(); ++i) {
         QStringList l = csv.lignes[i];
         QString faute;
-        // The last column, the locator of a row written, is the database's own: only its presence counts.
-        if (l.size() != modele::NombreColonnes + 1)
+        // The last columns, the locator of a row written and the journal's, are the program's own: only
+        // their presence counts here. Group markers are no finding.
+        if (l.size() != modele::NombreColonnes + ColonnesDuJournal)
             faute = u"%1 fields"_s.arg(l.size());
         else if (execution.isEmpty() || l[modele::Execution] != execution)
             faute = u"stamp other than the report's (%1)"_s.arg(r.cheminRapport);
@@ -160,7 +167,13 @@ Constats lireConstats(const ResultatLot& r) {
             c.erreur = u"findings row %1, %2: %3"_s.arg(i).arg(faute, l.join(u';'));
             return c;
         }
-        l.removeLast();
+        if (l[modele::Action] == u"groupe validé"_s || l[modele::Action] == u"groupe annulé"_s)
+            continue;
+        l.remove(modele::NombreColonnes, ColonnesDuJournal);
+        // A text cell that a spreadsheet would take for a formula carries one "'" in front.
+        for (QString& champ : l)
+            if (champ.startsWith(u'\''))
+                champ.remove(0, 1);
         l[modele::Execution] = modele::ExecutionDuLot;
         if (!l[modele::DateEcrite].isEmpty() && l[modele::Sens] != u"annulation"_s)
             l[modele::DateEcrite] = modele::DateDuLot;

@@ -1,5 +1,7 @@
 #include "Modele.h"
 
+#include <QDateTime>
+
 #include <QLocale>
 #include <QSet>
 #include <array>
@@ -34,6 +36,19 @@ QString texte(const QVariant& v) {
     if (v.isNull())
         return {};
     return sansBlancsFin(v.toString());
+}
+
+// A day or a time as the findings file shows it: "yyyy-MM-dd" for a day at midnight, "yyyy-MM-dd hh:mm:ss"
+// for a time, from the forms the tests' databases hold; any other text as it is.
+QString dateConstats(const QVariant& v, bool jour) {
+    const QString t = texte(v);
+    for (const QString& forme : {u"yyyy-MM-dd"_s, u"yyyy-MM-dd hh:mm:ss"_s, u"yyyy/MM/dd"_s,
+                                 u"dd/MM/yyyy hh:mm"_s, u"dd/MM/yyyy"_s, u"yyyy-MM-ddThh:mm:ss"_s}) {
+        const QDateTime d = QDateTime::fromString(t, forme);
+        if (d.isValid())
+            return d.toString(jour && d.time() == QTime(0, 0) ? u"yyyy-MM-dd"_s : u"yyyy-MM-dd hh:mm:ss"_s);
+    }
+    return t;
 }
 
 // Comparison of a stored text with a bound text, as SQLite does it: exact, Null equal to nothing.
@@ -181,7 +196,7 @@ QStringList constat(const QString& sens, const QString& facture, const QString& 
 void ecriture(QStringList& c, const LigneFactCli& ecrite, const QString& action) {
     c[Action] = action;
     c[NumeroEcrit] = texte(ecrite.facture);
-    c[JourEcrit] = texte(ecrite.jour);
+    c[JourEcrit] = dateConstats(ecrite.jour, true);
     c[DateEcrite] = DateDuLot;
 }
 
@@ -235,9 +250,9 @@ void controleFactures(const Societe& s, const Options& o, Attendu& a) {
                         c[MontantFactCli] = texteMontant(existante->montant);
                         c[AncienNumero] = texte(existante->facture);
                         c[AncienDossier] = texte(existante->dossier);
-                        c[AncienJour] = texte(existante->jour);
+                        c[AncienJour] = dateConstats(existante->jour, true);
                         c[AncienDevis] = texte(existante->devis);
-                        c[AncienneDate] = texte(existante->dateMaj);
+                        c[AncienneDate] = dateConstats(existante->dateMaj, false);
                         *existante = nouvelle;
                     }
                 }
@@ -262,9 +277,9 @@ void controleFactures(const Societe& s, const Options& o, Attendu& a) {
                 } else {
                     // The old amount is the rewritten row's, which the undo puts back.
                     c[MontantFactCli] = texteMontant(cible->montant);
-                    c[AncienJour] = texte(cible->jour);
+                    c[AncienJour] = dateConstats(cible->jour, true);
                     c[AncienDevis] = texte(cible->devis);
-                    c[AncienneDate] = texte(cible->dateMaj);
+                    c[AncienneDate] = dateConstats(cible->dateMaj, false);
                     c[Action] = u"montant réécrit"_s;
                     cible->montant = attendu;
                     ++a.reecrits;
