@@ -194,7 +194,9 @@ std::optional<GroupeEcritures::Genre> ControleFactures::ajouter(const ValeursFac
     ligne.ligne = r.localisateur.toString();
     ligne.jourEcrit = r.valeurs.jour;
     ligne.dateMajEcrite = lireDateMaj(r.valeurs.dateMaj);
+    ligne.ecrit = RangeeEcrite(r.valeurs);
     if (r.ancienne) {
+        ligne.avant = RangeeLue(*r.ancienne);
         ligne.montantFactCli = r.ancienne->montant;
         ligne.ancienNumero = r.ancienne->numero;
         ligne.ancienDossier = r.ancienne->dossier;
@@ -278,6 +280,8 @@ std::optional<GroupeEcritures::Genre> ControleFactures::reecrireMontant(const QS
             ligne.ancienJour = trouvee->jour;
             ligne.ancienDevis = trouvee->devis;
             ligne.ancienneDateMaj = trouvee->dateMaj;
+            ligne.avant = RangeeLue(*trouvee);
+            ligne.ecrit = AvecMontant(*ligne.avant, montant);
             ligne.action = action::MontantReecrit();
             return GroupeEcritures::Genre::Reecriture;
         }

@@ -1,5 +1,6 @@
 #include "checks/EcrituresDifferees.h"
 
+#include "checks/EcritureFactCli.h"
 #include "commun/Erreur.h"
 #include "commun/FormeLarge.h"
 
@@ -58,8 +59,7 @@ void EcrituresDifferees::differer(EcritureGroupee ecriture, LigneConstat ligne) 
     differees_.push_back({std::move(ecriture), numero, place, std::move(ligne)});
 }
 
-void EcrituresDifferees::ecrireSeule(EcritureGroupee ecriture, const QString& numero,
-                                     LigneConstat ligne) {
+void EcrituresDifferees::ecrireSeule(EcritureGroupee ecriture, const QString& numero, LigneConstat ligne) {
     // What is kept for later is carried out first, in order; the rows of the lot then no longer tell
     // what this invoice's other writes would find.
     vider();
@@ -119,7 +119,11 @@ void EcrituresDifferees::vider() {
         const EcritureTableFactCli::Changement& c = (*changements)[i];
         LigneConstat ligne = d.ligne;
         ligne.ligne = c.localisateur.toString();
+        if (d.ecriture.ajout)
+            ligne.ecrit = RangeeEcrite(d.ecriture.valeurs);
         if (c.avant) {
+            ligne.avant = RangeeLue(*c.avant);
+            ligne.ecrit = AvecMontant(*ligne.avant, d.ecriture.valeurs.montant);
             // The row's other values tell it from a duplicate of the pair, for the undo.
             ligne.montantFactCli = c.avant->montant;
             ligne.ancienJour = c.avant->jour;

@@ -1,11 +1,27 @@
 #include "checks/GroupeEcritures.h"
 
+#include <csignal>
+#include <cstdlib>
+
 namespace cc {
 
 namespace {
 
 // A group is committed after this many milliseconds, whatever it holds.
 constexpr qint64 DureeGroupeMs = 1000;
+
+// For the fault tests alone: CC_ARRET_APRES_VALIDATION=n kills the process just after its n-th commit,
+// before anything else is written, as a crash at the worst moment would.
+void ArretPourEssai() {
+    static const int apres = qEnvironmentVariableIntValue("CC_ARRET_APRES_VALIDATION");
+    static int validations = 0;
+    if (apres > 0 && ++validations == apres) {
+#ifdef Q_OS_UNIX
+        std::raise(SIGKILL);
+#endif
+        std::_Exit(137);
+    }
+}
 
 } // namespace
 
@@ -77,18 +93,22 @@ void GroupeEcritures::valider() {
         }
     }
     if (echec && !connexion_.enTransaction()) {
-        // The failure rolled the whole group back.
-        vider(false);
+        // The failure rolled the whole group back: nothing of it reached the database.
+        conclure(false);
         std::rethrow_exception(echec);
     }
+    journaliser();
+    const bool ouverte = connexion_.enTransaction();
     try {
         connexion_.validerTransaction();
     } catch (const Erreur&) {
         connexion_.annulerTransaction();
-        vider(false);
+        conclure(false);
         throw;
     }
-    vider(true);
+    if (ouverte)
+        ArretPourEssai();
+    conclure(true);
     if (echec)
         std::rethrow_exception(echec);
 }
@@ -101,18 +121,64 @@ void GroupeEcritures::abandonner() noexcept {
     }
 }
 
-void GroupeEcritures::vider(bool valide) {
-    auto attente = std::exchange(enAttente_, {});
-    for (auto& [ligne, genre, enSuspens] : attente) {
+std::vector<LigneConstat> GroupeEcritures::lignesDuGroupe() {
+    std::vector<LigneConstat> lignes;
+    lignes.reserve(enAttente_.size());
+    for (auto& [ligne, genre, enSuspens] : enAttente_) {
         if (enSuspens)
             ligne.action = action::EcritureRefusee();
-        else if (genre && valide)
-            validee_(*genre);
-        else if (genre)
-            ligne.action = action::EcritureRefusee();
-        if (constats_)
-            constats_->ecrire(ligne);
+        if (genre || enSuspens || ligne.action == action::EcritureRefusee())
+            ligne.groupe = numero_;
+        lignes.push_back(ligne);
     }
+    return lignes;
+}
+
+void GroupeEcritures::journaliser() {
+    if (!constats_ || enAttente_.empty())
+        return;
+    try {
+        constats_->ecrireSurDisque(lignesDuGroupe());
+    } catch (const Erreur&) {
+        connexion_.annulerTransaction();
+        enAttente_.clear();
+        throw;
+    }
+    journalise_ = true;
+}
+
+void GroupeEcritures::conclure(bool valide) {
+    auto attente = std::exchange(enAttente_, {});
+    const bool journalise = std::exchange(journalise_, false);
+    if (attente.empty())
+        return;
+    bool ecritures = false;
+    std::vector<LigneConstat> suite;
+    for (auto& [ligne, genre, enSuspens] : attente) {
+        if (!genre && !enSuspens && ligne.action != action::EcritureRefusee()) {
+            if (!journalise)
+                suite.push_back(std::move(ligne));
+            continue;
+        }
+        ecritures = true;
+        if (genre && valide) {
+            validee_(*genre);
+            continue;
+        }
+        if (!journalise || genre) {
+            // The write never reached the database, or the commit took it away.
+            ligne.action = action::EcritureRefusee();
+            ligne.groupe = numero_;
+            suite.push_back(std::move(ligne));
+        }
+    }
+    if (ecritures)
+        suite.push_back({.constat = constat::Validation(),
+                         .action = valide ? action::GroupeValide() : action::GroupeAnnule(),
+                         .groupe = numero_});
+    if (constats_)
+        for (const LigneConstat& ligne : suite)
+            constats_->ecrire(ligne);
 }
 
 } // namespace cc

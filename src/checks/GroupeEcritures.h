@@ -12,9 +12,12 @@ namespace cc {
 
 // Writes are grouped in transactions, never splitting one invoice's writes, and committed every
 // few hundred invoices (a few thousand where writes are carried out together) or every second: a run
-// that is killed loses at most its last group, which the next run does again. A write counts, and its row
-// reaches the findings file, only once its group is committed; the findings that come after it wait with it,
-// so that the file keeps their order.
+// that is killed loses at most its last group, which the next run does again. The findings file is the
+// journal of the writes: a group's rows (its writes and the findings that came with them, in order) are on
+// the disk before its COMMIT is sent, and a marker row after it says whether the group was committed
+// (groupe validé) or not (the writes shown refused, then groupe annulé). A write counts only once its
+// group is committed. A file that cannot take the rows stops the run before the COMMIT, the group rolled
+// back: nothing is committed that the file does not hold.
 class GroupeEcritures {
 public:
     enum class Genre { Ajout, Reecriture };
@@ -57,7 +60,11 @@ public:
 
 private:
     void valider();
-    void vider(bool valide);
+    // The rows of the group, on the disk; the group rolled back when the file cannot take them.
+    void journaliser();
+    // After the commit, or its failure: the counts, the refusals and the marker.
+    void conclure(bool valide);
+    std::vector<LigneConstat> lignesDuGroupe();
     Connexion& connexion_;
     FichierConstats* constats_;
     Validee validee_;
@@ -72,6 +79,7 @@ private:
     };
     std::vector<EnAttente> enAttente_;
     std::function<void()> avantValidation_;
+    bool journalise_ = false; // the open group's rows are in the findings file
 };
 
 } // namespace cc

@@ -853,7 +853,9 @@ QStringList lignesFichier(const QString& chemin) {
             const auto k = std::find(lignes[0].begin(), lignes[0].end(), c) - lignes[0].begin();
             champs.append(lignes[i][std::size_t(k)]);
         }
-        resultat.append(champs.join(u'|'));
+        // The rows that close a group of writes are no finding.
+        if (champs[2] != u"validation"_s)
+            resultat.append(champs.join(u'|'));
     }
     return resultat;
 }

@@ -1,6 +1,7 @@
 // Runs that meet a fault (killed, locked out, no room, no right to write, a damaged file) on a demo
 // company: no FACTCLI row is half-written, nothing crashes, the failure is told, and a new run finishes
 // the job as one run without fault would have.
+#include "FichierConstats.h"
 #include "SocieteDemo.h"
 #include "commun/LigneStatistiques.h"
 #include "report/ColonnesConstats.h"
@@ -9,7 +10,9 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
 #include <QRandomGenerator>
+#include <QSet>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTest>
@@ -17,6 +20,8 @@
 #include <QTime>
 
 #include <csignal>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -45,6 +50,95 @@ qint64 statistique(const QString& erreurs, QStringView cle) {
     return cc::LireLigneStatistiques(erreurs).value_or(QHash<QString, qint64>{}).value(cle.toString(), -1);
 }
 
+// Set once the undo reads the findings file as a journal (its groups, its exact values): the fault tests
+// then also undo what a killed run left and check that FACTCLI is exactly as before.
+constexpr bool AnnulationDuJournal = false;
+
+// The findings file of the last run, beside the program; empty when there is not exactly one.
+QString fichierConstats(const SocieteDemo& demo) {
+    const QDir d(demo.repertoireProgramme());
+    const QStringList f = d.entryList({u"ResultatControl.*.csv"_s}, QDir::Files);
+    return f.size() == 1 ? d.filePath(f.first()) : QString();
+}
+
+// FACTCLI by rowid, every value as stored (type and blanks included).
+QMap<qlonglong, QString> factCliEntiere(const QString& base) {
+    QMap<qlonglong, QString> rangees;
+    const QStringList lignes = interroger(
+        base, u"SELECT rowid, quote(NUM_FACTURE), quote(NUM_DOSSIER), quote(JOUR), quote(NUM_DEVIS), "
+              "quote(DATE_MAJ), quote(Montant) FROM FACTCLI ORDER BY rowid"_s);
+    for (const QString& l : lignes)
+        rangees.insert(l.section(u'|', 0, 0).toLongLong(), l.section(u'|', 1));
+    return rangees;
+}
+
+// What a run's findings file says it wrote: the rows it added or rewrote (by locator), and the counts.
+struct Journal {
+    QSet<qlonglong> lignes;
+    qint64 ajoutes = 0;
+    qint64 reecrits = 0;
+    QString erreur;
+};
+
+Journal lireJournal(const QString& chemin) {
+    Journal j;
+    QFile f(chemin);
+    if (!f.open(QIODevice::ReadOnly)) {
+        j.erreur = u"no findings file"_s;
+        return j;
+    }
+    const LectureCsv csv = lireCsv(f.readAll());
+    if (!csv.erreur.isEmpty() || csv.lignes.empty()) {
+        j.erreur = u"findings file: "_s + csv.erreur;
+        return j;
+    }
+    const QStringList& entete = csv.lignes.front();
+    const qsizetype action = entete.indexOf(u"Action"_s), ligne = entete.indexOf(u"Ligne"_s);
+    const qsizetype groupe = entete.indexOf(u"Groupe"_s), controle = entete.indexOf(u"Contrôle"_s);
+    if (action < 0 || ligne < 0 || groupe < 0 || controle < 0) {
+        j.erreur = u"findings file without the journal's columns"_s;
+        return j;
+    }
+    for (std::size_t i = 1; i < csv.lignes.size(); ++i) {
+        const QStringList& l = csv.lignes[i];
+        const bool ajout = l[action] == u"ligne ajoutée"_s || l[action] == u"ligne réécrite"_s;
+        if (!ajout && l[action] != u"montant réécrit"_s)
+            continue;
+        if (l[groupe].isEmpty() || l[controle].size() != 16 || l[ligne].isEmpty())
+            j.erreur = u"write row %1 without its group, check value or locator"_s.arg(i);
+        j.lignes.insert(l[ligne].toLongLong());
+        ++(ajout ? j.ajoutes : j.reecrits);
+    }
+    return j;
+}
+
+// Empty when every row the run changed in FACTCLI has its row in the findings file and, unless only that
+// is asked (a kill at any moment may fall between the file and the commit), every write of the file is
+// in FACTCLI.
+QString journalComplet(const QMap<qlonglong, QString>& avant, const QString& base, const Journal& journal,
+                       bool dansLesDeuxSens) {
+    if (!journal.erreur.isEmpty())
+        return journal.erreur;
+    const QMap<qlonglong, QString> apres = factCliEntiere(base);
+    QSet<qlonglong> changees;
+    for (auto it = apres.cbegin(); it != apres.cend(); ++it)
+        if (avant.value(it.key()) != it.value())
+            changees.insert(it.key());
+    for (auto it = avant.cbegin(); it != avant.cend(); ++it)
+        if (!apres.contains(it.key()))
+            return u"row %1 deleted"_s.arg(it.key());
+    const QSet<qlonglong> sansTrace = changees - journal.lignes;
+    if (!sansTrace.isEmpty())
+        return u"%1 rows written that the findings file does not record, such as rowid %2"_s
+            .arg(sansTrace.size())
+            .arg(*sansTrace.begin());
+    const QSet<qlonglong> sansEcriture = journal.lignes - changees;
+    if (dansLesDeuxSens && !sansEcriture.isEmpty())
+        return u"%1 writes recorded that FACTCLI does not hold, such as rowid %2"_s.arg(sansEcriture.size())
+            .arg(*sansEcriture.begin());
+    return {};
+}
+
 } // namespace
 
 class TestPannes : public QObject {
@@ -52,11 +146,13 @@ class TestPannes : public QObject {
 private Q_SLOTS:
     void initTestCase();
     void tueAuHasard();
+    void tueApresValidation();
     void verrou_data();
     void verrou();
     void repertoireProgrammeProtege();
     void disquePlein_data();
     void disquePlein();
+    void journalPlein();
     void baseEnLectureSeule();
     void baseAbimee_data();
     void baseAbimee();
@@ -68,6 +164,7 @@ private Q_SLOTS:
 private:
     std::unique_ptr<SocieteDemo> demo_;
     QStringList factCliVierge_;
+    QMap<qlonglong, QString> vierge_; // FACTCLI as generated, every value
     QStringList factCliRepare_;
     QByteArray rapportReparation_;
     QByteArray rapportLecture_;
@@ -80,6 +177,7 @@ void TestPannes::initTestCase() {
     demo_ = std::make_unique<SocieteDemo>(GenerateurAnnee2025(800, 11));
     demo_->vierge();
     factCliVierge_ = factCliSansHorodatage(demo_->base());
+    vierge_ = factCliEntiere(demo_->base());
     const Sortie l = demo_->lancer(Lecture);
     QCOMPARE(l.code, 1);
     rapportLecture_ = l.rapport;
@@ -139,6 +237,9 @@ void TestPannes::tueAuHasard() {
             u"seed %1, attempt %2, kill after %3 ms%4"_s.arg(graine).arg(essais).arg(delai).arg(
                 reference ? u", one statement at a time"_s : QString());
         QCOMPARE(integrite(demo_->base()), u"ok"_s);
+        const QString journal =
+            journalComplet(vierge_, demo_->base(), lireJournal(fichierConstats(*demo_)), false);
+        QVERIFY2(journal.isEmpty(), qPrintable(contexte + u'\n' + journal));
         const QStringList tue = factCliSansHorodatage(demo_->base());
         const QString entier = rangeesEntieres(tue, factCliVierge_, factCliRepare_);
         QVERIFY2(entier.isEmpty(), qPrintable(contexte + u'\n' + entier));
@@ -154,6 +255,57 @@ void TestPannes::tueAuHasard() {
     qInfo("seed %u: %d attempts, %d runs killed, %d of them in the middle of the repairs", graine, essais,
           interrompus, enCoursDeReparation);
     QVERIFY(interrompus >= 20);
+}
+
+// Killed just after a commit, before anything else is written: whatever the commit, every write in
+// FACTCLI is in the findings file and the file records no write that FACTCLI lacks.
+void TestPannes::tueApresValidation() {
+    // The commits of a whole run, in each walk: the one statement at a time commits more often.
+    qsizetype validations[2] = {0, 0};
+    for (const bool reference : {false, true}) {
+        demo_->vierge();
+        if (reference)
+            qputenv("CC_PARCOURS", "reference");
+        const Sortie complet = demo_->lancer(Reparation);
+        qunsetenv("CC_PARCOURS");
+        QCOMPARE(complet.code, 1);
+        QFile f(fichierConstats(*demo_));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        validations[reference] = f.readAll().count(u";groupe validé;"_s.toUtf8());
+        QVERIFY(validations[reference] >= 1);
+    }
+    const quint32 graine = QRandomGenerator::system()->generate();
+    QRandomGenerator alea(graine);
+    for (int essai = 0; essai < 20; ++essai) {
+        demo_->vierge();
+        const bool reference = essai % 2 == 1;
+        const int apres = 1 + int(alea.bounded(quint32(validations[reference])));
+        if (reference)
+            qputenv("CC_PARCOURS", "reference");
+        qputenv("CC_ARRET_APRES_VALIDATION", QByteArray::number(apres));
+        QProcess p;
+        demo_->demarrer(p, Reparation);
+        qunsetenv("CC_ARRET_APRES_VALIDATION");
+        qunsetenv("CC_PARCOURS");
+        const Sortie s = demo_->attendre(p);
+        const QString contexte = u"seed %1, killed after commit %2 of %3%4"_s.arg(graine)
+                                     .arg(apres)
+                                     .arg(validations[reference])
+                                     .arg(reference ? u", one statement at a time"_s : QString());
+        QVERIFY2(s.code == -2, qPrintable(contexte + u"\n"_s + s.erreurs));
+        QCOMPARE(integrite(demo_->base()), u"ok"_s);
+        const QString constats = fichierConstats(*demo_);
+        const QString journal = journalComplet(vierge_, demo_->base(), lireJournal(constats), true);
+        QVERIFY2(journal.isEmpty(), qPrintable(contexte + u'\n' + journal));
+        if (!AnnulationDuJournal)
+            continue;
+        const QString copie = demo_->racine() + u"/tue.csv"_s;
+        QFile::remove(copie);
+        QVERIFY(QFile::copy(constats, copie));
+        const Sortie annulation = demo_->lancer({u"--annuler"_s, copie});
+        QVERIFY2(annulation.code == 0, qPrintable(contexte + u'\n' + annulation.erreurs));
+        QVERIFY2(factCliEntiere(demo_->base()) == vierge_, qPrintable(contexte));
+    }
 }
 
 // Another connection holds the write lock: for less than the busy time-out the run waits and completes;
@@ -278,6 +430,43 @@ void TestPannes::disquePlein() {
     const Sortie reprise = demo_->lancer(Reparation);
     QVERIFY(reprise.code == 0 || reprise.code == 1);
     QCOMPARE(factCliSansHorodatage(demo_->base()), factCliRepare_);
+}
+
+// No more room on the disk while the findings file is written (the reports on a small file system of
+// their own): the run fails, nothing is committed that the file does not hold, and its counts are the
+// file's.
+void TestPannes::journalPlein() {
+    if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+        QSKIP("no mount namespace of the test's own here");
+    demo_->vierge();
+    const Sortie complet = demo_->lancer(Reparation);
+    QCOMPARE(complet.code, 1);
+    const qint64 taille = QFileInfo(fichierConstats(*demo_)).size() + complet.rapport.size();
+    const QString dossier = demo_->racine() + u"/plein"_s;
+    QVERIFY(QDir().mkpath(dossier));
+    int surLeJournal = 0;
+    for (const int quarts : {1, 2, 3}) {
+        demo_->vierge();
+        const QByteArray place = "size=" + QByteArray::number(taille * quarts / 4);
+        QVERIFY(::mount("tmpfs", dossier.toLocal8Bit().constData(), "tmpfs", 0, place.constData()) == 0);
+        const Sortie s =
+            demo_->lancer(QStringList(Reparation) << u"--rapports"_s << dossier << u"--statistiques"_s);
+        const QStringList fichiers = QDir(dossier).entryList({u"*.csv"_s}, QDir::Files);
+        const Journal journal =
+            lireJournal(fichiers.size() == 1 ? dossier + u'/' + fichiers.first() : QString());
+        ::umount(dossier.toLocal8Bit().constData());
+        const QString contexte = u"%1 bytes of %2\n"_s.arg(taille * quarts / 4).arg(taille) + s.erreurs;
+        QVERIFY2(s.code == 2, qPrintable(contexte));
+        if (s.erreurs.contains(u"Impossible d'écrire dans le fichier de constats"_s))
+            ++surLeJournal;
+        const QString ecart = journalComplet(vierge_, demo_->base(), journal, true);
+        QVERIFY2(ecart.isEmpty(), qPrintable(contexte + u'\n' + ecart));
+        QVERIFY2(statistique(s.erreurs, cc::cle::Ajoutes) == journal.ajoutes &&
+                     statistique(s.erreurs, cc::cle::Reecrits) == journal.reecrits,
+                 qPrintable(contexte + u"\nthe file records %1 added, %2 rewritten"_s.arg(journal.ajoutes)
+                                           .arg(journal.reecrits)));
+    }
+    QVERIFY(surLeJournal > 0);
 }
 
 // The repair boxes are ticked but the database file may only be read: the first write fails, clearly.
