@@ -72,14 +72,15 @@ ResultatExecution ExecuterControle(const ContexteControle& contexte, const Optio
                     [&](ResultatExecution& r) { ExecuterVerification(contexte, options, r.compteurs); });
 }
 
-ResultatExecution ExecuterAnnulation(const ContexteControle& contexte, const QString& fichierConstats) {
+ResultatExecution ExecuterAnnulation(const ContexteControle& contexte, const QString& fichierConstats,
+                                     const QString& identiteBase) {
     return executer(contexte, QStringLiteral("annulation"), [&](ResultatExecution& r) {
         // An undo within the second of its run makes a findings file of the same name, which moves the
         // run's own to the backup name first: the writes to undo are read from there.
         QString source = fichierConstats;
         if (contexte.constats && QFileInfo(fichierConstats) == QFileInfo(contexte.rapport.FichierConstats()))
             source = contexte.rapport.SauvegardeConstats();
-        AnnulerEcritures(contexte, source, r.annulation);
+        AnnulerEcritures(contexte, source, identiteBase, r.annulation);
     });
 }
 

@@ -2,6 +2,7 @@
 
 #include "data/LignesFacturation.h"
 
+#include <QVariantList>
 #include <optional>
 #include <vector>
 
@@ -18,6 +19,9 @@ struct EcritureAAnnuler {
     // DATE_MAJ), which tell it from a duplicate of the pair.
     ValeursFactCli ecrite = {};
     ValeursFactCli avant = {};
+    // The row before, value for value as the driver gave it (every column written, in their order),
+    // where the file keeps it; empty otherwise.
+    QVariantList avantExact = {};
     // The row is looked for at the locator the write gave back.
     bool parLocalisateur = false;
 };

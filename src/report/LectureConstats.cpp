@@ -1,5 +1,7 @@
 #include "report/LectureConstats.h"
 
+#include "report/ValeursExactes.h"
+
 #include <QBuffer>
 #include <QDate>
 #include <QFile>
@@ -106,9 +108,7 @@ QString RangeeConstats::texte(ColonneConstat colonne) const {
         return {};
     // A text a spreadsheet would take for a formula is written behind one quote; amounts never are.
     const QString& t = champs_[i];
-    if (neutralise_ && !estMontant(colonne) && t.startsWith(u'\''))
-        return t.mid(1);
-    return t;
+    return neutralise_ && !estMontant(colonne) ? RetablirFormule(t) : t;
 }
 
 QVariant RangeeConstats::montant(ColonneConstat colonne) const {
@@ -255,8 +255,8 @@ std::optional<DispositionConstats> DispositionEntete(const std::vector<QString>&
     const std::vector<QString>& colonnes = ColonnesConstats();
     if (entete == colonnes)
         return DispositionConstats::Actuelle;
-    const auto anciennes = std::size_t(ColonneConstat::Ligne) + 1;
-    if (entete.size() == anciennes && std::equal(entete.begin(), entete.end(), colonnes.begin()))
+    if (entete.size() == NombreColonnesAnciennes &&
+        std::equal(entete.begin(), entete.end(), colonnes.begin()))
         return DispositionConstats::Ancienne;
     return std::nullopt;
 }
@@ -281,7 +281,8 @@ bool actionConnue(const QString& action) {
         action::Aucune(),         action::LigneAjoutee(),     action::LigneReecrite(),
         action::MontantReecrit(), action::LigneIntrouvable(), action::EcritureRefusee(),
         action::LigneSupprimee(), action::MontantRetabli(),   action::LigneRetablie(),
-        action::DejaRetablie(),   action::ModifieeDepuis()};
+        action::DejaRetablie(),   action::ModifieeDepuis(),   action::GroupeValide(),
+        action::GroupeAnnule(),   action::JamaisValidee()};
     return action.isEmpty() || std::find(connues.begin(), connues.end(), action) != connues.end();
 }
 
@@ -312,23 +313,67 @@ std::optional<QString> problemeValeurs(const RangeeConstats& r) {
     return std::nullopt;
 }
 
+// A check value as a spreadsheet may have re-saved it: hex digits that read as a number lose their
+// leading zeros, or overflow.
+bool memeControle(const QString& lu, const QString& calcule) {
+    if (lu == calcule)
+        return true;
+    bool okLu = false, okCalcule = false;
+    const double a = lu.toDouble(&okLu);
+    const double b = calcule.toDouble(&okCalcule);
+    const bool debordement =
+        !okCalcule && QRegularExpression(QStringLiteral("^\\d+e\\d+$")).match(calcule).hasMatch();
+    if (!okLu)
+        return false;
+    if (debordement)
+        return a >= 1e308;
+    return okCalcule && std::abs(a - b) <= 1e-14 * std::abs(b);
+}
+
+// Today's layout: the database the row was written for, its group, its check value and, for a write,
+// its exact values against its human columns.
+std::optional<QString> problemeJournal(const RangeeConstats& r, const QString& base) {
+    using enum ColonneConstat;
+    if (r.texte(Base) != base)
+        return QStringLiteral("le fichier est celui d'une autre base (« %1 ») que la base ouverte (« %2 »)")
+            .arg(r.texte(Base), base);
+    const QString action = r.texte(Action);
+    const bool ecriture = EstEcriture(action);
+    if (r.texte(Groupe).isEmpty()) {
+        if (ecriture || action == action::GroupeValide() || action == action::GroupeAnnule())
+            return QStringLiteral("une écriture sans son groupe");
+        return std::nullopt;
+    }
+    bool ok = false;
+    if (r.texte(Groupe).toInt(&ok) < 1 || !ok)
+        return QStringLiteral("groupe illisible « %1 »").arg(r.texte(Groupe));
+    const QString controle = ControleConstat(r.texte(Sens), r.texte(Base), r.texte(Groupe), action,
+                                             r.texte(Constat), r.texte(Ligne), r.texte(ValeursExactes));
+    if (!memeControle(r.texte(Controle), controle))
+        return QStringLiteral("la valeur de contrôle ne correspond pas : la ligne a été modifiée");
+    if (ecriture && !DecoderValeursExactes(r.texte(ValeursExactes)))
+        return QStringLiteral("valeurs exactes illisibles");
+    return std::nullopt;
+}
+
 } // namespace
 
 std::optional<QString> ProblemeRangee(const RangeeConstats& r, DispositionConstats disposition,
                                       const QString& base) {
-    const std::size_t attendus = disposition == DispositionConstats::Actuelle
-                                     ? NombreColonnesConstats
-                                     : std::size_t(ColonneConstat::Ligne) + 1;
+    const std::size_t attendus =
+        disposition == DispositionConstats::Actuelle ? NombreColonnesConstats : NombreColonnesAnciennes;
     if (r.nombreChamps() != attendus)
         return QStringLiteral("%1 colonnes au lieu de %2").arg(r.nombreChamps()).arg(attendus);
     if (auto probleme = problemeValeurs(r))
         return probleme;
-    Q_UNUSED(base);
+    if (disposition == DispositionConstats::Actuelle)
+        return problemeJournal(r, base);
     return std::nullopt;
 }
 
 JournalConstats VerifierConstats(QIODevice& fichier, const QString& chemin, const QString& base,
-                                 const std::function<void()>& entreRangees) {
+                                 const std::function<void()>& entreRangees,
+                                 const VerificationEcriture& ecriture) {
     LecteurCsv lecteur(fichier);
     std::vector<QString> champs;
     const auto lire = [&] {
@@ -350,10 +395,17 @@ JournalConstats VerifierConstats(QIODevice& fichier, const QString& chemin, cons
     while (lire()) {
         entreRangees();
         const RangeeConstats r(std::move(champs), neutralise);
-        if (const auto probleme = ProblemeRangee(r, *disposition, base))
+        std::optional<QString> probleme = ProblemeRangee(r, *disposition, base);
+        const QString action = r.texte(ColonneConstat::Action);
+        if (!probleme && EstEcriture(action))
+            probleme = ecriture(r, *disposition);
+        if (probleme)
             throw ConstatsRefuses(chemin, lecteur.numero(), *probleme);
-        if (EstEcriture(r.texte(ColonneConstat::Action)))
-            journal.ecritures.push_back({lecteur.debut(), lecteur.numero(), 0});
+        const int groupe = r.texte(ColonneConstat::Groupe).toInt();
+        if (EstEcriture(action))
+            journal.ecritures.push_back({lecteur.debut(), lecteur.numero(), groupe});
+        else if (action == action::GroupeValide() || action == action::GroupeAnnule())
+            journal.groupes[groupe] = action == action::GroupeValide();
     }
     return journal;
 }

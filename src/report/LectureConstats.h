@@ -89,8 +89,12 @@ struct JournalConstats {
 // every record and value; in today's layout, the database each row names (base), each check value and
 // the human columns against the exact values. Memory grows with the writes only (their places).
 // entreRangees is called between records (a stop request). Throws the Erreur of ConstatsRefuses.
+// ecriture: what else makes a write row unsound.
+using VerificationEcriture =
+    std::function<std::optional<QString>(const RangeeConstats&, DispositionConstats)>;
 JournalConstats VerifierConstats(QIODevice& fichier, const QString& chemin, const QString& base,
-                                 const std::function<void()>& entreRangees);
+                                 const std::function<void()>& entreRangees,
+                                 const VerificationEcriture& ecriture);
 // Why a record of the file is refused; none when it is sound.
 std::optional<QString> ProblemeRangee(const RangeeConstats& rangee, DispositionConstats disposition,
                                       const QString& base);

@@ -524,6 +524,10 @@ void TestBoutEnBout::annulation_data() {
     QTest::newRow("tronqué") << u"tronqué"_s << 2 << u"jamais fermé"_s;
     QTest::newRow("montant illisible") << u"illisible"_s << 2 << u"montant illisible « 12x »"_s;
     QTest::newRow("action inconnue") << u"action"_s << 2 << u"action inconnue"_s;
+    // Edited by hand, or made for another company: refused whole.
+    QTest::newRow("montant modifié") << u"montant"_s << 2 << u"modifiée à la main"_s;
+    QTest::newRow("valeurs exactes modifiées") << u"exactes"_s << 2 << u"valeur de contrôle"_s;
+    QTest::newRow("autre base") << u"base"_s << 2 << u"autre base"_s;
 }
 
 // The undo of a repair gives FACTCLI back exactly as it was, empty texts, blanks and duplicates
@@ -562,6 +566,17 @@ void TestBoutEnBout::annulation() {
         constats = constats.left(constats.lastIndexOf('\n') + 1) + "F1;\"D";
     } else if (alteration == u"illisible") {
         constats = changer(constats, u"ligne ajoutée"_s, 6, u"12x"_s);
+    } else if (alteration == u"montant") {
+        constats = changer(constats, u"montant réécrit"_s, 6, u"999999"_s);
+    } else if (alteration == u"exactes") {
+        const std::vector<QStringList> lignes = cc::test::lireCsv(constats).lignes;
+        const auto l = std::find_if(lignes.begin(), lignes.end(),
+                                    [](const QStringList& c) { return c.value(8) == u"montant réécrit"; });
+        QVERIFY(l != lignes.end());
+        constats = changer(constats, u"montant réécrit"_s, 20,
+                           QString((*l)[20]).replace(u"20.001"_s, u"999999.0"_s));
+    } else if (alteration == u"base") {
+        constats = changer(constats, u"ligne ajoutée"_s, 19, u"fichier:/ailleurs/vendrax.mdb"_s);
     } else if (alteration == u"action") {
         constats = changer(constats, u"montant réécrit"_s, 8, u"montant réécrit !"_s);
     }
