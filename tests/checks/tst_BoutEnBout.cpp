@@ -98,13 +98,14 @@ QStringList factCliInitiale() {
 // The findings file as LibreOffice (English locale) saves it after opening it, unedited: no byte-order
 // mark, LF line ends, texts quoted; what it takes for a number or a date comes back re-formatted: a
 // time to the minute gains its seconds, a day/month/year time is read month first and written with
-// a two-digit year and AM/PM, a comma before three digits is a thousands separator, leading zeros
-// go, digits around an "e" overflow.
+// a two-digit year and AM/PM, a comma before three digits is a thousands separator, digits (an "e"
+// among them) become a number of 15 significant digits, or the largest double beyond it.
 QByteArray commeLibreOffice(const QByteArray& octets) {
     const QRegularExpression minute(u"^(\\d{4}-\\d{2}-\\d{2}T\\d{2}:\\d{2})$"_s);
     const QRegularExpression jma(u"^(\\d{2})/(\\d{2})/\\d{2}(\\d{2}) (\\d{2}):(\\d{2})$"_s);
     const QRegularExpression nombre(u"^-?\\d+(\\.\\d+)?$"_s);
     const QRegularExpression milliers(u"^(-?\\d+),(\\d{3})$"_s);
+    const QRegularExpression chiffres(u"^\\d+(e\\d+)?$"_s);
     const QRegularExpression iso(u"^\\d{4}-\\d{2}-\\d{2}([T ]\\d{2}:\\d{2}:\\d{2})?$"_s);
     QByteArray resultat;
     for (const QStringList& champs : cc::test::lireCsv(octets).lignes) {
@@ -122,12 +123,14 @@ QByteArray commeLibreOffice(const QByteArray& octets) {
                               .arg(m.captured(5), h < 12 ? u"AM"_s : u"PM"_s);
             } else if (m = milliers.match(c); m.hasMatch())
                 sortie << m.captured(1) + m.captured(2);
-            else if (QRegularExpression(u"^\\d+e\\d+$"_s).match(c).hasMatch())
-                sortie << u"1.79769313486232E+308"_s;
-            else if (nombre.match(c).hasMatch())
-                sortie << (c.size() > 1 && c.startsWith(u'0') && !c.contains(u'.')
-                               ? QString::number(c.toLongLong())
-                               : c);
+            else if (chiffres.match(c).hasMatch() &&
+                     (c.contains(u'e') || c.startsWith(u'0') || c.size() > 15)) {
+                // A number of 15 significant digits at most; beyond a double, the largest one.
+                bool fini = false;
+                const double v = c.toDouble(&fini);
+                sortie << (fini ? QString::number(v, 'g', 15).toUpper() : u"1.79769313486232E+308"_s);
+            } else if (nombre.match(c).hasMatch())
+                sortie << c;
             else if (iso.match(c).hasMatch())
                 sortie << c;
             else
