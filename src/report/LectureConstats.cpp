@@ -1,3 +1,5 @@
+// Longer than most: the record reader, the two layouts, the checks of a whole file and the comparison of
+// dates by meaning are one job, reading the findings file back as the program wrote it.
 #include "report/LectureConstats.h"
 
 #include "report/ValeursExactes.h"
