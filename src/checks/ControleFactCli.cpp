@@ -21,9 +21,10 @@ ControleFactCli::ControleFactCli(const ContexteControle& contexte, const Options
 void ControleFactCli::ListerFactCli() {
     TabFactCli_.vider();
     // A Null reads as the empty text, which the walk passes over.
-    ListerFactCliPeriode(
-        contexte_.connexion, options_.debut, options_.fin,
-        [this](const QString& numero, const QString& dossier) { TabFactCli_.ajouter(numero, dossier); });
+    ListerFactCliPeriode(contexte_.connexion, options_.debut, options_.fin,
+                         [this](const QString& numero, const QString& dossier, const QVariant& montant) {
+                             TabFactCli_.ajouter(numero, dossier, montant);
+                         });
 }
 
 void ControleFactCli::ParcourirFactCli() {
@@ -52,6 +53,7 @@ void ControleFactCli::controlerRang(std::size_t i) {
         groupe_.constat({.facture = e.NumFacture,
                          .dossier = e.NumDossier,
                          .constat = constat::FactureInexistante(),
+                         .montantFactCli = e.Montant,
                          .action = action::Aucune()});
 }
 
@@ -70,6 +72,7 @@ void ControleFactCli::ControlerLigneFactCli(const EntreeFactCli& entree) {
     groupe_.constat({.facture = entree.NumFacture,
                      .dossier = entree.NumDossier,
                      .constat = constat::DossierAbsent(),
+                     .montantFactCli = entree.Montant,
                      .action = action::Aucune()});
 }
 } // namespace cc

@@ -7,7 +7,9 @@
 #include "invoice/LecteurFacture.h"
 
 #include <QString>
+#include <QVariant>
 #include <optional>
+#include <vector>
 
 namespace cc {
 
@@ -15,6 +17,7 @@ namespace cc {
 struct EntreeFactCli {
     QString NumFacture;
     QString NumDossier;
+    QVariant Montant; // Null when the row has none
 };
 
 // The selected FACTCLI rows, their two texts kept in two compact lists.
@@ -23,19 +26,26 @@ public:
     void vider() {
         factures_.vider();
         dossiers_.vider();
+        montants_.clear();
     }
-    void ajouter(QStringView facture, QStringView dossier) {
+    void ajouter(QStringView facture, QStringView dossier, const QVariant& montant) {
         factures_.ajouter(facture);
         dossiers_.ajouter(dossier);
+        bool nombre = false;
+        const double valeur = montant.toDouble(&nombre);
+        montants_.push_back(montant.isNull() || !nombre ? std::nullopt : std::optional(valeur));
     }
     std::size_t taille() const { return factures_.taille(); }
     bool vide() const { return factures_.vide(); }
-    EntreeFactCli at(std::size_t i) const { return {factures_.texte(i), dossiers_.texte(i)}; }
+    EntreeFactCli at(std::size_t i) const {
+        return {factures_.texte(i), dossiers_.texte(i), montants_[i] ? QVariant(*montants_[i]) : QVariant()};
+    }
     const ListeTextes& factures() const { return factures_; }
 
 private:
     ListeTextes factures_;
     ListeTextes dossiers_;
+    std::vector<std::optional<double>> montants_; // the findings give the row's amount
 };
 
 // Walks the FACTCLI rows of the period and checks that each row's invoice names its dossier.

@@ -6,17 +6,18 @@
 
 namespace cc {
 
-void ListerFactCliPeriode(
-    Connexion& connexion, const QDate& debut, const QDate& fin,
-    const std::function<void(const QString& numero, const QString& dossier)>& recevoir) {
+void ListerFactCliPeriode(Connexion& connexion, const QDate& debut, const QDate& fin,
+                          const std::function<void(const QString& numero, const QString& dossier,
+                                                   const QVariant& montant)>& recevoir) {
     const QString& jour = NomColonne(ColonneFactCli::Jour);
     Requete lister(connexion, QStringLiteral("SELECT ") + NomColonne(ColonneFactCli::NumFacture) +
                                   QStringLiteral(", ") + NomColonne(ColonneFactCli::NumDossier) +
+                                  QStringLiteral(", ") + NomColonne(ColonneFactCli::Montant) +
                                   QStringLiteral(" FROM ") + TableFactCli + QStringLiteral(" WHERE ") + jour +
                                   QStringLiteral(" >= ? AND ") + jour + QStringLiteral(" <= ?"));
     lister.executer(BornesPeriode(connexion, debut, fin));
     while (lister.suivant())
-        recevoir(TexteValeur(lister.valeur(0)), TexteValeur(lister.valeur(1)));
+        recevoir(TexteValeur(lister.valeur(0)), TexteValeur(lister.valeur(1)), lister.valeur(2));
     lister.terminer();
 }
 

@@ -17,9 +17,10 @@
 namespace cc {
 
 // The FACTCLI rows of a period: invoice number and dossier, every blank kept, a Null read as the
-// empty text.
+// empty text; and the amount, as stored.
 void ListerFactCliPeriode(Connexion& connexion, const QDate& debut, const QDate& fin,
-                          const std::function<void(const QString& numero, const QString& dossier)>& recevoir);
+                          const std::function<void(const QString& numero, const QString& dossier,
+                                                   const QVariant& montant)>& recevoir);
 
 // The FACTCLI rows of the invoices being checked. On the walk by lots, the rows of a whole lot come
 // with one statement. A write to FACTCLI can change what a later invoice of the lot finds: the

@@ -299,8 +299,12 @@ void controleFactCli(const Societe& s, const Options& o, Attendu& a) {
         const QString d = ligne.dossier.isNull() ? QString() : ligne.dossier.toString();
         if (sansBlancs(n).isEmpty() || sansBlancs(d).isEmpty())
             continue;
-        // This direction compares no amount: its rows give none.
-        const auto noter = [&](const QString& quoi) { a.constats.push_back(constat(sens, n, d, quoi)); };
+        // This direction compares no amount: its rows give the row's own, an old invoice's excepted.
+        const auto noter = [&](const QString& quoi) {
+            a.constats.push_back(constat(sens, n, d, quoi));
+            if (quoi != u"facture ancienne illisible"_s)
+                a.constats.back()[MontantFactCli] = texteMontant(ligne.montant);
+        };
         const Lecture l = lire(s, n);
         if (l.resultat == 0) {
             noter(u"facture inexistante"_s);

@@ -83,10 +83,9 @@ struct Journal {
 Journal lireJournal(const QString& chemin) {
     Journal j;
     QFile f(chemin);
-    if (!f.open(QIODevice::ReadOnly)) {
-        j.erreur = u"no findings file"_s;
+    // A run killed before it made its findings file wrote nothing either.
+    if (chemin.isEmpty() || !f.open(QIODevice::ReadOnly))
         return j;
-    }
     const LectureCsv csv = lireCsv(f.readAll());
     if (!csv.erreur.isEmpty() || csv.lignes.empty()) {
         j.erreur = u"findings file: "_s + csv.erreur;
