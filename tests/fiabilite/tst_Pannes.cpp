@@ -52,7 +52,7 @@ qint64 statistique(const QString& erreurs, QStringView cle) {
 
 // Set once the undo reads the findings file as a journal (its groups, its exact values): the fault tests
 // then also undo what a killed run left and check that FACTCLI is exactly as before.
-constexpr bool AnnulationDuJournal = false;
+constexpr bool AnnulationDuJournal = true;
 
 // The findings file of the last run, beside the program; empty when there is not exactly one.
 QString fichierConstats(const SocieteDemo& demo) {
