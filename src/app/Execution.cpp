@@ -15,6 +15,10 @@ namespace cc {
 
 namespace {
 
+// Far beyond any run's findings file (some ten million rows), and short of what a careless copy or a
+// device could hand over.
+constexpr qint64 TailleMaximaleConstats = qint64(2) << 30;
+
 // Opens the report and the findings file, runs the work, closes them. A failure, or a stop the user
 // asked for, ends the work but keeps every line written and every row saved; it is returned, never
 // thrown.
@@ -79,11 +83,12 @@ ResultatExecution ExecuterControle(const ContexteControle& contexte, const Optio
                     [&](ResultatExecution& r) { ExecuterVerification(contexte, options, r.compteurs); });
 }
 
-ResultatExecution ExecuterAnnulation(const ContexteControle& contexte, const QString& fichierConstats) {
+ResultatExecution ExecuterAnnulation(const ContexteControle& contexte, const QString& fichierConstats,
+                                     const QString& identiteBase) {
     return executer(contexte, QStringLiteral("annulation"), [&](ResultatExecution& r) {
         // An undo within the second of its run may have moved that run's files to their backup names:
         // the writes to undo are read wherever the file now is.
-        AnnulerEcritures(contexte, contexte.rapport.CheminActuel(fichierConstats), r.annulation);
+        AnnulerEcritures(contexte, contexte.rapport.CheminActuel(fichierConstats), identiteBase, r.annulation);
     });
 }
 
@@ -94,6 +99,15 @@ std::optional<QString> ProblemeFichierConstats(const QString& chemin) {
         return QStringLiteral("Le fichier de constats %1 n'existe pas.").arg(nom);
     if (info.isDir())
         return QStringLiteral("%1 est un dossier, pas un fichier de constats.").arg(nom);
+    // A pipe would block the opening, a device never end: neither is opened.
+    if (!info.isFile())
+        return QStringLiteral("%1 n'est pas un fichier ordinaire (tube, périphérique…), pas un fichier de "
+                              "constats.")
+            .arg(nom);
+    if (info.size() > TailleMaximaleConstats)
+        return QStringLiteral("Le fichier de constats %1 dépasse 2 Go : aucun contrôle n'en écrit d'aussi "
+                              "gros, ce n'en est pas un.")
+            .arg(nom);
     // Opening it is the only sure test: access lists, locks and the like escape the permission bits.
     QFile fichier(chemin);
     if (!fichier.open(QIODevice::ReadOnly))
@@ -134,6 +148,10 @@ void EcrireDetails(const Erreur& erreur, QTextStream& flux) {
 }
 
 QString MessageArret(const ArretControle& arret, const QString& fichierRapport) {
+    // An undo stopped while its file was being checked.
+    if (arret.total == 0)
+        return QStringLiteral(
+            "Arrêt demandé pendant la lecture du fichier de constats : rien n'a été écrit.");
     QString texte = QStringLiteral("Contrôle arrêté après la facture %1 (%2 sur %3).")
                         .arg(arret.facture)
                         .arg(arret.position)

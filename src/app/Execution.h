@@ -34,7 +34,8 @@ struct ResultatExecution {
 ResultatExecution ExecuterControle(const ContexteControle& contexte, const OptionsControle& options);
 
 // One undo of the writes a findings file records, with its own report and findings file.
-ResultatExecution ExecuterAnnulation(const ContexteControle& contexte, const QString& fichierConstats);
+ResultatExecution ExecuterAnnulation(const ContexteControle& contexte, const QString& fichierConstats,
+                                     const QString& identiteBase);
 
 // Why a findings file to undo cannot be read (missing, a folder, not readable), in a French sentence
 // that names it; nothing when it opens. Asked before the database is opened, so that the database is

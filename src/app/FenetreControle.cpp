@@ -215,9 +215,10 @@ void FenetreControle::annulerEcritures() {
     if (!interlocuteur().confirmer(QuestionAnnulation(fichierConstats_), TitreApplication()))
         return;
     const QString constatsDuControle = fichierConstats_;
-    const ResultatExecution resultat = executer([&constatsDuControle](const ContexteControle& contexte) {
-        return cc::ExecuterAnnulation(contexte, constatsDuControle);
-    });
+    const ResultatExecution resultat =
+        executer([this, &constatsDuControle](const ContexteControle& contexte) {
+            return cc::ExecuterAnnulation(contexte, constatsDuControle, session_->identite);
+        });
     ligneComptes_->setText(TexteCompteursAnnulation(resultat.annulation));
     // The undo's own findings file lists what it did; it cannot itself be undone from here.
     afficherConstats(false);

@@ -101,8 +101,9 @@ int executer(const ArgumentsLot& lot, const QString& repertoireProgramme, const 
     ProgressionLot progression(erreursSurTerminal && !lot.silencieux ? &erreurs : nullptr, arret);
     const ContexteControle contexte{*session->connexion, rapport, interlocuteur,
                                     progression,         horloge, &constats};
-    const ResultatExecution resultat = lot.annuler.isEmpty() ? ExecuterControle(contexte, lot.options)
-                                                             : ExecuterAnnulation(contexte, lot.annuler);
+    const ResultatExecution resultat = lot.annuler.isEmpty()
+                                           ? ExecuterControle(contexte, lot.options)
+                                           : ExecuterAnnulation(contexte, lot.annuler, session->identite);
     progression.effacer();
     ecrireBilan(lot, resultat, *session->connexion, chrono, erreurs);
     return conclure(lot, resultat, *session, arret, interlocuteur, sortie, erreurs);

@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <limits>
 #include <optional>
+#include <set>
 
 namespace cc {
 
@@ -128,8 +129,18 @@ bool PanneauConstats::afficher(const QString& fichierConstats, bool annulable) {
         cmd_OuvrirConstats_->setEnabled(QFile::exists(fichierConstats));
         return false;
     }
+    // A group's marker is no finding; the writes of a group the database rolled back show as the
+    // refusals that follow them.
+    std::set<QString> annules;
+    for (const RangeeConstats& champs : *lignes)
+        if (champs.texte(ColonneConstat::Action) == action::GroupeAnnule())
+            annules.insert(champs.texte(ColonneConstat::Groupe));
     QStringList constats;
     for (const RangeeConstats& champs : *lignes) {
+        const QString action = champs.texte(ColonneConstat::Action);
+        if (action == action::GroupeValide() || action == action::GroupeAnnule() ||
+            (EstEcriture(action) && annules.count(champs.texte(ColonneConstat::Groupe)) > 0))
+            continue;
         QList<QStandardItem*> rangee;
         for (const Colonne& c : Colonnes()) {
             const QString texte = champs.texte(c.colonne);

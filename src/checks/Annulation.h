@@ -16,12 +16,15 @@ struct CompteursAnnulation {
     bool incomplete() const { return laissees > 0; }
 };
 
-// Reverses the writes that a findings file records, in its order: deletes each row the run added and
-// puts back each amount (or row) it rewrote, only where the row still holds exactly what the run
-// wrote; every row it cannot reverse is reported (a line in the report, a row in the findings file)
-// and left as it is. Writes are grouped in transactions like a repair's: an undo that is killed is
-// finished by the next one. Throws Erreur when the file is not a findings file or the database fails.
-void AnnulerEcritures(const ContexteControle& contexte, const QString& fichierConstats,
+// Reverses the writes that a findings file records, the last first: deletes each row the run added and
+// puts back each amount (or row) it rewrote, value for value, only where the row still holds exactly
+// what the run wrote; every row it cannot reverse is reported (a line in the report, a row in the
+// findings file) and left as it is. The whole file is checked first (base: the identity of the database
+// opened, which a file of today's layout must name); a file refused is refused whole, nothing written.
+// Writes of a group the database rolled back, or never committed, are nothing to undo. Writes are
+// grouped in transactions like a repair's: an undo that is killed is finished by the next one. Throws
+// Erreur when the file is refused or the database fails, ArretControle on a stop request.
+void AnnulerEcritures(const ContexteControle& contexte, const QString& fichierConstats, const QString& base,
                       CompteursAnnulation& compteurs);
 
 } // namespace cc

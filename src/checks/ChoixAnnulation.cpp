@@ -3,6 +3,7 @@
 #include "commun/Horloge.h"
 
 #include <QDateTime>
+#include <algorithm>
 
 namespace cc {
 
@@ -59,30 +60,52 @@ public:
     }
 
     // The very row the run wrote, found again by the locator it gave back: a duplicate of the pair
-    // that holds the same values is never taken for it.
+    // that holds the same values is never taken for it. A row gone from its locator (moved by a rewrite
+    // on PostgreSQL, renumbered by SQLite's VACUUM) is found by its values, only where one row alone
+    // holds them.
     ChoixAnnulation aLaLigne(const std::optional<LigneTrouvee>& ligne) const {
         if (ligne && tientEcrit(*ligne))
             return {ChoixAnnulation::Issue::Annuler, *ligne};
         if (ligne)
             return issue(tientAvant(*ligne));
-        // Gone: deleted, or moved by a rewrite (PostgreSQL gives a rewritten row a new place).
-        return issue(ajout_ || avantTrouve());
+        std::vector<const LigneTrouvee*> ecrites;
+        for (const LigneTrouvee& l : rangees_)
+            if (tientEcrit(l))
+                ecrites.push_back(&l);
+        if (ecrites.size() == 1)
+            return {ChoixAnnulation::Issue::Annuler, *ecrites.front()};
+        if (ecrites.size() > 1)
+            return {ChoixAnnulation::Issue::Indiscernable};
+        // Gone and nowhere else: undone already only where nothing else can be the row written.
+        if (ajout_)
+            return issue(rangees_.empty());
+        return issue(toutesAvant());
     }
 
     // The newest of the rows that hold what the run wrote or what stood before: the one the run or an
-    // earlier undo wrote last.
+    // earlier undo wrote last; undone already only where no row of the pair changed after it.
     ChoixAnnulation laPlusRecente() const {
         const LigneTrouvee* derniere =
             trouver([this](const LigneTrouvee& l) { return tientEcrit(l) || tientAvant(l); });
         if (derniere && tientEcrit(*derniere))
             return {ChoixAnnulation::Issue::Annuler, *derniere};
-        return issue(derniere != nullptr);
+        // A row changed after the one put back may be the row written, changed since.
+        const bool changeeApres = derniere && trouver([derniere](const LigneTrouvee& l) {
+                                                  return l.age.toLongLong() < derniere->age.toLongLong();
+                                              }) != nullptr;
+        return issue(derniere != nullptr && !changeeApres);
     }
 
     ChoixAnnulation parValeurs() const {
         if (const LigneTrouvee* cible = trouver([this](const LigneTrouvee& l) { return tientEcrit(l); }))
             return {ChoixAnnulation::Issue::Annuler, *cible};
         return issue(ajout_ ? rangees_.empty() : avantTrouve());
+    }
+
+    // Every row of the pair holds what stood before (and there is one): whichever was written is back.
+    bool toutesAvant() const {
+        return !rangees_.empty() && std::all_of(rangees_.begin(), rangees_.end(),
+                                                [this](const LigneTrouvee& l) { return tientAvant(l); });
     }
 
     bool agesConnus() const { return !ajout_ && !rangees_.empty() && !rangees_.front().age.isNull(); }

@@ -2,6 +2,7 @@
 
 #include "data/LignesFacturation.h"
 
+#include <QVariantList>
 #include <optional>
 #include <vector>
 
@@ -18,22 +19,28 @@ struct EcritureAAnnuler {
     // DATE_MAJ), which tell it from a duplicate of the pair.
     ValeursFactCli ecrite = {};
     ValeursFactCli avant = {};
+    // The row before, value for value as the driver gave it (every column written, in their order),
+    // where the file keeps it; empty otherwise.
+    QVariantList avantExact = {};
     // The row is looked for at the locator the write gave back.
     bool parLocalisateur = false;
 };
 
 // What the undo does with one write.
 struct ChoixAnnulation {
-    enum class Issue { Annuler, DejaRetablie, ModifieeDepuis };
+    // Indiscernable: several rows hold what the run wrote and none can be proved to be the one written.
+    enum class Issue { Annuler, DejaRetablie, ModifieeDepuis, Indiscernable };
     Issue issue = Issue::ModifieeDepuis;
     LigneTrouvee ligne = {}; // the row to reverse (Annuler)
 };
 
 // Chooses the row whose write is reversed, from the rows of the pair in the order the database gives
 // them and, when looked for by its locator, the row now at that locator (none when it is gone). A row
-// is reversed only while it holds exactly what the run wrote; among several, the one whose present
-// version is the newest, where the database tells. Otherwise the write is already undone when the row
-// is as it was before (or, for a row added, gone), else the row changed since and is left.
+// is reversed only while it holds exactly what the run wrote. Found by its locator, it is that row, or
+// when the locator names it no more, the one row of the pair that holds what was written (several:
+// none is touched). Without locators, among several, the one whose present version is the newest, where
+// the database tells. Otherwise the write is already undone when the row is as it was before (or, for
+// a row added, gone), else the row changed since and is left.
 ChoixAnnulation ChoisirAnnulation(const EcritureAAnnuler& ecriture, const std::vector<LigneTrouvee>& rangees,
                                   const std::optional<LigneTrouvee>& aLaLigne);
 

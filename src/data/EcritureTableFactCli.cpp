@@ -113,7 +113,13 @@ EcritureTableFactCli::Changement EcritureTableFactCli::ajouter(const ValeursFact
 EcritureTableFactCli::Changement EcritureTableFactCli::reecrire(const LigneTrouvee& ligne,
                                                                 const QString& numero, const QString& dossier,
                                                                 const ValeursFactCli& v) {
-    reecriture_.executer(avecLigne(valeursEcrites(v), parLocalisateur_, ligne, numero, dossier));
+    return reecrire(ligne, numero, dossier, valeursEcrites(v));
+}
+
+EcritureTableFactCli::Changement EcritureTableFactCli::reecrire(const LigneTrouvee& ligne,
+                                                                const QString& numero, const QString& dossier,
+                                                                const QVariantList& valeurs) {
+    reecriture_.executer(avecLigne(valeurs, parLocalisateur_, ligne, numero, dossier));
     return changement(reecriture_);
 }
 

@@ -58,6 +58,10 @@ public:
     // was selected with.
     Changement reecrire(const LigneTrouvee& ligne, const QString& numero, const QString& dossier,
                         const ValeursFactCli& valeurs);
+    // The same, each column from a value bound as it is (type kept), in the order of the columns: the
+    // undo puts a row back exactly.
+    Changement reecrire(const LigneTrouvee& ligne, const QString& numero, const QString& dossier,
+                        const QVariantList& valeurs);
     // Rewrites the amount alone.
     Changement reecrireMontant(const LigneTrouvee& ligne, const QString& numero, const QString& dossier,
                                const QVariant& montant);

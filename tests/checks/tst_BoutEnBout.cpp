@@ -1,5 +1,6 @@
 // The whole program, run as a user's scheduled check would run it, on company databases built here:
 // the exact bytes of the report and the exact content of FACTCLI afterwards.
+#include "FichierConstats.h"
 #include "Lot.h"
 
 #include <QDir>
@@ -94,6 +95,72 @@ QStringList factCliInitiale() {
     };
 }
 
+// The findings file as LibreOffice (English locale) saves it after opening it, unedited: no byte-order
+// mark, LF line ends, texts quoted; what it takes for a number or a date comes back re-formatted: a
+// time to the minute gains its seconds, a day/month/year time is read month first and written with
+// a two-digit year and AM/PM, a comma before three digits is a thousands separator, digits (an "e"
+// among them) become a number of 15 significant digits, or the largest double beyond it.
+QByteArray commeLibreOffice(const QByteArray& octets) {
+    const QRegularExpression minute(u"^(\\d{4}-\\d{2}-\\d{2}T\\d{2}:\\d{2})$"_s);
+    const QRegularExpression jma(u"^(\\d{2})/(\\d{2})/\\d{2}(\\d{2}) (\\d{2}):(\\d{2})$"_s);
+    const QRegularExpression nombre(u"^-?\\d+(\\.\\d+)?$"_s);
+    const QRegularExpression milliers(u"^(-?\\d+),(\\d{3})$"_s);
+    const QRegularExpression chiffres(u"^\\d+(e\\d+)?$"_s);
+    const QRegularExpression iso(u"^\\d{4}-\\d{2}-\\d{2}([T ]\\d{2}:\\d{2}:\\d{2})?$"_s);
+    QByteArray resultat;
+    for (const QStringList& champs : cc::test::lireCsv(octets).lignes) {
+        QStringList sortie;
+        for (const QString& c : champs) {
+            QRegularExpressionMatch m;
+            if (c.isEmpty())
+                sortie << QString();
+            else if (m = minute.match(c); m.hasMatch())
+                sortie << c + u":00"_s;
+            else if (m = jma.match(c); m.hasMatch() && m.captured(1).toInt() <= 12) {
+                const int h = m.captured(4).toInt();
+                sortie << u"%1/%2/%3 %4:%5 %6"_s.arg(m.captured(1), m.captured(2), m.captured(3))
+                              .arg(h % 12 == 0 ? 12 : h % 12, 2, 10, QChar(u'0'))
+                              .arg(m.captured(5), h < 12 ? u"AM"_s : u"PM"_s);
+            } else if (m = milliers.match(c); m.hasMatch())
+                sortie << m.captured(1) + m.captured(2);
+            else if (chiffres.match(c).hasMatch() &&
+                     (c.contains(u'e') || c.startsWith(u'0') || c.size() > 15)) {
+                // A number of 15 significant digits at most; beyond a double, the largest one.
+                bool fini = false;
+                const double v = c.toDouble(&fini);
+                sortie << (fini ? QString::number(v, 'g', 15).toUpper() : u"1.79769313486232E+308"_s);
+            } else if (nombre.match(c).hasMatch())
+                sortie << c;
+            else if (iso.match(c).hasMatch())
+                sortie << c;
+            else
+                sortie << u'"' + QString(c).replace(u'"', u"\"\""_s) + u'"';
+        }
+        resultat += sortie.join(u';').toUtf8() + '\n';
+    }
+    return resultat;
+}
+
+// The findings file with one cell changed, in the last row of that action.
+QByteArray changer(const QByteArray& octets, const QString& action, int colonne, const QString& valeur) {
+    std::vector<QStringList> lignes = cc::test::lireCsv(octets).lignes;
+    for (auto l = lignes.rbegin(); l != lignes.rend(); ++l)
+        if (l->value(8) == action) {
+            (*l)[colonne] = valeur;
+            break;
+        }
+    QByteArray resultat = "\xEF\xBB\xBF";
+    for (const QStringList& l : lignes) {
+        QStringList champs;
+        for (const QString& c : l)
+            champs << (c.contains(u';') || c.contains(u'"')
+                           ? u'"' + QString(c).replace(u'"', u"\"\""_s) + u'"'
+                           : c);
+        resultat += champs.join(u';').toUtf8() + "\r\n";
+    }
+    return resultat;
+}
+
 } // namespace
 
 class TestBoutEnBout : public QObject {
@@ -111,6 +178,8 @@ private Q_SLOTS:
     void longuePeriode_data();
     void longuePeriode();
     void fenetre();
+    void annulation_data();
+    void annulation();
 };
 
 void TestBoutEnBout::societe_data() {
@@ -440,6 +509,95 @@ void TestBoutEnBout::fenetre() {
     QVERIFY(valeurs.isEmpty());
     QCOMPARE(prg->value(), 19);
     QCOMPARE(QFileInfo(f.FichierRapport()).size(), 0);
+}
+
+void TestBoutEnBout::annulation_data() {
+    QTest::addColumn<QString>("alteration");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("aucune") << u"aucune"_s << 0 << QString();
+    // Rowids renumbered: the locators the run gave back name other rows, or none.
+    QTest::newRow("VACUUM") << u"VACUUM"_s << 0 << QString();
+    // F8's two rows of D8 hold the same values once one is rewritten: which one was written, only its
+    // locator could tell; it is left, and said so.
+    QTest::newRow("rowids déplacés") << u"rowids"_s << 1 << u"plusieurs doubles identiques"_s;
+    QTest::newRow("LibreOffice") << u"LibreOffice"_s << 0 << QString();
+    // Damaged: refused whole, before the first write, naming the row.
+    QTest::newRow("guillemet parasite") << u"guillemet"_s << 2 << u", ligne 2 : "_s;
+    QTest::newRow("tronqué") << u"tronqué"_s << 2 << u"jamais fermé"_s;
+    QTest::newRow("montant illisible") << u"illisible"_s << 2 << u"montant illisible « 12x »"_s;
+    QTest::newRow("action inconnue") << u"action"_s << 2 << u"action inconnue"_s;
+    // Edited by hand, or made for another company: refused whole.
+    QTest::newRow("montant modifié") << u"montant"_s << 2 << u"modifiée à la main"_s;
+    QTest::newRow("valeurs exactes modifiées") << u"exactes"_s << 2 << u"valeur de contrôle"_s;
+    QTest::newRow("autre base") << u"base"_s << 2 << u"autre base"_s;
+}
+
+// The undo of a repair gives FACTCLI back exactly as it was, empty texts, blanks and duplicates
+// included, whatever became of the rowids or of the file in a spreadsheet; a file that is not as the
+// run wrote it is refused whole and nothing is written.
+void TestBoutEnBout::annulation() {
+    QFETCH(QString, alteration);
+    QFETCH(int, code);
+    QFETCH(QString, message);
+    Lot lot;
+    BaseTest& b = lot.base();
+    remplirSociete(b);
+    // Empty texts and trailing blanks in a row that is rewritten, and a row that goes before the
+    // rows added.
+    b.executer(u"INSERT INTO FACTCLI VALUES ('F10', 'D10', '', '', '', 7)"_s);
+    b.executer(u"INSERT INTO FACTCLI VALUES ('F9', 'D9 ', '2024-03-13', 'DV9', '03/01/2024 18:02', 70.5)"_s);
+    b.executer(u"INSERT INTO FACTCLI VALUES ('VIDE', 'X', '', '', '', 1)"_s);
+    const QStringList initiale = b.contenuFactCli();
+    const ResultatLot reparation =
+        lot.lancer(argumentsLot(u"2024-03-01"_s, u"2024-03-31"_s, true, true, true));
+    QCOMPARE(reparation.code, 1);
+    QVERIFY(reparation.factCli != initiale);
+    QByteArray constats = reparation.constats;
+    QStringList attendu = initiale;
+    if (alteration == u"VACUUM") {
+        b.executer(u"DELETE FROM FACTCLI WHERE NUM_FACTURE = 'VIDE'"_s);
+        b.executer(u"VACUUM"_s);
+        attendu.removeAll(u"VIDE|X||||1.0"_s);
+    } else if (alteration == u"rowids") {
+        b.executer(u"UPDATE FACTCLI SET rowid = rowid + 1000"_s);
+    } else if (alteration == u"LibreOffice") {
+        constats = commeLibreOffice(constats);
+    } else if (alteration == u"guillemet") {
+        constats.insert(constats.indexOf('\n') + 1, "\"\r\n");
+    } else if (alteration == u"tronqué") {
+        constats = constats.left(constats.lastIndexOf('\n') + 1) + "F1;\"D";
+    } else if (alteration == u"illisible") {
+        constats = changer(constats, u"ligne ajoutée"_s, 6, u"12x"_s);
+    } else if (alteration == u"montant") {
+        constats = changer(constats, u"montant réécrit"_s, 6, u"999999"_s);
+    } else if (alteration == u"exactes") {
+        const std::vector<QStringList> lignes = cc::test::lireCsv(constats).lignes;
+        const auto l = std::find_if(lignes.begin(), lignes.end(),
+                                    [](const QStringList& c) { return c.value(8) == u"montant réécrit"; });
+        QVERIFY(l != lignes.end());
+        constats = changer(constats, u"montant réécrit"_s, 20,
+                           QString((*l)[20]).replace(u"20.001"_s, u"999999.0"_s));
+    } else if (alteration == u"base") {
+        constats = changer(constats, u"ligne ajoutée"_s, 19, u"fichier:/ailleurs/vendrax.mdb"_s);
+    } else if (alteration == u"action") {
+        constats = changer(constats, u"montant réécrit"_s, 8, u"montant réécrit !"_s);
+    }
+    const QStringList avant = b.contenuFactCli();
+    const ResultatLot r = lot.annuler(constats);
+    QVERIFY2(r.code == code, qPrintable(QString::number(r.code) + u' ' + r.erreurs));
+    if (code == 2) {
+        QVERIFY2(r.erreurs.contains(message), qPrintable(r.erreurs));
+        QCOMPARE(r.factCli, avant);
+        return;
+    }
+    if (code == 1) {
+        QVERIFY2(r.lignesRapport().join(u'\n').contains(message), r.rapport.constData());
+        attendu.replace(attendu.indexOf(u"F8|D8|2024-03-12|DV8|<null>|79.5"_s),
+                        u"F8|D8|2024-03-12|DV8|<null>|80.0"_s);
+    }
+    QCOMPARE(r.factCli, attendu);
+    QVERIFY2(r.erreurs.contains(u"déjà rétablies : 0 ;"_s), qPrintable(r.erreurs));
 }
 
 QTEST_MAIN(TestBoutEnBout)

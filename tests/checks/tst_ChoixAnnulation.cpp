@@ -79,6 +79,7 @@ void TestChoixAnnulation::choix_data() {
     const int annuler = int(Issue::Annuler);
     const int deja = int(Issue::DejaRetablie);
     const int modifiee = int(Issue::ModifieeDepuis);
+    const int indiscernable = int(Issue::Indiscernable);
     // By locator: the very row, or nothing.
     QTest::newRow("ajout au localisateur") << ajout << true << u"E"_s << u"E"_s << annuler << -1;
     QTest::newRow("ajout parti") << ajout << true << u""_s << u""_s << deja << 0;
@@ -88,6 +89,13 @@ void TestChoixAnnulation::choix_data() {
     QTest::newRow("réécriture déjà rétablie") << ligne << true << u"A"_s << u"A"_s << deja << 0;
     QTest::newRow("réécriture déplacée puis rétablie") << ligne << true << u"A"_s << u""_s << deja << 0;
     QTest::newRow("réécriture déplacée et changée") << ligne << true << u"X"_s << u""_s << modifiee << 0;
+    // Gone from its locator (rowids renumbered, a rewrite moved it): found by its values, when alone.
+    QTest::newRow("ajout renuméroté") << ajout << true << u"X,E"_s << u""_s << annuler << 1;
+    QTest::newRow("ajout renuméroté, deux pareils")
+        << ajout << true << u"E,E"_s << u""_s << indiscernable << 0;
+    QTest::newRow("ajout renuméroté et changé") << ajout << true << u"X"_s << u""_s << modifiee << 0;
+    QTest::newRow("réécriture déplacée, un double rétabli")
+        << ligne << true << u"A,X"_s << u""_s << modifiee << 0;
     // By values.
     QTest::newRow("ajout parmi d'autres") << ajout << false << u"X,E"_s << u""_s << annuler << 1;
     QTest::newRow("ajout supprimé") << ajout << false << u""_s << u""_s << deja << 0;
@@ -102,6 +110,8 @@ void TestChoixAnnulation::choix_data() {
         << ligne << false << u"A9,E2"_s << u""_s << annuler << 1;
     QTest::newRow("réécriture, la plus récente rétablie")
         << ligne << false << u"E9,A2"_s << u""_s << deja << 0;
+    QTest::newRow("réécriture rétablie puis un double changé")
+        << ligne << false << u"A5,X2"_s << u""_s << modifiee << 0;
     QTest::newRow("montant réécrit") << montant << false << u"E"_s << u""_s << annuler << 0;
     QTest::newRow("montant rétabli") << montant << false << u"A"_s << u""_s << deja << 0;
     QTest::newRow("montant d'un doublon aux autres valeurs")

@@ -241,6 +241,8 @@ QString verifierAnnulation(const ResultatLot& reparation, const ResultatLot& ann
         l[modele::Action] = dejaFaite ? u"déjà rétablie"_s : inverse.value(e[modele::Action]);
         attendu.push_back(l);
     }
+    // The last write is undone first.
+    std::reverse(attendu.begin(), attendu.end());
     // An undo row is about the write it reverses: the same invoice and dossier; what else it repeats
     // of that write is left to the undo.
     const auto cle = [](const std::vector<QStringList>& lignes) {

@@ -43,7 +43,7 @@ QString comparerResume(const ResultatLot& r);
 std::vector<QStringList> ecritures(const std::vector<QStringList>& lignes);
 
 // Empty when an undo of the repairing run's findings file did what it must: exit status 0, and one row
-// per write of the file, in its order, saying the write was reversed, or, once it was (dejaFaite),
+// per write of the file, the last first, saying the write was reversed, or, once it was (dejaFaite),
 // that the row is already as before.
 QString verifierAnnulation(const ResultatLot& reparation, const ResultatLot& annulation, bool dejaFaite);
 

@@ -43,6 +43,7 @@ class TestArret : public QObject {
 private Q_SLOTS:
     void initTestCase();
     void parSignal();
+    void annulationParSignal();
     void parLaFenetre();
     void progression_data();
     void progression();
@@ -151,6 +152,39 @@ void TestArret::parSignal() {
     }
     qInfo("seed %u: %d attempts, %d stopped", g, essai, arretes);
     QVERIFY(arretes >= 6);
+}
+
+// An undo hears SIGINT and SIGTERM as a check does: it stops after its current write, keeps what it
+// committed, and the next undo of the same file finishes the job. The process is held still while the
+// signal comes, so that it is sure to come during the undo.
+void TestArret::annulationParSignal() {
+    demo_->vierge();
+    const Sortie r = demo_->lancer(Reparation);
+    QCOMPARE(r.code, 1);
+    const QString constats = demo_->racine() + u"/constats-arret.csv"_s;
+    QFile::remove(constats);
+    QVERIFY(QFile::copy(r.sortie.trimmed().section(u'\n', -1).chopped(4) + u".csv"_s, constats));
+    for (const int signal : {SIGINT, SIGTERM}) {
+        QProcess p;
+        demo_->demarrer(p, {u"--annuler"_s, constats});
+        QVERIFY(p.waitForStarted());
+        const QDir programme(demo_->repertoireProgramme());
+        // The undo has begun once its report exists.
+        while (p.state() == QProcess::Running &&
+               programme.entryList({u"ResultatControl.*.txt"_s}, QDir::Files).isEmpty())
+            p.waitForFinished(1);
+        ::kill(pid_t(p.processId()), SIGSTOP);
+        ::kill(pid_t(p.processId()), signal);
+        ::kill(pid_t(p.processId()), SIGCONT);
+        const Sortie s = demo_->attendre(p);
+        QVERIFY2(s.code == (signal == SIGINT ? 130 : 143), qPrintable(s.erreurs));
+        QVERIFY2(s.erreurs.contains(u"arrêté"_s) || s.erreurs.contains(u"Arrêt demandé"_s),
+                 qPrintable(s.erreurs));
+        QCOMPARE(integrite(demo_->base()), u"ok"_s);
+    }
+    const Sortie reprise = demo_->lancer({u"--annuler"_s, constats});
+    QVERIFY2(reprise.code == 0, qPrintable(reprise.erreurs));
+    QCOMPARE(factCliSansHorodatage(demo_->base()), factCliVierge_);
 }
 
 // Escape and closing the window in turn, at a random moment of a repairing run, answered Yes.

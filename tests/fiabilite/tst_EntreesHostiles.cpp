@@ -12,6 +12,9 @@
 #include <QSqlQuery>
 #include <QTest>
 #include <algorithm>
+#ifndef Q_OS_WIN
+#include <sys/stat.h>
+#endif
 
 using namespace Qt::StringLiterals;
 
@@ -348,7 +351,11 @@ void TestEntreesHostiles::annulationSansFichier_data() {
     QTest::newRow("dossier") << u"dossier"_s << u"est un dossier"_s;
 #ifndef Q_OS_WIN
     QTest::newRow("illisible") << u"illisible"_s << u"ne peut pas être lu"_s;
+    // A pipe with no writer would block the opening for ever, a device never end.
+    QTest::newRow("tube") << u"tube"_s << u"n'est pas un fichier ordinaire"_s;
+    QTest::newRow("/dev/zero") << u"/dev/zero"_s << u"n'est pas un fichier ordinaire"_s;
 #endif
+    QTest::newRow("trop gros") << u"trop gros"_s << u"dépasse 2 Go"_s;
 }
 
 // An undo whose findings file cannot be read says so and names the file, before the database is
@@ -358,7 +365,9 @@ void TestEntreesHostiles::annulationSansFichier() {
     QFETCH(QString, message);
     Lot lot;
     QVERIFY(lot.supprimerBase());
-    const QString chemin = QFileInfo(lot.repertoireProgramme()).absolutePath() + u"/constats "_s + fichier;
+    const QString chemin = fichier.startsWith(u'/') ? fichier
+                                                    : QFileInfo(lot.repertoireProgramme()).absolutePath() +
+                                                          u"/constats "_s + fichier;
     if (fichier == u"dossier") {
         QVERIFY(QDir().mkpath(chemin));
     } else if (fichier == u"illisible") {
@@ -369,9 +378,18 @@ void TestEntreesHostiles::annulationSansFichier() {
         QFile::setPermissions(chemin, QFileDevice::WriteOwner);
         if (QFile(chemin).open(QIODevice::ReadOnly))
             QSKIP("this user reads a file without read permission");
+    } else if (fichier == u"trop gros") {
+        // Sparse: it takes no room on the disk.
+        QFile f(chemin);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.resize((qint64(2) << 30) + 1));
     }
+#ifndef Q_OS_WIN
+    if (fichier == u"tube")
+        QCOMPARE(mkfifo(QFile::encodeName(chemin).constData(), 0600), 0);
+#endif
     const ResultatLot r = lot.lancer({u"--annuler"_s, chemin});
-    QFile::setPermissions(chemin, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    if (fichier == u"illisible")
+        QFile::setPermissions(chemin, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     QVERIFY2(r.code == 2, qPrintable(QString::number(r.code) + u' ' + r.erreurs));
     QVERIFY2(r.erreurs.contains(QDir::toNativeSeparators(chemin)) && r.erreurs.contains(message),
              qPrintable(r.erreurs));

@@ -4,6 +4,7 @@
 #include "FichierConstats.h"
 #include "SocieteDemo.h"
 #include "commun/LigneStatistiques.h"
+#include "report/ColonnesConstats.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -51,7 +52,7 @@ qint64 statistique(const QString& erreurs, QStringView cle) {
 
 // Set once the undo reads the findings file as a journal (its groups, its exact values): the fault tests
 // then also undo what a killed run left and check that FACTCLI is exactly as before.
-constexpr bool AnnulationDuJournal = false;
+constexpr bool AnnulationDuJournal = true;
 
 // The findings file of the last run, beside the program; empty when there is not exactly one.
 QString fichierConstats(const SocieteDemo& demo) {
@@ -155,6 +156,7 @@ private Q_SLOTS:
     void baseAbimee_data();
     void baseAbimee();
     void annulationTuee();
+    void annulationGrosFichier();
     void ecrituresGroupees();
     void memoireDuProgrammeSeul();
 
@@ -564,6 +566,31 @@ void TestPannes::annulationTuee() {
         QCOMPARE(factCliSansHorodatage(demo_->base()), factCliVierge_);
     }
     qInfo("%d undos killed", tues);
+}
+
+// A findings file is read as a stream: a 100 MB one takes the undo a fraction of its size in memory.
+void TestPannes::annulationGrosFichier() {
+    demo_->vierge();
+    const QString chemin = demo_->racine() + u"/gros.csv"_s;
+    {
+        QFile f(chemin);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        QStringList entete;
+        for (std::size_t c = 0; c <= std::size_t(cc::ColonneConstat::Ligne); ++c)
+            entete << cc::NomsColonnesConstats[c].toString();
+        f.write("\xEF\xBB\xBF" + entete.join(u';').toUtf8() + "\r\n");
+        const QByteArray rangee =
+            "2024-03-01T10:00:00;factures;F1;D1;DV1;ligne manquante;;12,5;aucune;;;;;;;;;" +
+            QByteArray(100, 'x') + "\r\n";
+        const QByteArray bloc = rangee.repeated(1000);
+        while (f.size() < 100 * 1024 * 1024)
+            QCOMPARE(f.write(bloc), bloc.size());
+    }
+    const Sortie r = demo_->lancer({u"--annuler"_s, chemin, u"--statistiques"_s});
+    QFile::remove(chemin);
+    QVERIFY2(r.code == 0, qPrintable(r.erreurs));
+    const qint64 memoire = statistique(r.erreurs, cc::cle::MemoireMaximaleKo);
+    QVERIFY2(memoire > 0 && memoire < 64 * 1024, qPrintable(r.erreurs));
 }
 
 // The repairs are carried out in groups: a few statements for all the rows a group writes, where one

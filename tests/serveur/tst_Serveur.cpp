@@ -59,6 +59,12 @@ QStringList constats(const QStringList& lignes) {
     return blocs;
 }
 
+// Invoice F1, which bills 100 to dossier D1.
+bool facturerF1(ConnexionTest& c) {
+    return c.executer(u"INSERT INTO FACTURES VALUES ('F1', '2024-03-01', 'D1', 'F', '0', ?)"_s,
+                      {tranche(1, u"100.00"_s, u"DV1"_s, u"D1"_s)});
+}
+
 // FACTCLI rows in a fixed order that does not look at DATE_MAJ, which the run stamps.
 QStringList trie(QStringList t) {
     const auto cle = [](const QString& l) { return l.section(u'|', 0, 3) + u'|' + l.section(u'|', 5); };
@@ -86,6 +92,8 @@ private Q_SLOTS:
     void ecrituresSurLeServeur_data();
     void ecrituresSurLeServeur();
     void instructionsPreparees();
+    void annulationParmiDesDoubles_data();
+    void annulationParmiDesDoubles();
     void cleanupTestCase() { bornes_.reset(); }
 
 private:
@@ -531,8 +539,7 @@ void TestServeur::ecrituresSurLeServeur() {
     const QString nom = nomSociete("ecritures");
     BasePostgres base(*serveur_, nom);
     ConnexionTest& c = base.connexion();
-    QVERIFY(c.executer(u"INSERT INTO FACTURES VALUES ('F1', '2024-03-01', 'D1', 'F', '0', ?)"_s,
-                       {tranche(1, u"100.00"_s, u"DV1"_s, u"D1"_s)}));
+    QVERIFY(facturerF1(c));
     const bool concurrente = cas == u"concurrente";
     if (concurrente)
         QVERIFY(c.executer(u"INSERT INTO FACTCLI (NUM_FACTURE, NUM_DOSSIER, JOUR, NUM_DEVIS, Montant) "
@@ -604,6 +611,48 @@ void TestServeur::instructionsPreparees() {
         QVERIFY2(base.connexion().executer(u"PREPARE cc_essai AS "_s + numerotee), qPrintable(sql));
         QVERIFY(base.connexion().executer(u"DEALLOCATE cc_essai"_s));
     }
+}
+
+void TestServeur::annulationParmiDesDoubles_data() {
+    QTest::addColumn<QString>("ensuite"); // what becomes of the other duplicate before the undo
+    QTest::addColumn<QString>("attendu"); // the two amounts after the undo, in order
+    QTest::newRow("rien") << QString() << u"1,1"_s;
+    // The untouched duplicate changed later: the rewritten row is still put back.
+    QTest::newRow("l'autre change") << u"UPDATE FACTCLI SET Montant = 5 WHERE Montant = 1"_s << u"1,5"_s;
+    // The rewritten row changed later: it is left, and said so, never "déjà rétablie".
+    QTest::newRow("la réécrite change")
+        << u"UPDATE FACTCLI SET Montant = 7 WHERE Montant = 100"_s << u"1,7"_s;
+}
+
+// Two identical rows of one pair, one rewritten by a repair: the undo puts back that very row (its
+// locator says which), whatever became of the other, and FACTCLI comes back value for value.
+void TestServeur::annulationParmiDesDoubles() {
+    SERVEUR_REQUIS();
+    QFETCH(QString, ensuite);
+    QFETCH(QString, attendu);
+    const QString nom = nomSociete("doubles");
+    BasePostgres base(*serveur_, nom);
+    ConnexionTest& c = base.connexion();
+    QVERIFY(facturerF1(c));
+    for (int i = 0; i < 2; ++i)
+        QVERIFY(c.executer(u"INSERT INTO FACTCLI (NUM_FACTURE, NUM_DOSSIER, JOUR, NUM_DEVIS, Montant) "
+                           "VALUES ('F1', 'D1', '2024-03-01', 'DV1', 1)"_s));
+    Lot lot(nom);
+    versServeur(lot, *serveur_);
+    const ResultatLot r = lot.lancer(argumentsLot(u"2024-03-01"_s, u"2024-03-31"_s, true, false, true));
+    QVERIFY2(r.code == 0 || r.code == 1, qPrintable(r.erreurs));
+    QCOMPARE(c.valeur(u"SELECT COUNT(*) FROM FACTCLI WHERE Montant = 100"_s).toInt(), 1);
+    if (!ensuite.isEmpty())
+        QVERIFY(c.executer(ensuite));
+    const ResultatLot a = lot.annuler(r.constats);
+    const bool laissee = attendu.contains(u'7');
+    QVERIFY2(a.code == (laissee ? 1 : 0), qPrintable(a.erreurs));
+    QVERIFY2(!a.erreurs.contains(u"déjà rétablies : 1"_s), qPrintable(a.erreurs));
+    QStringList montants;
+    for (const QString& ligne : trie(base.contenuFactCli()))
+        montants << QString::number(ligne.section(u'|', -1).toDouble());
+    montants.sort();
+    QCOMPARE(montants.join(u','), attendu);
 }
 
 QTEST_MAIN(TestServeur)
