@@ -9,7 +9,7 @@ namespace cc {
 void ConstruireInstructions(Connexion& connexion) {
     const QDate jour(2000, 1, 1);
     ListerFacturesPeriode(connexion, jour, jour, [](const QVariant&) {});
-    ListerFactCliPeriode(connexion, jour, jour, [](const QString&, const QString&) {});
+    ListerFactCliPeriode(connexion, jour, jour, [](const QString&, const QString&, const QVariant&) {});
     for (const Parcours parcours : {Parcours::Reference, Parcours::ParFacture, Parcours::ParLots}) {
         const LectureFactures factures(connexion, parcours, true);
         for (const bool complete : {false, true})
