@@ -4,6 +4,7 @@
 #include <QFontMetrics>
 #include <QPainter>
 #include <QPalette>
+#include <QPixmap>
 #include <QProxyStyle>
 #include <QStyleOption>
 #include <algorithm>
@@ -77,12 +78,28 @@ private:
         const int hauteur = QProxyStyle::pixelMetric(coche ? PM_IndicatorHeight : PM_ExclusiveIndicatorHeight,
                                                      option, widget);
         const QRect& cadre = option->rect;
+        if (largeur > 0 && hauteur > 0 && dessineEnPixelsDuSysteme(peintre)) {
+            dessinerAgrandi(element, option, peintre, QSize(largeur, hauteur));
+            return;
+        }
         if (largeur <= 0 || hauteur <= 0 || (cadre.width() <= largeur && cadre.height() <= hauteur)) {
             QProxyStyle::drawPrimitive(element, option, peintre, widget);
             return;
         }
         const qreal echelle =
             std::min(qreal(cadre.width()) / qreal(largeur), qreal(cadre.height()) / qreal(hauteur));
+        peintre->save();
+        peintre->setRenderHint(QPainter::SmoothPixmapTransform);
+        peintre->translate(cadre.x() + (cadre.width() - largeur * echelle) / 2,
+                           cadre.y() + (cadre.height() - hauteur * echelle) / 2);
+        peintre->scale(echelle, echelle);
+        dessinerBase(element, option, QRect(0, 0, largeur, hauteur), peintre, widget);
+        peintre->restore();
+    }
+
+    // The base style's drawing of the option moved to another rectangle.
+    void dessinerBase(PrimitiveElement element, const QStyleOption* option, const QRect& cadre,
+                      QPainter* peintre, const QWidget* widget) const {
         QStyleOptionButton bouton;
         QStyleOption simple;
         QStyleOption* copie = &simple;
@@ -92,13 +109,33 @@ private:
         } else {
             simple = *option;
         }
-        copie->rect = QRect(0, 0, largeur, hauteur);
+        copie->rect = cadre;
+        QProxyStyle::drawPrimitive(element, copie, peintre, widget);
+    }
+
+    // Qt's Windows style draws its theme's parts at their size in the system's pixels, which a scale
+    // factor set for the application alone does not change: at a factor of 2 the box would be half the
+    // size of its place.
+    bool dessineEnPixelsDuSysteme(const QPainter* peintre) const {
+        return peintre->device()->devicePixelRatioF() > 1 &&
+               baseStyle()->name().compare(QStringLiteral("windowsvista"), Qt::CaseInsensitive) == 0;
+    }
+
+    // The indicator drawn in an image of the base style's size, one pixel to a point, then stretched
+    // over its place.
+    void dessinerAgrandi(PrimitiveElement element, const QStyleOption* option, QPainter* peintre,
+                         QSize taille) const {
+        QPixmap image(taille);
+        image.setDevicePixelRatio(1);
+        image.fill(Qt::transparent);
+        {
+            QPainter dedans(&image);
+            // Without the widget, the base style takes the image's own ratio of pixels to points.
+            dessinerBase(element, option, QRect(QPoint(0, 0), taille), &dedans, nullptr);
+        }
         peintre->save();
         peintre->setRenderHint(QPainter::SmoothPixmapTransform);
-        peintre->translate(cadre.x() + (cadre.width() - largeur * echelle) / 2,
-                           cadre.y() + (cadre.height() - hauteur * echelle) / 2);
-        peintre->scale(echelle, echelle);
-        QProxyStyle::drawPrimitive(element, copie, peintre, widget);
+        peintre->drawPixmap(option->rect, image);
         peintre->restore();
     }
 };
