@@ -5,6 +5,8 @@
 #                           lists are updated once per run of the script, before the first install
 #   apt_mis_a_jour          forgets that update, so that the next install updates again (after a new
 #                           source or architecture)
+#   sous_charge COMMANDE…   runs the command; with CC_CHARGE=1, while stress-ng keeps every processor
+#                           busy, so that a test which holds only on an idle machine shows it
 
 sudo_=""
 [ "$(id -u)" -eq 0 ] || sudo_="sudo"
@@ -26,4 +28,18 @@ installer() {
         cc_listes_a_jour=1
     fi
     DEBIAN_FRONTEND=noninteractive $sudo_ apt-get install -y -qq --no-remove "${manquants[@]}" >/dev/null
+}
+
+# stress-ng stops its workers when it is told to end.
+sous_charge() {
+    if [ "${CC_CHARGE:-0}" = 0 ]; then
+        "$@"
+        return
+    fi
+    stress-ng --cpu "$(nproc)" --quiet &
+    local charge=$! code=0
+    "$@" || code=$?
+    kill "$charge" 2>/dev/null || true
+    wait "$charge" 2>/dev/null || true
+    return "$code"
 }

@@ -24,7 +24,6 @@
 #include <QProcessEnvironment>
 #include <QPushButton>
 #include <QTest>
-#include <QThread>
 #include <QTimer>
 
 using namespace Qt::StringLiterals;
@@ -70,6 +69,20 @@ QStringList trie(QStringList t) {
     const auto cle = [](const QString& l) { return l.section(u'|', 0, 3) + u'|' + l.section(u'|', 5); };
     std::stable_sort(t.begin(), t.end(), [&](const QString& a, const QString& b) { return cle(a) < cle(b); });
     return t;
+}
+
+// Waits until a session of the database the connection is on waits for a lock, as a run that wants a
+// row another session holds does. False when the run ended first; the time limit only keeps a broken run
+// from hanging the test.
+bool attendreVerrou(ConnexionTest& c, QProcess& run) {
+    const QString attente = u"SELECT count(*) FROM pg_stat_activity WHERE datname = current_database() "
+                            "AND wait_event_type = 'Lock'"_s;
+    QElapsedTimer chrono;
+    chrono.start();
+    while (!run.waitForFinished(20) && chrono.elapsed() < 60000)
+        if (c.valeur(attente).toInt() > 0)
+            return true;
+    return false;
 }
 
 } // namespace
@@ -372,27 +385,43 @@ void TestServeur::serveurArreteEnCours() {
     Lot lot(nom);
     versServeur(lot, *serveur_);
 
+    // Another session holds the row whose amount the run rewrites half-way through its findings: the run
+    // waits for that row, its report half written, and cannot end before the cut however slow or fast
+    // the machine is.
+    const Constats constatsEntier = lireConstats(entier);
+    QVERIFY2(constatsEntier.erreur.isEmpty(), qPrintable(constatsEntier.erreur));
+    QStringList retenue;
+    const std::size_t milieu = constatsEntier.lignes.size() / 2;
+    for (std::size_t i = 0; i < constatsEntier.lignes.size() && (retenue.isEmpty() || i <= milieu); ++i) {
+        const QStringList& c = constatsEntier.lignes[i];
+        if (c.value(modele::Action) == u"montant réécrit"_s)
+            retenue = {c.value(modele::NumeroFacture), c.value(modele::Dossier)};
+    }
+    QVERIFY2(!retenue.isEmpty(), "the uninterrupted run rewrote no amount");
+    auto autre = std::make_unique<ConnexionTest>(*serveur_, nom, u"VENDRAX"_s, u"MBRTQL"_s);
+    QVERIFY(autre->base().transaction());
+    QVERIFY(autre->executer(u"SELECT Montant FROM FACTCLI WHERE NUM_FACTURE = ? AND NUM_DOSSIER = ? "
+                            "FOR UPDATE"_s,
+                            {retenue.at(0), retenue.at(1)}));
+
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(u"XDG_CONFIG_HOME"_s, lot.repertoireConfiguration());
     p.setProcessEnvironment(env);
     p.start(lot.repertoireProgramme() + u"/controle-coherence"_s, arguments);
     QVERIFY(p.waitForStarted(10000));
-    // Cut once the run has committed some rows, well before its end.
-    QElapsedTimer chrono;
-    chrono.start();
-    int ajoutes = 0;
-    while (p.state() == QProcess::Running && ajoutes < 1 && chrono.elapsed() < 60000) {
-        QThread::msleep(20);
-        ajoutes = base.connexion().valeur(u"SELECT count(*) FROM FACTCLI"_s).toInt() - avant;
-    }
-    QVERIFY2(p.state() == QProcess::Running,
-             "the run ended before the server could be stopped: make it longer");
+    // The run is cut once it waits for the row held (its own statement time-out is far longer).
+    const bool bloque = attendreVerrou(base.connexion(), p);
+    QVERIFY2(bloque, "the run never waited for the row held by the other session");
+    const int ajoutes = base.connexion().valeur(u"SELECT count(*) FROM FACTCLI"_s).toInt() - avant;
+    // On a fast machine the row held may lie in the first group: then nothing is committed yet.
+    QVERIFY(ajoutes >= 0);
     QVERIFY(serveur_->commande(u"couper"_s));
     QVERIFY(p.waitForFinished(120000));
     const QString erreurs = QString::fromUtf8(p.readAllStandardError());
     const QString sortie = QString::fromUtf8(p.readAllStandardOutput());
     QVERIFY(serveur_->commande(u"relancer"_s));
+    autre.reset();
     base.reconnecter();
 
     QCOMPARE(p.exitStatus(), QProcess::NormalExit);
@@ -474,18 +503,17 @@ void TestServeur::fenetreServeurArrete() {
     f.findChild<QCheckBox*>(u"chk_AjoutEnregistrement"_s)->setChecked(true);
     f.findChild<QCheckBox*>(u"chk_MiseAJour"_s)->setChecked(true);
 
-    // The run lets the window's events through between records: the server is stopped from there.
+    // The run lets the window's events through between records: the server is stopped from there, at
+    // the first chance, so that the run is surely under way whatever the machine's speed.
     bool coupe = false;
-    QElapsedTimer depuis;
     QTimer minuterie;
-    minuterie.setInterval(20);
+    minuterie.setInterval(0);
     connect(&minuterie, &QTimer::timeout, this, [&] {
-        if (!coupe && depuis.elapsed() > 50) {
+        if (!coupe) {
             coupe = true;
             serveur_->commande(u"couper"_s);
         }
     });
-    depuis.start();
     minuterie.start();
     QTest::mouseClick(f.findChild<QPushButton*>(u"cmd_Lancer"_s), Qt::LeftButton);
     minuterie.stop();
@@ -572,7 +600,7 @@ void TestServeur::ecrituresSurLeServeur() {
                 << u"--statistiques"_s);
     QVERIFY(p.waitForStarted(10000));
     if (concurrente) {
-        QTest::qWait(2000);
+        QVERIFY2(attendreVerrou(c, p), "the run never waited for the row held");
         QVERIFY(autre.base().commit());
     }
     QVERIFY(p.waitForFinished(60000));
