@@ -21,7 +21,8 @@ void ListerFactCliPeriode(
 }
 
 LectureFactCli::LectureFactCli(Connexion& connexion, Parcours parcours, bool complete)
-    : LectureFactCli(connexion, parcours, complete, LocaliserLignes(connexion, TableFactCli)) {}
+    : LectureFactCli(connexion, parcours, complete, LocaliserLignes(connexion, TableFactCli, ClesFactCli())) {
+}
 
 LectureFactCli::LectureFactCli(Connexion& connexion, Parcours parcours, bool complete, const Localisation& l)
     : unique_(connexion, QStringLiteral("SELECT ") +
@@ -30,34 +31,29 @@ LectureFactCli::LectureFactCli(Connexion& connexion, Parcours parcours, bool com
                              NomColonne(ColonneFactCli::NumFacture) + QStringLiteral(" = ?")),
       complete_(complete) {
     parFacture_ = parcours != Parcours::Reference;
-    if (parcours == Parcours::ParLots && !connexion.pieces().listeDeValeurs.isEmpty())
+    if (parcours == Parcours::ParLots && !connexion.pieces().listeDeValeurs.isEmpty() && l.comparaisonSure)
         lot_.emplace(connexion,
                      SqlLot(connexion, ListeColonnesFactCli(connexion, l, ColonnesLues(complete), true),
                             TableFactCli, NomColonne(ColonneFactCli::NumFacture), l));
 }
 
 void LectureFactCli::ecriture(const QString& numero) {
-    if (lot_)
-        ecrits_.insert(FormeLarge(numero));
+    // A row rewritten may now bear another spelling of its dossier (d1 for D1 where the database takes
+    // them for one): the invoice's rows are read again, even for its other dossiers.
+    lignesValides_ = false;
+    if (lignesLot_.isEmpty())
+        return;
+    // The numbers that the write may answer are dropped from the lot and asked again one by one.
+    const QString forme = FormeLarge(numero);
+    lignesLot_.removeIf([&](const auto& entree) { return FormeLarge(entree.key()) == forme; });
 }
 
 void LectureFactCli::nouvelleFacture() {
     lignesValides_ = false;
-    if (ecrits_.isEmpty())
-        return;
-    // The numbers that a write may answer are dropped from the lot and asked again one by one.
-    for (auto it = lignesLot_.begin(); it != lignesLot_.end();) {
-        if (ecrits_.contains(FormeLarge(it.key())))
-            it = lignesLot_.erase(it);
-        else
-            ++it;
-    }
-    ecrits_.clear();
 }
 
 void LectureFactCli::prevoir(const std::vector<QString>& numeros) {
     lignesLot_.clear();
-    ecrits_.clear();
     if (!lot_)
         return;
     QStringList cles;
@@ -73,6 +69,15 @@ void LectureFactCli::prevoir(const std::vector<QString>& numeros) {
     while (lot_->suivant())
         lignesLot_[lot_->valeur(0).toString()].push_back(LireLigneFactCli(*lot_, ColonnesLues(complete_)));
     lot_->terminer();
+    // Where two rows of a number might both answer one dossier, which comes first is the order the
+    // selection of that number returns (an index may set it), which the lot cannot tell: the number
+    // is asked alone.
+    lignesLot_.removeIf([](const auto& entree) {
+        QSet<QString> dossiers;
+        for (const LigneTrouvee& l : entree.value())
+            dossiers.insert(FormeLarge(l.dossier));
+        return std::size_t(dossiers.size()) != entree.value().size();
+    });
 }
 
 const std::vector<LigneTrouvee>& LectureFactCli::lignes(const QString& numero) {
