@@ -67,6 +67,24 @@ QStringList trie(QStringList t) {
     return t;
 }
 
+// Starts the company's program in the background, on the given walk (the default one when empty).
+void demarrer(QProcess& p, const Lot& lot, const QStringList& arguments, const QString& parcours = {}) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(u"XDG_CONFIG_HOME"_s, lot.repertoireConfiguration());
+    if (!parcours.isEmpty())
+        env.insert(u"CC_PARCOURS"_s, parcours);
+    p.setProcessEnvironment(env);
+    p.start(lot.repertoireProgramme() + u"/controle-coherence"_s, arguments);
+}
+
+// The findings file of a batch run that ended, beside the report its output names last.
+QString constatsDuLot(QProcess& p) {
+    const QString rapport = QString::fromUtf8(p.readAllStandardOutput()).trimmed().section(u'\n', -1);
+    QFile f(rapport.chopped(4) + u".csv"_s);
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll())
+                                       : u"no findings file for "_s + rapport;
+}
+
 } // namespace
 
 class TestServeur : public QObject {
@@ -571,12 +589,9 @@ void TestServeur::ecrituresSurLeServeur() {
     Lot lot(nom);
     versServeur(lot, *serveur_);
     QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(u"XDG_CONFIG_HOME"_s, lot.repertoireConfiguration());
-    p.setProcessEnvironment(env);
-    p.start(lot.repertoireProgramme() + u"/controle-coherence"_s,
-            argumentsLot(u"2024-03-01"_s, u"2024-03-31"_s, true, !concurrente, concurrente)
-                << u"--statistiques"_s);
+    demarrer(p, lot,
+             argumentsLot(u"2024-03-01"_s, u"2024-03-31"_s, true, !concurrente, concurrente)
+                 << u"--statistiques"_s);
     QVERIFY(p.waitForStarted(10000));
     if (concurrente) {
         QTest::qWait(2000);
@@ -588,10 +603,7 @@ void TestServeur::ecrituresSurLeServeur() {
     // The counts, a failed run's too (it has no sum-up), count only what lasted.
     const auto comptes = LireLigneStatistiques(erreurs);
     QVERIFY2(comptes && comptes->value(compte, -1) == valeur, qPrintable(erreurs));
-    const QString rapport = QString::fromUtf8(p.readAllStandardOutput()).trimmed().section(u'\n', -1);
-    QFile f(rapport.chopped(4) + u".csv"_s);
-    QVERIFY2(f.open(QIODevice::ReadOnly), qPrintable(rapport));
-    const QString constatsRun = QString::fromUtf8(f.readAll());
+    const QString constatsRun = constatsDuLot(p);
     QVERIFY2(constatsRun.contains(u";"_s + action + u";"_s), qPrintable(constatsRun));
     const QVariant reste = c.valeur(u"SELECT Montant FROM FACTCLI WHERE NUM_FACTURE = 'F1'"_s);
     if (montant < 0)
@@ -686,13 +698,7 @@ void TestServeur::ajoutConcurrent() {
     Lot lot(nom);
     versServeur(lot, *serveur_);
     QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(u"XDG_CONFIG_HOME"_s, lot.repertoireConfiguration());
-    if (!parcours.isEmpty())
-        env.insert(u"CC_PARCOURS"_s, parcours);
-    p.setProcessEnvironment(env);
-    p.start(lot.repertoireProgramme() + u"/controle-coherence"_s,
-            argumentsLot(u"2024-03-01"_s, u"2024-03-31"_s, true, true, false) << u"--statistiques"_s);
+    demarrer(p, lot, argumentsLot(u"2024-03-01"_s, u"2024-03-31"_s, true, true, false), parcours);
     QVERIFY(p.waitForStarted(10000));
     // The run waits for the lock: it has found the pair missing and is inserting it.
     ConnexionTest observateur(*serveur_, nom, u"VENDRAX"_s, u"MBRTQL"_s);
@@ -710,10 +716,7 @@ void TestServeur::ajoutConcurrent() {
     const QString erreurs = QString::fromUtf8(p.readAllStandardError());
     QVERIFY2(p.exitCode() == 1, qPrintable(erreurs));
     QCOMPARE(c.valeur(u"SELECT count(*) FROM FACTCLI"_s).toInt(), 3);
-    const QString rapport = QString::fromUtf8(p.readAllStandardOutput()).trimmed().section(u'\n', -1);
-    QFile f(rapport.chopped(4) + u".csv"_s);
-    QVERIFY2(f.open(QIODevice::ReadOnly), qPrintable(rapport));
-    const QString constatsRun = QString::fromUtf8(f.readAll());
+    const QString constatsRun = constatsDuLot(p);
     QVERIFY2(constatsRun.contains(u";ligne apparue entre-temps;"_s), qPrintable(constatsRun));
 }
 
