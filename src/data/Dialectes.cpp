@@ -168,8 +168,10 @@ Localisation localiserSQLite(Connexion& connexion, const QString& table, const Q
     info.executer({table});
     while (info.suivant()) {
         colonnes << info.valeur(0).toString();
-        if (cles.contains(colonnes.last(), Qt::CaseInsensitive) && ++clesVues)
+        if (cles.contains(colonnes.last(), Qt::CaseInsensitive)) {
+            ++clesVues;
             clesEnTexte = clesEnTexte && affiniteTexteOuAucune(info.valeur(1).toString());
+        }
     }
     info.terminer();
     const bool sure = clesEnTexte && clesVues == cles.size() && !cles.isEmpty() && !collation;
