@@ -41,11 +41,22 @@ void LectureFactCli::ecriture(const QString& numero) {
     // A row rewritten may now bear another spelling of its dossier (d1 for D1 where the database takes
     // them for one): the invoice's rows are read again, even for its other dossiers.
     lignesValides_ = false;
-    if (lignesLot_.isEmpty())
+    if (!lignesLot_.isEmpty())
+        ecrits_.insert(FormeLarge(numero));
+}
+
+void LectureFactCli::oublierEcrits() {
+    if (ecrits_.isEmpty())
         return;
-    // The numbers that the write may answer are dropped from the lot and asked again one by one.
-    const QString forme = FormeLarge(numero);
-    lignesLot_.removeIf([&](const auto& entree) { return FormeLarge(entree.key()) == forme; });
+    // The numbers that a write may answer are dropped from the lot and asked again one by one (once
+    // for all the writes of a group).
+    lignesLot_.removeIf([&](const auto& entree) { return ecrits_.contains(FormeLarge(entree.key())); });
+    ecrits_.clear();
+}
+
+bool LectureFactCli::duLot(const QString& numero) {
+    oublierEcrits();
+    return lignesLot_.contains(numero);
 }
 
 void LectureFactCli::nouvelleFacture() {
@@ -54,6 +65,7 @@ void LectureFactCli::nouvelleFacture() {
 
 void LectureFactCli::prevoir(const std::vector<QString>& numeros) {
     lignesLot_.clear();
+    ecrits_.clear();
     if (!lot_)
         return;
     QStringList cles;
@@ -73,6 +85,8 @@ void LectureFactCli::prevoir(const std::vector<QString>& numeros) {
     // selection of that number returns (an index may set it), which the lot cannot tell: the number
     // is asked alone.
     lignesLot_.removeIf([](const auto& entree) {
+        if (entree.value().size() < 2)
+            return false;
         QSet<QString> dossiers;
         for (const LigneTrouvee& l : entree.value())
             dossiers.insert(FormeLarge(l.dossier));
@@ -81,6 +95,7 @@ void LectureFactCli::prevoir(const std::vector<QString>& numeros) {
 }
 
 const std::vector<LigneTrouvee>& LectureFactCli::lignes(const QString& numero) {
+    oublierEcrits();
     if (const auto it = lignesLot_.constFind(numero); it != lignesLot_.cend())
         return *it;
     if (parFacture_ && lignesValides_ && numeroLignes_ == numero)

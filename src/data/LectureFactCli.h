@@ -40,12 +40,13 @@ public:
     void nouvelleFacture();
     // Whether the rows of the invoice number come from the lot: only then may a write be decided from
     // them (a number asked alone may have rows whose order its pair's own selection does not keep).
-    bool duLot(const QString& numero) const { return lignesLot_.contains(numero); }
+    bool duLot(const QString& numero);
     // Every FACTCLI row of the invoice number, in the order the database returns them.
     const std::vector<LigneTrouvee>& lignes(const QString& numero);
 
 private:
     LectureFactCli(Connexion& connexion, Parcours parcours, bool complete, const Localisation& localisation);
+    void oublierEcrits();
     Requete unique_;
     std::optional<Requete> lot_;
     QHash<QString, std::vector<LigneTrouvee>> lignesLot_;
@@ -54,6 +55,7 @@ private:
     bool complete_ = false;
     bool lignesValides_ = false;
     QString numeroLignes_;
+    QSet<QString> ecrits_; // FormeLarge of the numbers written since the lot was last looked at
 };
 
 } // namespace cc
