@@ -3,6 +3,7 @@
 #include "commun/Erreur.h"
 #include "data/Connexion.h"
 
+#include <QHash>
 #include <QSqlDriver>
 #include <QVariant>
 
@@ -145,6 +146,35 @@ bool affiniteTexteOuAucune(const QString& type) {
     return t.isEmpty() || t.contains(u"BLOB");
 }
 
+// Whether every index of the table that a selection of one number may go through keeps rows of equal
+// keys in rowid order: an index on the number, or on the number and the dossier. An index on an
+// expression, or naming the number with other columns, may order them otherwise.
+bool egalesDansLOrdreSQLite(Connexion& connexion, const QString& table, const QStringList& cles) {
+    if (cles.size() != 2)
+        return false;
+    Requete index(connexion, QStringLiteral("SELECT il.name, ii.name FROM pragma_index_list(?) AS il JOIN "
+                                            "pragma_index_info(il.name) AS ii ORDER BY il.name, ii.seqno"));
+    index.executer({table});
+    QHash<QString, QStringList> colonnes;
+    bool expression = false;
+    while (index.suivant()) {
+        expression = expression || index.valeur(1).isNull();
+        colonnes[index.valeur(0).toString()] << index.valeur(1).toString().toUpper();
+    }
+    index.terminer();
+    if (expression)
+        return false;
+    const QString numero = cles[0].toUpper();
+    const QString dossier = cles[1].toUpper();
+    for (const QStringList& c : std::as_const(colonnes)) {
+        if (!c.contains(numero))
+            continue;
+        if (c.first() != numero || c.size() > 2 || (c.size() == 2 && c[1] != dossier))
+            return false;
+    }
+    return true;
+}
+
 // On SQLite a column of the table may take the name of its rowid (rowid, _rowid_ or oid, any letter
 // case) and hide it; the first of the three names that no column takes is used. A table without
 // rowid, or a view, has none: its rows are then named by their keys.
@@ -190,7 +220,8 @@ Localisation localiserSQLite(Connexion& connexion, const QString& table, const Q
                 nom,
                 table + u'.' + nom,
                 table + u'.' + nom + QStringLiteral(" = v.l"),
-                sure};
+                sure,
+                sure && egalesDansLOrdreSQLite(connexion, table, cles)};
     }
     return {.comparaisonSure = sure};
 }

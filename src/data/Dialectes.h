@@ -90,6 +90,10 @@ struct Localisation {
     // for a key none of whose rows share a FormeLarge, since which comes first is the selection's
     // order); otherwise each key is asked alone and each write is decided by its own selection.
     bool comparaisonSure = false;
+    // Rows whose keys are the same characters come in the order of their locator from a selection of
+    // one number, whatever index it goes through (SQLite: every index naming the number is on the
+    // number alone or on the number and the dossier, whose equal keys an index keeps in rowid order).
+    bool egalesDansLOrdre = false;
 };
 
 // The way rows of the table are named on this connection, and how it compares the key columns named.

@@ -29,7 +29,7 @@ LectureFactCli::LectureFactCli(Connexion& connexion, Parcours parcours, bool com
                              ListeColonnesFactCli(connexion, l, ColonnesLues(complete), false) +
                              QStringLiteral(" FROM ") + TableFactCli + QStringLiteral(" WHERE ") +
                              NomColonne(ColonneFactCli::NumFacture) + QStringLiteral(" = ?")),
-      complete_(complete) {
+      complete_(complete), egalesDansLOrdre_(l.egalesDansLOrdre) {
     parFacture_ = parcours != Parcours::Reference;
     if (parcours == Parcours::ParLots && !connexion.pieces().listeDeValeurs.isEmpty() && l.comparaisonSure)
         lot_.emplace(connexion,
@@ -78,19 +78,35 @@ void LectureFactCli::prevoir(const std::vector<QString>& numeros) {
     if (cles.isEmpty())
         return;
     lot_->executer(ValeursDuLot(cles));
-    while (lot_->suivant())
-        lignesLot_[lot_->valeur(0).toString()].push_back(LireLigneFactCli(*lot_, ColonnesLues(complete_)));
+    // Each row's dossier as stored, every blank kept.
+    QHash<QString, QStringList> stockes;
+    while (lot_->suivant()) {
+        const QString numero = lot_->valeur(0).toString();
+        lignesLot_[numero].push_back(LireLigneFactCli(*lot_, ColonnesLues(complete_)));
+        stockes[numero] << TexteValeur(lot_->valeur(NomColonne(ColonneFactCli::NumDossier)));
+    }
     lot_->terminer();
     // Where two rows of a number might both answer one dossier, which comes first is the order the
     // selection of that number returns (an index may set it), which the lot cannot tell: the number
-    // is asked alone.
-    lignesLot_.removeIf([](const auto& entree) {
-        if (entree.value().size() < 2)
+    // is asked alone. Rows whose dossiers are the same characters come in rowid order where the
+    // table's indexes keep it.
+    lignesLot_.removeIf([&](const auto& entree) {
+        const std::vector<LigneTrouvee>& lignes = entree.value();
+        if (lignes.size() < 2)
             return false;
-        QSet<QString> dossiers;
-        for (const LigneTrouvee& l : entree.value())
-            dossiers.insert(FormeLarge(l.dossier));
-        return std::size_t(dossiers.size()) != entree.value().size();
+        const QStringList& stocke = stockes[entree.key()];
+        QHash<QString, QString> dossiers; // FormeLarge -> the dossier as stored
+        for (std::size_t i = 0; i < lignes.size(); ++i) {
+            const QString& ici = stocke[qsizetype(i)];
+            const QString forme = FormeLarge(lignes[i].dossier);
+            if (const auto vu = dossiers.constFind(forme); vu != dossiers.cend()) {
+                if (!egalesDansLOrdre_ || *vu != ici)
+                    return true;
+            } else {
+                dossiers.insert(forme, ici);
+            }
+        }
+        return false;
     });
 }
 

@@ -53,6 +53,7 @@ private:
     std::vector<LigneTrouvee> lignes_;
     bool parFacture_ = false; // the rows of one invoice serve all its dossiers
     bool complete_ = false;
+    bool egalesDansLOrdre_ = false;
     bool lignesValides_ = false;
     QString numeroLignes_;
     QSet<QString> ecrits_; // FormeLarge of the numbers written since the lot was last looked at
