@@ -135,8 +135,8 @@ void ControleFactures::ControlerFacture(const QString& numero) {
 }
 
 EtatFactCli ControleFactures::ChercherFactCli(const QString& numero, const QString& dossier) {
-    // A write for one dossier cannot change the lookup of another dossier of the same invoice, since
-    // dossiers compare exactly: the invoice's rows, read once, serve all its dossiers.
+    // The invoice's rows, read once, serve all its dossiers until a write (which may respell a row's
+    // dossier where the database takes two spellings for one).
     for (const LigneTrouvee& ligne : recherche_.lignes(numero)) {
         if (ligne.dossier != dossier)
             continue;
@@ -164,7 +164,8 @@ void ControleFactures::ecrireManquant(const QString& numero, const QString& doss
     ValeursFactCli valeurs = ecriture_->Valeurs(facture_, dossier, devis, numero);
     // Kept for later when the lot shows no row that the database could take for this pair (the row
     // written carries the number trimmed: only a number without blanks to trim is looked up as such).
-    if (numero == valeurs.numero && differees_.peutDifferer(numero, dossier)) {
+    if (numero == valeurs.numero && ecriture_->table().ajoutsGroupables() && recherche_.duLot(numero) &&
+        differees_.peutDifferer(numero, dossier)) {
         const QString forme = FormeLarge(dossier);
         const auto& lignes = recherche_.lignes(numero);
         if (std::none_of(lignes.begin(), lignes.end(),
@@ -204,6 +205,10 @@ std::optional<GroupeEcritures::Genre> ControleFactures::ajouter(const ValeursFac
         ligne.ancienDevis = r.ancienne->devis;
         ligne.ancienneDateMaj = r.ancienne->dateMaj;
     }
+    if (r.apparue) {
+        ligne.action = action::LigneApparue();
+        return std::nullopt;
+    }
     if (!r.ecrite) {
         ligne.action = action::EcritureRefusee();
         return std::nullopt;
@@ -222,7 +227,7 @@ void ControleFactures::MettreAJourMontant(const QString& numero, const QString& 
                        .action = action::Aucune()};
     // Kept for later when the first row of the lot that the database could take for this pair is the
     // very row compared: that is the row its own selection would return first.
-    if (differees_.peutDifferer(numero, dossier)) {
+    if (recherche_.duLot(numero) && differees_.peutDifferer(numero, dossier)) {
         const QString forme = FormeLarge(dossier);
         const auto& lignes = recherche_.lignes(numero);
         const auto premiere = std::find_if(lignes.begin(), lignes.end(),

@@ -100,6 +100,10 @@ ResultatEcriture EcritureFactCli::Enregistrer(const ValeursFactCli& valeurs, con
         if (!resultat.ancienne) {
             const EcritureTableFactCli::Changement c = table_.ajouter(resultat.valeurs);
             resultat.ecrite = c.lignes > 0;
+            // Not added where the statement found the pair (another writer added it since the
+            // selection): that row is left as its writer made it. A trigger may refuse the row too.
+            resultat.apparue =
+                !resultat.ecrite && table_.ajoutSiAbsent() && table_.premiereLigne(numero, dossier);
             resultat.localisateur = c.localisateur;
             return resultat;
         }

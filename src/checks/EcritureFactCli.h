@@ -25,6 +25,7 @@ struct ResultatEcriture {
     std::optional<LigneTrouvee> ancienne; // the row of the pair rewritten, as it stood; none for an insert
     ValeursFactCli valeurs;               // what was written
     QVariant localisateur;                // the row written, where the database gives it back
+    bool apparue = false;                 // not added: another writer added the pair since it was looked up
 };
 
 // Adds or rewrites the FACTCLI row of an invoice and a dossier. Its statements are prepared once.

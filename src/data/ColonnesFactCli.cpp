@@ -53,6 +53,14 @@ QString AjoutFactCli(std::size_t lignes) {
            LignesDeMarques(lignes, NombreColonnesEcrites);
 }
 
+QString AjoutFactCliSiAbsent() {
+    return QStringLiteral("INSERT INTO ") + TableFactCli + QStringLiteral(" (") +
+           chaqueColonne(QStringLiteral("%1")) + QStringLiteral(") SELECT ") +
+           LignesDeMarques(1, NombreColonnesEcrites).mid(1).chopped(1) +
+           QStringLiteral(" WHERE NOT EXISTS (SELECT 1 FROM ") + TableFactCli + QStringLiteral(" WHERE ") +
+           ConditionPaire() + u')';
+}
+
 QString AffectationsEcrites() {
     return chaqueColonne(QStringLiteral("%1 = ?"));
 }

@@ -7,6 +7,7 @@
 #include "data/LignesFacturation.h"
 
 #include <QString>
+#include <QStringList>
 #include <QVariantList>
 #include <array>
 
@@ -25,11 +26,19 @@ inline const QString& NomColonne(ColonneFactCli colonne) {
     return NomsColonnesFactCli[std::size_t(colonne)];
 }
 
+// The key columns, invoice number first.
+inline QStringList ClesFactCli() {
+    return {NomColonne(ColonneFactCli::NumFacture), NomColonne(ColonneFactCli::NumDossier)};
+}
+
 // The values written, appended in the order of the columns.
 void AjouterValeursEcrites(QVariantList& valeurs, const ValeursFactCli& v);
 // "INSERT INTO FACTCLI (NUM_DOSSIER, NUM_FACTURE, …) VALUES (?, ?, …),…": the given number of rows
 // added, their values bound as AjouterValeursEcrites gives them.
 QString AjoutFactCli(std::size_t lignes);
+// One row added only where the pair is still absent when the statement runs: the values bound as
+// AjouterValeursEcrites gives them, then the pair (invoice number, dossier).
+QString AjoutFactCliSiAbsent();
 // Each column written set from a bound value, in their order: "NUM_DOSSIER = ?, NUM_FACTURE = ?, …".
 QString AffectationsEcrites();
 // The columns written as a selection names them: the pair as the table's key reads it, the invoice

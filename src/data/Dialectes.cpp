@@ -3,6 +3,7 @@
 #include "commun/Erreur.h"
 #include "data/Connexion.h"
 
+#include <QHash>
 #include <QSqlDriver>
 #include <QVariant>
 #include <algorithm>
@@ -44,12 +45,27 @@ const PiecesDialecte& PiecesDe(Dialecte dialecte) {
         .valeurTexte = QStringLiteral("pg_typeof(%1) IN ('character varying'::regtype, 'character'::regtype, "
                                       "'text'::regtype)"),
         .ageLigne = QStringLiteral("CAST(age(xmin) AS integer)"),
+        // Text under the database's default collation compares byte for byte (char(n) ignoring trailing
+        // blanks). A collation of the column's own may be nondeterministic (ICU: D05 = D5, ss = ß), and
+        // would clash with the list's default one in a join.
+        .comparaisonTexte = QStringLiteral(
+            "SELECT CASE WHEN t.typname IN ('text', 'varchar', 'bpchar') AND c.collname = 'default' THEN 1 "
+            "ELSE 0 END FROM pg_attribute a JOIN pg_type t ON t.oid = a.atttypid LEFT JOIN pg_collation c "
+            "ON c.oid = a.attcollation WHERE a.attrelid = to_regclass(?) AND a.attname IN (lower(?), "
+            "lower(?))"),
+        .ajoutSiAbsent = true,
     };
     static const PiecesDialecte sqlServer{
         .odbc = true,
         .localisateur = QStringLiteral("%%physloc%%"),
         .conditionLocalisateur = QStringLiteral("%%physloc%% = ?"),
         .listeDeValeurs = QStringLiteral("(VALUES %1) AS v(n)"),
+        // A number stored as such compares as a number ('007' = '7'). The usual collations ignore
+        // letter case, accents and trailing blanks, as FormeLarge does.
+        .comparaisonTexte = QStringLiteral(
+            "SELECT CASE WHEN DATA_TYPE IN ('char', 'varchar', 'nchar', 'nvarchar') THEN 1 ELSE 0 END FROM "
+            "INFORMATION_SCHEMA.COLUMNS WHERE TABLE_NAME = ? AND COLUMN_NAME IN (?, ?)"),
+        .ajoutSiAbsent = true,
     };
     // Jet, SQL Server before 2008 and any other database reached through ODBC: no locator, no list,
     // no known order. Invoices are then read one by one and rows written by their keys.
@@ -133,22 +149,97 @@ QString avecTable(const QString& piece, const QString& table) {
     return piece.isEmpty() ? QString() : piece.arg(table);
 }
 
+// Whether every key column is text compared byte for byte, from the dialect's own statement.
+bool comparaisonTexte(Connexion& connexion, const QString& table, const QStringList& cles) {
+    const QString& sql = connexion.pieces().comparaisonTexte;
+    if (sql.isEmpty() || cles.size() != 2)
+        return false;
+    try {
+        Requete sonde(connexion, sql);
+        sonde.executer({table, cles[0], cles[1]});
+        int sures = 0;
+        bool toutes = true;
+        while (sonde.suivant()) {
+            ++sures;
+            toutes = toutes && sonde.valeur(0).toInt() == 1;
+        }
+        sonde.terminer();
+        return toutes && sures == 2;
+    } catch (const Erreur&) {
+        return false; // a catalogue this database lacks: nothing is known
+    }
+}
+
+// SQLite's affinity of a declared type: only a text or untyped column compares a bound text as a
+// text; any other affinity turns '007' into 7 first.
+bool affiniteTexteOuAucune(const QString& type) {
+    const QString t = type.toUpper();
+    if (t.contains(u"INT"))
+        return false;
+    if (t.contains(u"CHAR") || t.contains(u"CLOB") || t.contains(u"TEXT"))
+        return true;
+    return t.isEmpty() || t.contains(u"BLOB");
+}
+
+// Whether every index of the table that a selection of one number may go through keeps rows of equal
+// keys in rowid order: an index on the number, or on the number and the dossier. An index on an
+// expression, or naming the number with other columns, may order them otherwise.
+bool egalesDansLOrdreSQLite(Connexion& connexion, const QString& table, const QStringList& cles) {
+    if (cles.size() != 2)
+        return false;
+    Requete index(connexion, QStringLiteral("SELECT il.name, ii.name FROM pragma_index_list(?) AS il JOIN "
+                                            "pragma_index_info(il.name) AS ii ORDER BY il.name, ii.seqno"));
+    index.executer({table});
+    QHash<QString, QStringList> colonnes;
+    bool expression = false;
+    while (index.suivant()) {
+        expression = expression || index.valeur(1).isNull();
+        colonnes[index.valeur(0).toString()] << index.valeur(1).toString().toUpper();
+    }
+    index.terminer();
+    if (expression)
+        return false;
+    const QString numero = cles[0].toUpper();
+    const QString dossier = cles[1].toUpper();
+    for (const QStringList& c : std::as_const(colonnes)) {
+        if (!c.contains(numero))
+            continue;
+        if (c.first() != numero || c.size() > 2 || (c.size() == 2 && c[1] != dossier))
+            return false;
+    }
+    return true;
+}
+
 // On SQLite a column of the table may take the name of its rowid (rowid, _rowid_ or oid, any letter
 // case) and hide it; the first of the three names that no column takes is used. A table without
 // rowid, or a view, has none: its rows are then named by their keys.
-Localisation localiserSQLite(Connexion& connexion, const QString& table) {
-    Requete genre(connexion, QStringLiteral("SELECT type FROM sqlite_master WHERE name = ? COLLATE NOCASE"));
+Localisation localiserSQLite(Connexion& connexion, const QString& table, const QStringList& cles) {
+    Requete genre(connexion,
+                  QStringLiteral("SELECT type, sql FROM sqlite_master WHERE name = ? COLLATE NOCASE"));
     genre.executer({table});
-    const bool vue = genre.suivant() && genre.valeur(0).toString() == u"view";
+    const bool trouve = genre.suivant();
+    const bool vue = trouve && genre.valeur(0).toString() == u"view";
+    // Any collation declared in the table (NOCASE, RTRIM, one the program does not know) leaves the
+    // comparison unknown: under RTRIM, an automatic index built for a join with a list of values
+    // misses 'F01 ' for 'F01', where the selection of one number finds it.
+    const bool collation = !trouve || genre.valeur(1).toString().contains(u"COLLATE", Qt::CaseInsensitive);
     genre.terminer();
     if (vue)
         return {};
     QStringList colonnes;
-    Requete info(connexion, QStringLiteral("SELECT name FROM pragma_table_info(?)"));
+    bool clesEnTexte = true;
+    qsizetype clesVues = 0;
+    Requete info(connexion, QStringLiteral("SELECT name, type FROM pragma_table_info(?)"));
     info.executer({table});
-    while (info.suivant())
+    while (info.suivant()) {
         colonnes << info.valeur(0).toString();
+        if (cles.contains(colonnes.last(), Qt::CaseInsensitive)) {
+            ++clesVues;
+            clesEnTexte = clesEnTexte && affiniteTexteOuAucune(info.valeur(1).toString());
+        }
+    }
     info.terminer();
+    const bool sure = clesEnTexte && clesVues == cles.size() && !cles.isEmpty() && !collation;
     for (const QString& nom : {QStringLiteral("rowid"), QStringLiteral("_rowid_"), QStringLiteral("oid")}) {
         if (colonnes.contains(nom, Qt::CaseInsensitive))
             continue;
@@ -159,20 +250,29 @@ Localisation localiserSQLite(Connexion& connexion, const QString& table) {
         } catch (const Erreur&) {
             return {};
         }
-        return {nom, nom + QStringLiteral(" = ?"), nom, table + u'.' + nom,
-                table + u'.' + nom + QStringLiteral(" = v.l")};
+        return {nom,
+                nom + QStringLiteral(" = ?"),
+                nom,
+                table + u'.' + nom,
+                table + u'.' + nom + QStringLiteral(" = v.l"),
+                sure,
+                sure && egalesDansLOrdreSQLite(connexion, table, cles)};
     }
-    return {};
+    return {.comparaisonSure = sure};
 }
 
 } // namespace
 
-Localisation LocaliserLignes(Connexion& connexion, const QString& table) {
+Localisation LocaliserLignes(Connexion& connexion, const QString& table, const QStringList& cles) {
     if (connexion.dialecte() == Dialecte::SQLite)
-        return localiserSQLite(connexion, table);
+        return localiserSQLite(connexion, table, cles);
     const PiecesDialecte& pieces = connexion.pieces();
-    return {pieces.localisateur, pieces.conditionLocalisateur, pieces.ordrePhysique,
-            avecTable(pieces.localisateurJoint, table), avecTable(pieces.conditionLocalisateurListe, table)};
+    return {pieces.localisateur,
+            pieces.conditionLocalisateur,
+            pieces.ordrePhysique,
+            avecTable(pieces.localisateurJoint, table),
+            avecTable(pieces.conditionLocalisateurListe, table),
+            comparaisonTexte(connexion, table, cles)};
 }
 
 QString LignesDeMarques(std::size_t lignes, int colonnes) {

@@ -56,6 +56,13 @@ struct PiecesDialecte {
     // How long ago a row's present version was written, in transactions (smaller is newer); empty
     // where the database does not say.
     QString ageLigne = {};
+    // A statement giving one row per column of a table (bound: the table, then two column names), 1
+    // where the column holds text that the database compares byte for byte, up to letter case and
+    // trailing blanks at most; empty where the database is not asked (SQLite is looked at otherwise).
+    QString comparaisonTexte = {};
+    // A row is added by a statement that checks, as it inserts, that the pair is still absent: another
+    // writer may insert it between the selection and the write (a server; SQLite's write lock holds).
+    bool ajoutSiAbsent = false;
 };
 
 const PiecesDialecte& PiecesDe(Dialecte dialecte);
@@ -73,18 +80,30 @@ Dialecte DialecteVersionSqlServer(const QString& version);
 // beside it), the condition that finds that row again from the bound value, and the column that
 // orders the rows as a plain selection returns them. Empty where the table has none.
 struct Localisation {
-    QString expression;
-    QString condition;
-    QString ordre;
+    QString expression = {};
+    QString condition = {};
+    QString ordre = {};
     // The same where the table is joined with a list of values named v, the condition against its
     // column l; empty where rows are not written in groups.
-    QString expressionJointe;
-    QString conditionListe;
+    QString expressionJointe = {};
+    QString conditionListe = {};
+    // Provable: the database's equality on the key columns is known to be one that FormeLarge covers
+    // (two keys it finds equal have the same FormeLarge: text, byte for byte up to letter case and
+    // trailing blanks, no numeric affinity, no collation the program does not model), and a
+    // statement joining the table with a list of values finds the same rows as a plain selection of
+    // one key. Only then do rows read for a lot stand for what that selection would return (and only
+    // for a key none of whose rows share a FormeLarge, since which comes first is the selection's
+    // order); otherwise each key is asked alone and each write is decided by its own selection.
+    bool comparaisonSure = false;
+    // Rows whose keys are the same characters come in the order of their locator from a selection of
+    // one number, whatever index it goes through (SQLite: every index naming the number is on the
+    // number alone or on the number and the dossier, whose equal keys an index keeps in rowid order).
+    bool egalesDansLOrdre = false;
 };
 
-// The way rows of the table are named on this connection. A SQLite table is looked at, since its
-// rowid may be hidden or missing.
-Localisation LocaliserLignes(Connexion& connexion, const QString& table);
+// The way rows of the table are named on this connection, and how it compares the key columns named.
+// A SQLite table is looked at, since its rowid may be hidden or missing.
+Localisation LocaliserLignes(Connexion& connexion, const QString& table, const QStringList& cles = {});
 
 // "(?, ?),(?, ?)…": the given number of rows of bound values, as a list of values or a multi-row
 // insert takes them.

@@ -38,7 +38,7 @@ QVariantList valeursEcrites(const ValeursFactCli& v) {
 } // namespace
 
 EcritureTableFactCli::EcritureTableFactCli(Connexion& connexion)
-    : EcritureTableFactCli(connexion, LocaliserLignes(connexion, TableFactCli)) {}
+    : EcritureTableFactCli(connexion, LocaliserLignes(connexion, TableFactCli, ClesFactCli())) {}
 
 EcritureTableFactCli::EcritureTableFactCli(Connexion& connexion, const Localisation& l)
     : connexion_(connexion), conditionListe_(l.conditionListe), parLocalisateur_(!l.expression.isEmpty()),
@@ -48,7 +48,8 @@ EcritureTableFactCli::EcritureTableFactCli(Connexion& connexion, const Localisat
                                 depuisFactCli() + ConditionPaire()),
       selectionLigne_(connexion,
                       QStringLiteral("SELECT ") + ColonnesLigneA(l) + depuisFactCli() + conditionLigne(l)),
-      ajout_(connexion, AjoutFactCli(1) + retour(l, retour_)),
+      ajout_(connexion, (connexion.pieces().ajoutSiAbsent ? AjoutFactCliSiAbsent() : AjoutFactCli(1)) +
+                            retour(l, retour_)),
       reecriture_(connexion, QStringLiteral("UPDATE ") + TableFactCli + QStringLiteral(" SET ") +
                                  AffectationsEcrites() + QStringLiteral(" WHERE ") + conditionLigne(l) +
                                  retour(l, retour_)),
@@ -58,7 +59,11 @@ EcritureTableFactCli::EcritureTableFactCli(Connexion& connexion, const Localisat
       suppression_(connexion, QStringLiteral("DELETE FROM ") + TableFactCli + QStringLiteral(" WHERE ") +
                                   conditionLigne(l)) {
     const PiecesDialecte& pieces = connexion.pieces();
-    groupable_ = parLocalisateur_ && !l.conditionListe.isEmpty() && !pieces.tableDeValeurs.isEmpty();
+    groupable_ = parLocalisateur_ && !l.conditionListe.isEmpty() && !pieces.tableDeValeurs.isEmpty() &&
+                 l.comparaisonSure;
+    // A multi-row insert cannot check each pair as it inserts it.
+    ajoutsGroupables_ = groupable_ && !pieces.ajoutSiAbsent;
+    ajoutSiAbsent_ = pieces.ajoutSiAbsent;
     retourListe_ = retour(l, retour_);
     colonnesLecture_ = ListeColonnesFactCli(connexion, l, ColonnesFactCli::Toutes, true);
 }
@@ -106,7 +111,10 @@ std::optional<LigneTrouvee> EcritureTableFactCli::premiereLigne(const QString& n
 }
 
 EcritureTableFactCli::Changement EcritureTableFactCli::ajouter(const ValeursFactCli& v) {
-    ajout_.executer(valeursEcrites(v));
+    QVariantList valeurs = valeursEcrites(v);
+    if (ajoutSiAbsent_)
+        valeurs << v.numero << v.dossier;
+    ajout_.executer(valeurs);
     return changement(ajout_);
 }
 

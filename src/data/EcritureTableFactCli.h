@@ -53,7 +53,11 @@ public:
         // For an amount rewritten in a group, the row as it stood just before.
         std::optional<LigneTrouvee> avant = {};
     };
+    // Where the database is a server, the row is added only if the pair is still absent as the
+    // statement runs (another writer may have added it since it was looked up): no row changed then.
     Changement ajouter(const ValeursFactCli& valeurs);
+    // Whether a row not added tells that the pair appeared meanwhile.
+    bool ajoutSiAbsent() const { return ajoutSiAbsent_; }
     // Rewrites every column the program writes, the others kept. numero and dossier: the pair the row
     // was selected with.
     Changement reecrire(const LigneTrouvee& ligne, const QString& numero, const QString& dossier,
@@ -68,9 +72,11 @@ public:
     // Deletes the row (the undo of a row the program added).
     int supprimer(const LigneTrouvee& ligne, const QString& numero, const QString& dossier);
 
-    // Whether writes can be grouped: rows named by a locator, and a database that takes lists of
-    // values.
+    // Whether writes can be grouped: rows named by a locator, a database that takes lists of values,
+    // and keys it provably compares as FormeLarge allows (Localisation::comparaisonSure).
     bool groupable() const { return groupable_; }
+    // Whether rows added can be among them.
+    bool ajoutsGroupables() const { return ajoutsGroupables_; }
     // Carries out the writes, rows added in multi-row inserts and amounts in updates joined with a list
     // of values, inside the open transaction. Each change is what the write alone would have given.
     // Nothing when the database did not carry out every write exactly as asked (a trigger, a row
@@ -89,6 +95,8 @@ private:
     Requete& instruction(Groupe genre, std::size_t nombre);
     Connexion& connexion_;
     bool groupable_ = false;
+    bool ajoutsGroupables_ = false;
+    bool ajoutSiAbsent_ = false;
     QString conditionListe_;  // the locator's condition against v.l, in an update joined with a list
     QString retourListe_;     // " RETURNING" the locator, where the database gives it back
     QString colonnesLecture_; // every column written, FACTCLI joined with a list of locators

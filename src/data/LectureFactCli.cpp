@@ -22,38 +22,46 @@ void ListerFactCliPeriode(Connexion& connexion, const QDate& debut, const QDate&
 }
 
 LectureFactCli::LectureFactCli(Connexion& connexion, Parcours parcours, bool complete)
-    : LectureFactCli(connexion, parcours, complete, LocaliserLignes(connexion, TableFactCli)) {}
+    : LectureFactCli(connexion, parcours, complete, LocaliserLignes(connexion, TableFactCli, ClesFactCli())) {
+}
 
 LectureFactCli::LectureFactCli(Connexion& connexion, Parcours parcours, bool complete, const Localisation& l)
     : unique_(connexion, QStringLiteral("SELECT ") +
                              ListeColonnesFactCli(connexion, l, ColonnesLues(complete), false) +
                              QStringLiteral(" FROM ") + TableFactCli + QStringLiteral(" WHERE ") +
                              NomColonne(ColonneFactCli::NumFacture) + QStringLiteral(" = ?")),
-      complete_(complete) {
+      complete_(complete), egalesDansLOrdre_(l.egalesDansLOrdre) {
     parFacture_ = parcours != Parcours::Reference;
-    if (parcours == Parcours::ParLots && !connexion.pieces().listeDeValeurs.isEmpty())
+    if (parcours == Parcours::ParLots && !connexion.pieces().listeDeValeurs.isEmpty() && l.comparaisonSure)
         lot_.emplace(connexion,
                      SqlLot(connexion, ListeColonnesFactCli(connexion, l, ColonnesLues(complete), true),
                             TableFactCli, NomColonne(ColonneFactCli::NumFacture), l));
 }
 
 void LectureFactCli::ecriture(const QString& numero) {
-    if (lot_)
+    // A row rewritten may now bear another spelling of its dossier (d1 for D1 where the database takes
+    // them for one): the invoice's rows are read again, even for its other dossiers.
+    lignesValides_ = false;
+    if (!lignesLot_.isEmpty())
         ecrits_.insert(FormeLarge(numero));
+}
+
+void LectureFactCli::oublierEcrits() {
+    if (ecrits_.isEmpty())
+        return;
+    // The numbers that a write may answer are dropped from the lot and asked again one by one (once
+    // for all the writes of a group).
+    lignesLot_.removeIf([&](const auto& entree) { return ecrits_.contains(FormeLarge(entree.key())); });
+    ecrits_.clear();
+}
+
+bool LectureFactCli::duLot(const QString& numero) {
+    oublierEcrits();
+    return lignesLot_.contains(numero);
 }
 
 void LectureFactCli::nouvelleFacture() {
     lignesValides_ = false;
-    if (ecrits_.isEmpty())
-        return;
-    // The numbers that a write may answer are dropped from the lot and asked again one by one.
-    for (auto it = lignesLot_.begin(); it != lignesLot_.end();) {
-        if (ecrits_.contains(FormeLarge(it.key())))
-            it = lignesLot_.erase(it);
-        else
-            ++it;
-    }
-    ecrits_.clear();
 }
 
 void LectureFactCli::prevoir(const std::vector<QString>& numeros) {
@@ -71,12 +79,40 @@ void LectureFactCli::prevoir(const std::vector<QString>& numeros) {
     if (cles.isEmpty())
         return;
     lot_->executer(ValeursDuLot(cles));
-    while (lot_->suivant())
-        lignesLot_[lot_->valeur(0).toString()].push_back(LireLigneFactCli(*lot_, ColonnesLues(complete_)));
+    // Each row's dossier as stored, every blank kept.
+    QHash<QString, QStringList> stockes;
+    while (lot_->suivant()) {
+        const QString numero = lot_->valeur(0).toString();
+        lignesLot_[numero].push_back(LireLigneFactCli(*lot_, ColonnesLues(complete_)));
+        stockes[numero] << TexteValeur(lot_->valeur(NomColonne(ColonneFactCli::NumDossier)));
+    }
     lot_->terminer();
+    // Where two rows of a number might both answer one dossier, which comes first is the order the
+    // selection of that number returns (an index may set it), which the lot cannot tell: the number
+    // is asked alone. Rows whose dossiers are the same characters come in rowid order where the
+    // table's indexes keep it.
+    lignesLot_.removeIf([&](const auto& entree) {
+        const std::vector<LigneTrouvee>& lignes = entree.value();
+        if (lignes.size() < 2)
+            return false;
+        const QStringList& stocke = stockes[entree.key()];
+        QHash<QString, QString> dossiers; // FormeLarge -> the dossier as stored
+        for (std::size_t i = 0; i < lignes.size(); ++i) {
+            const QString& ici = stocke[qsizetype(i)];
+            const QString forme = FormeLarge(lignes[i].dossier);
+            if (const auto vu = dossiers.constFind(forme); vu != dossiers.cend()) {
+                if (!egalesDansLOrdre_ || *vu != ici)
+                    return true;
+            } else {
+                dossiers.insert(forme, ici);
+            }
+        }
+        return false;
+    });
 }
 
 const std::vector<LigneTrouvee>& LectureFactCli::lignes(const QString& numero) {
+    oublierEcrits();
     if (const auto it = lignesLot_.constFind(numero); it != lignesLot_.cend())
         return *it;
     if (parFacture_ && lignesValides_ && numeroLignes_ == numero)

@@ -84,6 +84,10 @@ inline QString LigneReecrite() {
 inline QString MontantReecrit() {
     return QStringLiteral("montant réécrit");
 }
+// The pair was found absent, then another writer added it before the row could be: nothing written.
+inline QString LigneApparue() {
+    return QStringLiteral("ligne apparue entre-temps");
+}
 inline QString LigneIntrouvable() {
     return QStringLiteral("ligne introuvable");
 }

@@ -287,7 +287,7 @@ bool actionConnue(const QString& action) {
         action::MontantReecrit(), action::LigneIntrouvable(), action::EcritureRefusee(),
         action::LigneSupprimee(), action::MontantRetabli(),   action::LigneRetablie(),
         action::DejaRetablie(),   action::ModifieeDepuis(),   action::GroupeValide(),
-        action::GroupeAnnule(),   action::JamaisValidee()};
+        action::GroupeAnnule(),   action::JamaisValidee(),    action::LigneApparue()};
     return action.isEmpty() || std::find(connues.begin(), connues.end(), action) != connues.end();
 }
 

@@ -23,6 +23,7 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QPushButton>
+#include <QSqlQuery>
 #include <QTest>
 #include <QTimer>
 
@@ -85,6 +86,24 @@ bool attendreVerrou(ConnexionTest& c, QProcess& run) {
     return false;
 }
 
+// Starts the company's program in the background, on the given walk (the default one when empty).
+void demarrer(QProcess& p, const Lot& lot, const QStringList& arguments, const QString& parcours = {}) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(u"XDG_CONFIG_HOME"_s, lot.repertoireConfiguration());
+    if (!parcours.isEmpty())
+        env.insert(u"CC_PARCOURS"_s, parcours);
+    p.setProcessEnvironment(env);
+    p.start(lot.repertoireProgramme() + u"/controle-coherence"_s, arguments);
+}
+
+// The findings file of a batch run that ended, beside the report its output names last.
+QString constatsDuLot(QProcess& p) {
+    const QString rapport = QString::fromUtf8(p.readAllStandardOutput()).trimmed().section(u'\n', -1);
+    QFile f(rapport.chopped(4) + u".csv"_s);
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll())
+                                       : u"no findings file for "_s + rapport;
+}
+
 } // namespace
 
 class TestServeur : public QObject {
@@ -107,6 +126,10 @@ private Q_SLOTS:
     void instructionsPreparees();
     void annulationParmiDesDoubles_data();
     void annulationParmiDesDoubles();
+    void troisParcours_data();
+    void troisParcours();
+    void ajoutConcurrent_data();
+    void ajoutConcurrent();
     void cleanupTestCase() { bornes_.reset(); }
 
 private:
@@ -592,12 +615,9 @@ void TestServeur::ecrituresSurLeServeur() {
     Lot lot(nom);
     versServeur(lot, *serveur_);
     QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(u"XDG_CONFIG_HOME"_s, lot.repertoireConfiguration());
-    p.setProcessEnvironment(env);
-    p.start(lot.repertoireProgramme() + u"/controle-coherence"_s,
-            argumentsLot(u"2024-03-01"_s, u"2024-03-31"_s, true, !concurrente, concurrente)
-                << u"--statistiques"_s);
+    demarrer(p, lot,
+             argumentsLot(u"2024-03-01"_s, u"2024-03-31"_s, true, !concurrente, concurrente)
+                 << u"--statistiques"_s);
     QVERIFY(p.waitForStarted(10000));
     if (concurrente) {
         QVERIFY2(attendreVerrou(c, p), "the run never waited for the row held");
@@ -609,10 +629,7 @@ void TestServeur::ecrituresSurLeServeur() {
     // The counts, a failed run's too (it has no sum-up), count only what lasted.
     const auto comptes = LireLigneStatistiques(erreurs);
     QVERIFY2(comptes && comptes->value(compte, -1) == valeur, qPrintable(erreurs));
-    const QString rapport = QString::fromUtf8(p.readAllStandardOutput()).trimmed().section(u'\n', -1);
-    QFile f(rapport.chopped(4) + u".csv"_s);
-    QVERIFY2(f.open(QIODevice::ReadOnly), qPrintable(rapport));
-    const QString constatsRun = QString::fromUtf8(f.readAll());
+    const QString constatsRun = constatsDuLot(p);
     QVERIFY2(constatsRun.contains(u";"_s + action + u";"_s), qPrintable(constatsRun));
     const QVariant reste = c.valeur(u"SELECT Montant FROM FACTCLI WHERE NUM_FACTURE = 'F1'"_s);
     if (montant < 0)
@@ -681,6 +698,114 @@ void TestServeur::annulationParmiDesDoubles() {
         montants << QString::number(ligne.section(u'|', -1).toDouble());
     montants.sort();
     QCOMPARE(montants.join(u','), attendu);
+}
+
+// Keys the server compares otherwise than the program could tell from the rows (an ICU collation for
+// which D05 is D5), or rows a selection of one number returns in an index's order: the three walks
+// leave the same report and FACTCLI.
+void TestServeur::troisParcours_data() {
+    QTest::addColumn<QStringList>("schema");  // run on the company's database, in order
+    QTest::addColumn<QStringList>("factCli"); // NUM_FACTURE|NUM_DOSSIER|Montant, in insertion order
+    QTest::addColumn<QString>("dossier");     // the one dossier invoice F1 bills, 10.00
+    QTest::addColumn<QStringList>("apres");   // NUM_DOSSIER|Montant afterwards, in insertion order
+    QTest::newRow("index de la démo, dossier complété de blancs")
+        << QStringList{u"CREATE INDEX IX_FACTCLI ON FACTCLI (NUM_FACTURE, NUM_DOSSIER)"_s,
+                       // Every selection of one number then goes through the index, as on a large table.
+                       u"ALTER DATABASE \"%1\" SET enable_seqscan = off"_s,
+                       u"ALTER DATABASE \"%1\" SET enable_bitmapscan = off"_s}
+        << QStringList{u"F1|D1 |10"_s, u"F1|D1|999"_s} << u"D1"_s << QStringList{u"D1 |10"_s, u"D1|10"_s};
+    QTest::newRow("collation ICU non déterministe")
+        << QStringList{u"CREATE COLLATION cc_large (provider = icu, locale = 'und-u-kn-ks-level1', "
+                       "deterministic = false)"_s,
+                       u"ALTER TABLE FACTCLI ALTER COLUMN NUM_DOSSIER TYPE varchar(20) COLLATE cc_large"_s}
+        << QStringList{u"F1|D5|3"_s} << u"D05"_s << QStringList{u"D05|10"_s};
+}
+
+void TestServeur::troisParcours() {
+    SERVEUR_REQUIS();
+    QFETCH(QStringList, schema);
+    QFETCH(QStringList, factCli);
+    QFETCH(QString, dossier);
+    QFETCH(QStringList, apres);
+    QStringList rapports;
+    for (const QString& parcours : {u"reference"_s, u"facture"_s, QString()}) {
+        const QString nom = nomSociete("parcours");
+        BasePostgres base(*serveur_, nom);
+        ConnexionTest& c = base.connexion();
+        for (const QString& sql : schema)
+            QVERIFY(c.executer(sql.contains(u"%1"_s) ? sql.arg(nom) : sql));
+        for (const QString& l : factCli)
+            QVERIFY(
+                c.executer(u"INSERT INTO FACTCLI (NUM_FACTURE, NUM_DOSSIER, JOUR, NUM_DEVIS, Montant) "
+                           "VALUES (?, ?, '2024-03-01', 'DV1', ?)"_s,
+                           {l.section(u'|', 0, 0), l.section(u'|', 1, 1), l.section(u'|', 2).toDouble()}));
+        QVERIFY(c.executer(u"INSERT INTO FACTURES VALUES ('F1', '2024-03-05', NULL, 'F', '0', ?)"_s,
+                           {tranche(1, u"10.00"_s, u"DV1"_s, dossier)}));
+        Lot lot(nom);
+        if (!parcours.isEmpty())
+            lot.definirVariable(u"CC_PARCOURS"_s, parcours);
+        versServeur(lot, *serveur_);
+        const ResultatLot r = lot.lancer(argumentsLot(u"2024-03-01"_s, u"2024-03-31"_s, true, true, true));
+        QVERIFY2(r.code == 0 || r.code == 1, qPrintable(r.erreurs));
+        QStringList reste;
+        QSqlQuery q(c.base());
+        QVERIFY(q.exec(u"SELECT NUM_DOSSIER, Montant FROM FACTCLI ORDER BY ID_FACTCLI"_s));
+        while (q.next())
+            reste << q.value(0).toString() + u'|' + QString::number(q.value(1).toDouble());
+        QCOMPARE(reste, apres);
+        rapports << QString::fromLatin1(r.rapport);
+    }
+    QCOMPARE(rapports[1], rapports[0]);
+    QCOMPARE(rapports[2], rapports[0]);
+}
+
+// Another session adds the pairs the run found missing, between its selection and its insert (as the
+// host product does when it invoices): the run finds them as it inserts, adds no second row, and its
+// findings say so.
+void TestServeur::ajoutConcurrent_data() {
+    QTest::addColumn<QString>("parcours");
+    QTest::newRow("par lots") << QString();
+    QTest::newRow("par facture") << u"facture"_s;
+    QTest::newRow("référence") << u"reference"_s;
+}
+
+void TestServeur::ajoutConcurrent() {
+    SERVEUR_REQUIS();
+    QFETCH(QString, parcours);
+    const QString nom = nomSociete("concurrent");
+    BasePostgres base(*serveur_, nom);
+    ConnexionTest& c = base.connexion();
+    for (int i = 1; i <= 3; ++i)
+        QVERIFY(c.executer(u"INSERT INTO FACTURES VALUES (?, '2024-03-05', NULL, 'F', '0', ?)"_s,
+                           {u"F%1"_s.arg(i), tranche(1, u"10.00"_s, u"DV1"_s, u"D%1"_s.arg(i))}));
+    // The other session lets the run read FACTCLI but holds its first insert back, until it has added
+    // the pairs itself.
+    ConnexionTest autre(*serveur_, nom, u"VENDRAX"_s, u"MBRTQL"_s);
+    QVERIFY(autre.base().transaction());
+    QVERIFY(autre.executer(u"LOCK TABLE FACTCLI IN SHARE MODE"_s));
+    Lot lot(nom);
+    versServeur(lot, *serveur_);
+    QProcess p;
+    demarrer(p, lot, argumentsLot(u"2024-03-01"_s, u"2024-03-31"_s, true, true, false), parcours);
+    QVERIFY(p.waitForStarted(10000));
+    // The run waits for the lock: it has found the pair missing and is inserting it.
+    ConnexionTest observateur(*serveur_, nom, u"VENDRAX"_s, u"MBRTQL"_s);
+    QTRY_VERIFY_WITH_TIMEOUT(observateur
+                                     .valeur(u"SELECT count(*) FROM pg_stat_activity WHERE datname = "
+                                             "current_database() AND wait_event_type = 'Lock'"_s)
+                                     .toInt() == 1,
+                             60000);
+    for (int i = 1; i <= 3; ++i)
+        QVERIFY(autre.executer(u"INSERT INTO FACTCLI (NUM_FACTURE, NUM_DOSSIER, JOUR, NUM_DEVIS, Montant) "
+                               "VALUES (?, ?, '2024-03-05', 'DV1', 10)"_s,
+                               {u"F%1"_s.arg(i), u"D%1"_s.arg(i)}));
+    QVERIFY(autre.base().commit());
+    QVERIFY(p.waitForFinished(60000));
+    const QString erreurs = QString::fromUtf8(p.readAllStandardError());
+    QVERIFY2(p.exitCode() == 1, qPrintable(erreurs));
+    QCOMPARE(c.valeur(u"SELECT count(*) FROM FACTCLI"_s).toInt(), 3);
+    const QString constatsRun = constatsDuLot(p);
+    QVERIFY2(constatsRun.contains(u";ligne apparue entre-temps;"_s), qPrintable(constatsRun));
 }
 
 QTEST_MAIN(TestServeur)
