@@ -59,6 +59,8 @@ public:
         releve_ = releve;
         envoyer_ = envoyer;
     }
+    // False while statements are only listed.
+    bool envoie() const { return envoyer_; }
 
     qint64 instructionsExecutees() const { return instructions_; }
     qint64 lignesLues() const { return lignes_; }

@@ -239,7 +239,9 @@ Localisation localiserSQLite(Connexion& connexion, const QString& table, const Q
         }
     }
     info.terminer();
-    const bool sure = clesEnTexte && clesVues == cles.size() && !cles.isEmpty() && !collation;
+    // A listing of statements takes the provable case, which sends the most.
+    const bool sure =
+        !connexion.envoie() || (clesEnTexte && clesVues == cles.size() && !cles.isEmpty() && !collation);
     for (const QString& nom : {QStringLiteral("rowid"), QStringLiteral("_rowid_"), QStringLiteral("oid")}) {
         if (colonnes.contains(nom, Qt::CaseInsensitive))
             continue;
@@ -272,7 +274,7 @@ Localisation LocaliserLignes(Connexion& connexion, const QString& table, const Q
             pieces.ordrePhysique,
             avecTable(pieces.localisateurJoint, table),
             avecTable(pieces.conditionLocalisateurListe, table),
-            comparaisonTexte(connexion, table, cles)};
+            comparaisonTexte(connexion, table, cles) || !connexion.envoie()};
 }
 
 QString LignesDeMarques(std::size_t lignes, int colonnes) {

@@ -68,7 +68,7 @@ void TestValeursExactes::allerRetour() {
     QTemporaryDir dossier;
     const QString chemin = dossier.filePath(u"c.csv"_s);
     FichierConstats fichier(u"fichier:/b"_s);
-    fichier.ouvrir(chemin, {}, QDateTime(QDate(2026, 12, 9), QTime(11, 30, 15)), u"factures"_s);
+    fichier.ouvrir(chemin, QDateTime(QDate(2026, 12, 9), QTime(11, 30, 15)), u"factures"_s);
     fichier.ecrire(
         {.facture = u"F"_s, .action = u"ligne réécrite"_s, .ecrit = ecrit, .avant = avant, .groupe = 1});
     fichier.fermer();
@@ -141,7 +141,7 @@ void TestValeursExactes::formules() {
     QTemporaryDir dossier;
     const QString chemin = dossier.filePath(u"c.csv"_s);
     FichierConstats fichier;
-    fichier.ouvrir(chemin, {}, QDateTime(QDate(2026, 12, 9), QTime(11, 30)), u"factures"_s);
+    fichier.ouvrir(chemin, QDateTime(QDate(2026, 12, 9), QTime(11, 30)), u"factures"_s);
     fichier.ecrire({.facture = texte, .dossier = texte, .montantFactCli = -3.5, .montantFacture = -1.0});
     fichier.fermer();
     const std::vector<RangeeConstats> rangees = LireConstats(chemin);
