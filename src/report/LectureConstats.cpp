@@ -318,23 +318,6 @@ std::optional<QString> problemeValeurs(const RangeeConstats& r) {
     return std::nullopt;
 }
 
-// A check value as a spreadsheet may have re-saved it: hex digits that read as a number lose their
-// leading zeros, or overflow.
-bool memeControle(const QString& lu, const QString& calcule) {
-    if (lu == calcule)
-        return true;
-    bool okLu = false, okCalcule = false;
-    const double a = lu.toDouble(&okLu);
-    const double b = calcule.toDouble(&okCalcule);
-    const bool debordement =
-        !okCalcule && QRegularExpression(QStringLiteral("^\\d+e\\d+$")).match(calcule).hasMatch();
-    if (!okLu)
-        return false;
-    if (debordement)
-        return a >= 1e308;
-    return okCalcule && std::abs(a - b) <= 1e-14 * std::abs(b);
-}
-
 // Today's layout: the database the row was written for, its group, its check value and, for a write,
 // its exact values against its human columns.
 std::optional<QString> problemeJournal(const RangeeConstats& r, const QString& base) {
@@ -354,7 +337,7 @@ std::optional<QString> problemeJournal(const RangeeConstats& r, const QString& b
         return QStringLiteral("groupe illisible « %1 »").arg(r.texte(Groupe));
     const QString controle = ControleConstat(r.texte(Sens), r.texte(Base), r.texte(Groupe), action,
                                              r.texte(Constat), r.texte(Ligne), r.texte(ValeursExactes));
-    if (!memeControle(r.texte(Controle), controle))
+    if (r.texte(Controle) != controle)
         return QStringLiteral("la valeur de contrôle ne correspond pas : la ligne a été modifiée");
     if (ecriture && !DecoderValeursExactes(r.texte(ValeursExactes)))
         return QStringLiteral("valeurs exactes illisibles");

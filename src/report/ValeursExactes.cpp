@@ -332,8 +332,10 @@ QString ControleConstat(const QString& sens, const QString& base, const QString&
     const QChar separateur(u'\x1f');
     const QString texte = sens + separateur + base + separateur + groupe + separateur + action + separateur +
                           constat + separateur + ligne + separateur + valeursExactes;
-    return QString::fromLatin1(
-        QCryptographicHash::hash(texte.toUtf8(), QCryptographicHash::Sha256).toHex().left(16));
+    // The leading letter keeps a spreadsheet from taking the value for a number (0123… loses its zero,
+    // 12e4… overflows) when it saves the file again.
+    return u'c' + QString::fromLatin1(
+                      QCryptographicHash::hash(texte.toUtf8(), QCryptographicHash::Sha256).toHex().left(16));
 }
 
 QString NeutraliserFormule(const QString& texte) {

@@ -103,7 +103,7 @@ Journal lireJournal(const QString& chemin) {
         const bool ajout = l[action] == u"ligne ajoutée"_s || l[action] == u"ligne réécrite"_s;
         if (!ajout && l[action] != u"montant réécrit"_s)
             continue;
-        if (l[groupe].isEmpty() || l[controle].size() != 16 || l[ligne].isEmpty())
+        if (l[groupe].isEmpty() || l[controle].size() != 17 || l[ligne].isEmpty())
             j.erreur = u"write row %1 without its group, check value or locator"_s.arg(i);
         j.lignes.insert(l[ligne].toLongLong());
         ++(ajout ? j.ajoutes : j.reecrits);

@@ -184,7 +184,7 @@ void TestValeursExactes::controle() {
         return ControleConstat(c[0], c[1], c[2], c[3], c[4], c[5], c[6]);
     };
     const QString reference = controle(cellules);
-    QVERIFY(QRegularExpression(u"^[0-9a-f]{16}$"_s).match(reference).hasMatch());
+    QVERIFY(QRegularExpression(u"^c[0-9a-f]{16}$"_s).match(reference).hasMatch());
     for (int i = 0; i < cellules.size(); ++i) {
         QStringList change = cellules;
         change[i] += u'x';
