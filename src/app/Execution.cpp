@@ -88,7 +88,8 @@ ResultatExecution ExecuterAnnulation(const ContexteControle& contexte, const QSt
     return executer(contexte, QStringLiteral("annulation"), [&](ResultatExecution& r) {
         // An undo within the second of its run may have moved that run's files to their backup names:
         // the writes to undo are read wherever the file now is.
-        AnnulerEcritures(contexte, contexte.rapport.CheminActuel(fichierConstats), identiteBase, r.annulation);
+        AnnulerEcritures(contexte, contexte.rapport.CheminActuel(fichierConstats), identiteBase,
+                         r.annulation);
     });
 }
 

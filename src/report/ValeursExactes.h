@@ -36,8 +36,8 @@ QString EncoderValeursExactes(const ValeursExactes& valeurs);
 // The values encoded, type and value; none when the text is not such an object.
 std::optional<ValeursExactes> DecoderValeursExactes(QStringView texte);
 
-// The check value of a row: "c" and the first 16 hex digits, lower case, of SHA-256 over the UTF-8 of the cells
-// joined by U+001F, as the cells read back from the file.
+// The check value of a row: "c" and the first 16 hex digits, lower case, of SHA-256 over the UTF-8 of the
+// cells joined by U+001F, as the cells read back from the file.
 QString ControleConstat(const QString& sens, const QString& base, const QString& groupe,
                         const QString& action, const QString& constat, const QString& ligne,
                         const QString& valeursExactes);

@@ -1,4 +1,5 @@
-// Over 400 lines: the draws of a company (invoices, lines, discounts, FACTCLI and its defects) share one state.
+// Over 400 lines: the draws of a company (invoices, lines, discounts, FACTCLI and its defects) share one
+// state.
 #include "Generateur.h"
 
 #include "Alea.h"
