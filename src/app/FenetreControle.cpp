@@ -52,7 +52,18 @@ void FenetreControle::ajusterTaille(bool agrandirSeulement) {
             taille.rwidth() += style()->pixelMetric(QStyle::PM_ScrollBarExtent);
         taille = taille.boundedTo(place);
     }
+    const QSize cadre = frameGeometry().size() - size();
     resize(taille);
+    // A shown window that grows where it stands may reach past the screen's edge: it moves back in.
+    if (const QScreen* ecran = screen(); ecran && isVisible()) {
+        const QRect place = ecran->availableGeometry();
+        const QSize tout = taille + cadre;
+        const QPoint coin = frameGeometry().topLeft();
+        const QPoint dedans(std::max(place.left(), std::min(coin.x(), place.right() + 1 - tout.width())),
+                            std::max(place.top(), std::min(coin.y(), place.bottom() + 1 - tout.height())));
+        if (dedans != coin)
+            move(dedans);
+    }
 }
 
 void FenetreControle::afficherPeriode() {

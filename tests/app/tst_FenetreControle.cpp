@@ -906,6 +906,9 @@ QStringList lignesFichier(const QString& chemin) {
 void TestFenetreControle::constatsEtAnnulation() {
     FenetrePrete p(QString(), horloge());
     p.montrer();
+    // Placed low on the screen, the window that grows for the table stays on it.
+    const QRect ecran = p.f->screen()->availableGeometry();
+    p.f->move(ecran.left() + 40, ecran.bottom() - p.f->frameGeometry().height() - 10);
     const QStringList avant = p.base->contenuFactCli();
     auto* panneau = p.controle<QWidget>("panneauConstats");
     QVERIFY(panneau->isHidden());
@@ -915,6 +918,9 @@ void TestFenetreControle::constatsEtAnnulation() {
     const QStringList repare = p.base->contenuFactCli();
     QCOMPARE(repare.size(), 2);
     QVERIFY(panneau->isVisible());
+    QTRY_VERIFY2(
+        ecran.contains(p.f->frameGeometry()),
+        qPrintable(u"%1 on %2"_s.arg(QDebug::toString(p.f->frameGeometry()), QDebug::toString(ecran))));
     auto* table = p.controle<QTableView>("tableConstats");
     const QStringList attendu{u"F1|D1|ligne manquante||100|ligne ajoutée"_s,
                               u"F2|D2|montant différent|20|30|montant réécrit"_s};
