@@ -83,8 +83,9 @@ struct Journal {
 Journal lireJournal(const QString& chemin) {
     Journal j;
     QFile f(chemin);
-    // A run killed before it made its findings file wrote nothing either.
-    if (chemin.isEmpty() || !f.open(QIODevice::ReadOnly))
+    // A run killed before it made its findings file, or before the file got its heading (written in one
+    // piece), wrote nothing either.
+    if (chemin.isEmpty() || !f.open(QIODevice::ReadOnly) || f.size() == 0)
         return j;
     const LectureCsv csv = lireCsv(f.readAll());
     if (!csv.erreur.isEmpty() || csv.lignes.empty()) {
