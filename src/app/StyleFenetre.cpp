@@ -114,10 +114,14 @@ private:
     }
 
     // Qt's Windows style draws its theme's parts at their size in the system's pixels, which a scale
-    // factor set for the application alone does not change: at a factor of 2 the box would be half the
-    // size of its place.
+    // factor set for the application alone (QT_SCALE_FACTOR, QT_SCREEN_SCALE_FACTORS) does not change: at
+    // a factor of 2 the box would be half the size of its place. A factor that comes from the system's
+    // own setting (a screen at 200 %) the theme already follows; drawn small and stretched, its tick
+    // would break up.
     bool dessineEnPixelsDuSysteme(const QPainter* peintre) const {
-        return peintre->device()->devicePixelRatioF() > 1 &&
+        static const bool facteurDuProgramme = qEnvironmentVariableIsSet("QT_SCALE_FACTOR") ||
+                                               qEnvironmentVariableIsSet("QT_SCREEN_SCALE_FACTORS");
+        return facteurDuProgramme && peintre->device()->devicePixelRatioF() > 1 &&
                baseStyle()->name().compare(QStringLiteral("windowsvista"), Qt::CaseInsensitive) == 0;
     }
 
