@@ -47,6 +47,32 @@ constexpr std::array<QStringView, 12> FormesDates{u"yyyy-MM-dd",
                                                   u"dd/MM/yyyy hh:mm",
                                                   u"dd/MM/yyyy hh:mm:ss"};
 
+// A text read in one of the forms as a day and a time of day, never through the local time zone: a
+// time the local clock skips (the spring change) stays as written, and no zone file is read per row.
+// The forms have a fixed width (dd, MM, yyyy, hh, mm, ss, zzz), so the text is read by position.
+QDateTime LireDate(const QString& texte, QStringView forme) {
+    static const QString lettres = QStringLiteral("yMdhmsz");
+    if (texte.size() != forme.size())
+        return {};
+    for (qsizetype i = 0; i < forme.size(); ++i) {
+        const bool chiffre = lettres.contains(forme[i]);
+        if (chiffre ? (texte[i] < u'0' || texte[i] > u'9') : texte[i] != forme[i])
+            return {};
+    }
+    const auto champ = [&](QChar lettre) {
+        const qsizetype debut = forme.indexOf(lettre);
+        if (debut < 0)
+            return 0;
+        qsizetype fin = debut;
+        while (fin < forme.size() && forme[fin] == lettre)
+            ++fin;
+        return QStringView(texte).mid(debut, fin - debut).toInt();
+    };
+    const QDate jour(champ(u'y'), champ(u'M'), champ(u'd'));
+    const QTime heure(champ(u'h'), champ(u'm'), champ(u's'), champ(u'z'));
+    return jour.isValid() && heure.isValid() ? QDateTime(jour, heure, Qt::UTC) : QDateTime();
+}
+
 } // namespace
 
 QString ChampCsv(const QString& champ) {
@@ -55,7 +81,7 @@ QString ChampCsv(const QString& champ) {
 
 QString DateConstats(const QString& texte, bool jour) {
     for (const QStringView forme : FormesDates) {
-        const QDateTime t = QDateTime::fromString(texte, forme.toString());
+        const QDateTime t = LireDate(texte, forme);
         if (!t.isValid())
             continue;
         // Milliseconds have no place in the one format: such a text is kept whole.

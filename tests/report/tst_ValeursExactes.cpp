@@ -167,13 +167,23 @@ void TestValeursExactes::dates_data() {
     QTest::newRow("pas une date") << u"hier"_s << false << u"hier"_s;
     QTest::newRow("date impossible") << u"31/02/2024"_s << true << u"31/02/2024"_s;
     QTest::newRow("vide") << QString() << true << QString();
+    // Read in Paris' time zone, where the clock went from 02:00 to 03:00 that night: written as held.
+    QTest::newRow("heure sautée") << u"31/03/2024 02:30"_s << false << u"2024-03-31 02:30:00"_s;
+    QTest::newRow("heure sautée, ISO") << u"2024-03-31T02:30:00"_s << false << u"2024-03-31 02:30:00"_s;
 }
 
 void TestValeursExactes::dates() {
     QFETCH(QString, texte);
     QFETCH(bool, jour);
     QFETCH(QString, attendu);
-    QCOMPARE(DateConstats(texte, jour), attendu);
+    const QByteArray zone = qgetenv("TZ");
+    qputenv("TZ", "Europe/Paris");
+    const QString lu = DateConstats(texte, jour);
+    if (zone.isNull())
+        qunsetenv("TZ");
+    else
+        qputenv("TZ", zone);
+    QCOMPARE(lu, attendu);
 }
 
 // The check value covers each cell it names: a change in any of them changes it.
