@@ -42,11 +42,12 @@ const std::vector<Colonne>& Colonnes() {
 }
 constexpr int IndiceConstat = 2; // the shown column that the filter reads
 
-// The findings file's rows; nothing when it cannot be read or is not a findings file.
-std::optional<std::vector<RangeeConstats>> LireFichierConstats(const QString& chemin) {
+// The findings file's rows; when it cannot be read or is not a findings file, why.
+std::optional<std::vector<RangeeConstats>> LireFichierConstats(const QString& chemin, QString& raison) {
     try {
         return LireConstats(chemin);
-    } catch (const Erreur&) {
+    } catch (const Erreur& e) {
+        raison = e.description();
         return std::nullopt;
     }
 }
@@ -57,6 +58,7 @@ PanneauConstats::PanneauConstats(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("panneauConstats"));
     titre_ = new QLabel(this);
     titre_->setObjectName(QStringLiteral("titreConstats"));
+    titre_->setWordWrap(true); // a reason for an unreadable file can be long
     filtre_ = new QComboBox(this);
     filtre_->setObjectName(QStringLiteral("filtreConstats"));
     auto* etiquetteFiltre = new QLabel(QStringLiteral("Fil&tre :"), this);
@@ -122,10 +124,10 @@ bool PanneauConstats::afficher(const QString& fichierConstats, bool annulable) {
     filtre_->addItem(QStringLiteral("Tous"));
     filtre_->blockSignals(false);
     permettreAnnulation(annulable);
-    const auto lignes = LireFichierConstats(fichierConstats);
+    QString raison;
+    const auto lignes = LireFichierConstats(fichierConstats, raison);
     if (!lignes) {
-        titre_->setText(
-            QStringLiteral("Le fichier de constats n'a pas pu être relu : %1").arg(fichierConstats));
+        titre_->setText(QStringLiteral("Le fichier de constats n'a pas pu être relu : %1").arg(raison));
         cmd_OuvrirConstats_->setEnabled(QFile::exists(fichierConstats));
         return false;
     }
