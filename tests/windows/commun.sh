@@ -17,10 +17,23 @@ societe_demo() {
     mkdir -p "$dossier/programme"
 }
 
+# The Windows form of the folder is Wine's drive Z:, the root, written here rather than asked
+# of another Wine process. The base folder once read back empty on a loaded machine: what the registry
+# holds is now read back at once, so that such a loss fails here, named, not as the program's error.
 inscrire_societe() {
+    local dossier base lu
+    dossier="$(realpath -m "$1")"
+    base="Z:${dossier//\//\\}\\base"
     oublier_societe
-    wine reg add "$cle_hote\\Répertoire de base" /v Nom /d "$(winepath -w "$1/base")" /f >/dev/null
+    wine reg add "$cle_hote\\Répertoire de base" /v Nom /d "$base" /f >/dev/null
     wine reg add "$cle_hote\\Société active" /v Répertoire /d "$societe" /f >/dev/null
+    # reg prints in the console's code page: the accents are left out of the comparison.
+    lu="$(wine reg query "$cle_hote\\Répertoire de base" /v Nom 2>/dev/null | LC_ALL=C tr -d '\r\200-\377' |
+        sed -n 's/^ *Nom *REG_SZ *//p')"
+    if [ "$lu" != "$(LC_ALL=C tr -d '\200-\377' <<<"$base")" ]; then
+        echo "registre de Wine : « $base » écrit comme dossier de base, « $lu » relu" >&2
+        return 1
+    fi
 }
 
 oublier_societe() {
