@@ -25,12 +25,55 @@ QString MontantConstat(double montant) {
 
 namespace {
 
+bool aCiter(QStringView champ) {
+    for (const QChar c : champ) {
+        if (c == u';' || c == u'"' || c == u'\r' || c == u'\n')
+            return true;
+    }
+    return false;
+}
+
+bool formule(const QString& champ) {
+    return !champ.isEmpty() && QStringView(u"=+-@\t\r'").contains(champ.front());
+}
+
+// "yyyy-MM-dd" or "yyyy-MM-dd hh:mm:ss" written digit by digit: QDateTime::toString goes through the
+// locale's machinery, and the findings file writes a date or two on each of tens of thousands of rows.
+QString texteDate(const QDate& jour, const QTime& heure, bool avecHeure) {
+    if (jour.year() < 1000 || jour.year() > 9999)
+        return QDateTime(jour, heure, Qt::UTC).toString(avecHeure ? FormatDateConstats : FormatJourConstats);
+    std::array<char16_t, 19> t{u'0', u'0', u'0', u'0', u'-', u'0', u'0', u'-', u'0', u'0',
+                               u' ', u'0', u'0', u':', u'0', u'0', u':', u'0', u'0'};
+    const auto chiffres = [&t](std::size_t position, int valeur, std::size_t nombre) {
+        for (std::size_t i = nombre; i-- > 0; valeur /= 10)
+            t[position + i] = char16_t(u'0' + valeur % 10);
+    };
+    chiffres(0, jour.year(), 4);
+    chiffres(5, jour.month(), 2);
+    chiffres(8, jour.day(), 2);
+    if (!avecHeure)
+        return QString(reinterpret_cast<const QChar*>(t.data()), 10);
+    chiffres(11, heure.hour(), 2);
+    chiffres(14, heure.minute(), 2);
+    chiffres(17, heure.second(), 2);
+    return QString(reinterpret_cast<const QChar*>(t.data()), qsizetype(t.size()));
+}
+
 QString citer(const QString& champ) {
-    if (!champ.contains(u';') && !champ.contains(u'"') && !champ.contains(u'\r') && !champ.contains(u'\n'))
+    if (!aCiter(champ))
         return champ;
-    QString cite = champ;
-    cite.replace(QStringLiteral("\""), QStringLiteral("\"\""));
-    return u'"' + cite + u'"';
+    QString cite;
+    cite.reserve(champ.size() + champ.size() / 4 + 2);
+    cite += u'"';
+    qsizetype debut = 0;
+    for (qsizetype i = champ.indexOf(u'"'); i >= 0; i = champ.indexOf(u'"', debut)) {
+        cite += QStringView(champ).mid(debut, i + 1 - debut);
+        cite += u'"';
+        debut = i + 1;
+    }
+    cite += QStringView(champ).mid(debut);
+    cite += u'"';
+    return cite;
 }
 
 // The forms a day or a time may come in from the databases and the program's own stamps.
@@ -76,6 +119,9 @@ QDateTime LireDate(const QString& texte, QStringView forme) {
 } // namespace
 
 QString ChampCsv(const QString& champ) {
+    // Most fields need neither: they are shared, not copied.
+    if (!formule(champ) && !aCiter(champ))
+        return champ;
     return citer(NeutraliserFormule(champ));
 }
 
@@ -87,9 +133,7 @@ QString DateConstats(const QString& texte, bool jour) {
         // Milliseconds have no place in the one format: such a text is kept whole.
         if (t.time().msec() != 0)
             return texte;
-        if (jour && t.time() == QTime(0, 0))
-            return t.toString(FormatJourConstats);
-        return t.toString(FormatDateConstats);
+        return texteDate(t.date(), t.time(), !(jour && t.time() == QTime(0, 0)));
     }
     return texte;
 }
@@ -163,8 +207,9 @@ QByteArray FichierConstats::rangee(const LigneConstat& l) const {
     mettre(Action, l.action);
     mettre(NumeroEcrit, l.numeroEcrit);
     mettre(JourEcrit, DateConstats(l.jourEcrit, true));
-    mettre(DateMajEcrite,
-           l.dateMajEcrite.isValid() ? l.dateMajEcrite.toString(FormatDateConstats) : QString());
+    mettre(DateMajEcrite, l.dateMajEcrite.isValid()
+                              ? texteDate(l.dateMajEcrite.date(), l.dateMajEcrite.time(), true)
+                              : QString());
     mettre(AncienNumero, l.ancienNumero);
     mettre(AncienDossier, l.ancienDossier);
     mettre(AncienJour, DateConstats(l.ancienJour, true));
@@ -180,8 +225,15 @@ QByteArray FichierConstats::rangee(const LigneConstat& l) const {
         mettre(ValeursExactes, valeurs);
         mettre(Controle, ControleConstat(sens_, base_, groupe, l.action, l.constat, l.ligne, valeurs));
     }
-    QStringList cites(champs.begin(), champs.end());
-    return cites.join(u';').toUtf8() + "\r\n";
+    QString texte;
+    texte.reserve(512);
+    for (std::size_t i = 0; i < champs.size(); ++i) {
+        if (i > 0)
+            texte += u';';
+        texte += champs[i];
+    }
+    texte += QLatin1String("\r\n");
+    return texte.toUtf8();
 }
 
 void FichierConstats::synchroniser() {

@@ -16,27 +16,40 @@ namespace cc {
 namespace {
 
 // The JSON text of a string, every character kept; control characters escaped so that the cell holds
-// no line end.
-QString chaineJson(const QString& texte) {
-    QString r;
-    r.reserve(texte.size() + 2);
+// no line end. Appended to r: the encoder builds one text per row, without a string per value.
+void ajouterChaineJson(QString& r, QStringView texte) {
     r += u'"';
-    for (const QChar c : texte) {
-        if (c == u'"' || c == u'\\') {
-            r += u'\\';
-            r += c;
-        } else if (c.unicode() < 0x20) {
+    // Runs of plain characters are appended whole.
+    qsizetype debut = 0;
+    for (qsizetype i = 0; i < texte.size(); ++i) {
+        const QChar c = texte[i];
+        if (c != u'"' && c != u'\\' && c.unicode() >= 0x20)
+            continue;
+        r += texte.mid(debut, i - debut);
+        if (c.unicode() < 0x20) {
             r += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QChar(u'0'));
         } else {
+            r += u'\\';
             r += c;
         }
+        debut = i + 1;
     }
+    r += texte.mid(debut);
     r += u'"';
-    return r;
 }
 
-QString etiquette(const char* nom, const QString& valeur) {
-    return u'{' + chaineJson(QString::fromLatin1(nom)) + u':' + valeur + u'}';
+void ajouterEtiquette(QString& r, const char* nom, QStringView valeur) {
+    r += QLatin1String("{\"");
+    r += QLatin1String(nom);
+    r += QLatin1String("\":");
+    r += valeur;
+    r += u'}';
+}
+
+void ajouterEtiquetteChaine(QString& r, const char* nom, const QString& valeur) {
+    QString chaine;
+    ajouterChaineJson(chaine, valeur);
+    ajouterEtiquette(r, nom, chaine);
 }
 
 // The shortest text that reads back to the same double, with a "." or an exponent so that it reads back
@@ -50,52 +63,72 @@ QString reelJson(double valeur) {
     return t;
 }
 
-QString valeurJson(const QVariant& v) {
+void ajouterValeurJson(QString& r, const QVariant& v) {
     // A null text is bound as Null by the drivers: it is recorded as one.
-    if (!v.isValid() || v.isNull() || (v.typeId() == QMetaType::QString && v.toString().isNull()))
-        return QStringLiteral("null");
+    if (!v.isValid() || v.isNull() || (v.typeId() == QMetaType::QString && v.toString().isNull())) {
+        r += QLatin1String("null");
+        return;
+    }
     switch (v.typeId()) {
     case QMetaType::QString:
-        return chaineJson(v.toString());
+        ajouterChaineJson(r, v.toString());
+        return;
     case QMetaType::Double: {
         const double d = v.toDouble();
         if (!std::isfinite(d))
-            return etiquette("reel", chaineJson(QString::number(d)));
-        return reelJson(d);
+            ajouterEtiquetteChaine(r, "reel", QString::number(d));
+        else
+            r += reelJson(d);
+        return;
     }
     case QMetaType::LongLong:
-        return QString::number(v.toLongLong());
+        r += QString::number(v.toLongLong());
+        return;
     case QMetaType::Int:
-        return etiquette("int", QString::number(v.toInt()));
+        ajouterEtiquette(r, "int", QString::number(v.toInt()));
+        return;
     case QMetaType::UInt:
-        return etiquette("uint", QString::number(v.toUInt()));
+        ajouterEtiquette(r, "uint", QString::number(v.toUInt()));
+        return;
     case QMetaType::ULongLong:
-        return etiquette("ulonglong", QString::number(v.toULongLong()));
+        ajouterEtiquette(r, "ulonglong", QString::number(v.toULongLong()));
+        return;
     case QMetaType::Bool:
-        return etiquette("bool", v.toBool() ? QStringLiteral("true") : QStringLiteral("false"));
+        ajouterEtiquette(r, "bool", v.toBool() ? QStringView(u"true") : QStringView(u"false"));
+        return;
     case QMetaType::Float:
-        return etiquette("float", reelJson(double(v.toFloat())));
+        ajouterEtiquette(r, "float", reelJson(double(v.toFloat())));
+        return;
     case QMetaType::QDateTime:
-        return etiquette("date", chaineJson(v.toDateTime().toString(Qt::ISODateWithMs)));
+        ajouterEtiquetteChaine(r, "date", v.toDateTime().toString(Qt::ISODateWithMs));
+        return;
     case QMetaType::QDate:
-        return etiquette("jour", chaineJson(v.toDate().toString(Qt::ISODate)));
+        ajouterEtiquetteChaine(r, "jour", v.toDate().toString(Qt::ISODate));
+        return;
     case QMetaType::QTime:
-        return etiquette("heure", chaineJson(v.toTime().toString(Qt::ISODateWithMs)));
+        ajouterEtiquetteChaine(r, "heure", v.toTime().toString(Qt::ISODateWithMs));
+        return;
     case QMetaType::QByteArray:
-        return etiquette("octets", chaineJson(QString::fromLatin1(v.toByteArray().toBase64())));
+        ajouterEtiquetteChaine(r, "octets", QString::fromLatin1(v.toByteArray().toBase64()));
+        return;
     default:
-        return etiquette("texte", chaineJson(v.toString()));
+        ajouterEtiquetteChaine(r, "texte", v.toString());
+        return;
     }
 }
 
-QString rangeeJson(const RangeeExacte& rangee) {
-    QString r = QStringLiteral("{");
+void ajouterRangeeJson(QString& r, const RangeeExacte& rangee) {
+    r += u'{';
+    bool premiere = true;
     for (const ValeurExacte& v : rangee) {
-        if (r.size() > 1)
+        if (!premiere)
             r += u',';
-        r += chaineJson(v.colonne) + u':' + valeurJson(v.valeur);
+        premiere = false;
+        ajouterChaineJson(r, v.colonne);
+        r += u':';
+        ajouterValeurJson(r, v.valeur);
     }
-    return r + u'}';
+    r += u'}';
 }
 
 // A JSON number read back exactly as std::to_chars wrote it, the whole text.
@@ -315,11 +348,18 @@ private:
 } // namespace
 
 QString EncoderValeursExactes(const ValeursExactes& v) {
-    QString r = QStringLiteral("{\"execution\":") + chaineJson(v.execution) + QStringLiteral(",\"ecrit\":") +
-                rangeeJson(v.ecrit);
-    if (v.avant)
-        r += QStringLiteral(",\"avant\":") + rangeeJson(*v.avant);
-    return r + u'}';
+    QString r;
+    r.reserve(512);
+    r += QLatin1String("{\"execution\":");
+    ajouterChaineJson(r, v.execution);
+    r += QLatin1String(",\"ecrit\":");
+    ajouterRangeeJson(r, v.ecrit);
+    if (v.avant) {
+        r += QLatin1String(",\"avant\":");
+        ajouterRangeeJson(r, *v.avant);
+    }
+    r += u'}';
+    return r;
 }
 
 std::optional<ValeursExactes> DecoderValeursExactes(QStringView texte) {
@@ -330,8 +370,14 @@ QString ControleConstat(const QString& sens, const QString& base, const QString&
                         const QString& action, const QString& constat, const QString& ligne,
                         const QString& valeursExactes) {
     const QChar separateur(u'\x1f');
-    const QString texte = sens + separateur + base + separateur + groupe + separateur + action + separateur +
-                          constat + separateur + ligne + separateur + valeursExactes;
+    QString texte;
+    texte.reserve(sens.size() + base.size() + groupe.size() + action.size() + constat.size() + ligne.size() +
+                  valeursExactes.size() + 6);
+    for (const QString* morceau : {&sens, &base, &groupe, &action, &constat, &ligne}) {
+        texte += *morceau;
+        texte += separateur;
+    }
+    texte += valeursExactes;
     // The leading letter keeps a spreadsheet from taking the value for a number (0123… loses its zero,
     // 12e4… overflows) when it saves the file again.
     return u'c' + QString::fromLatin1(

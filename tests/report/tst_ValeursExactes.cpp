@@ -167,6 +167,8 @@ void TestValeursExactes::dates_data() {
     QTest::newRow("pas une date") << u"hier"_s << false << u"hier"_s;
     QTest::newRow("date impossible") << u"31/02/2024"_s << true << u"31/02/2024"_s;
     QTest::newRow("vide") << QString() << true << QString();
+    QTest::newRow("dernier jour de 9999") << u"31/12/9999 23:59:59"_s << false << u"9999-12-31 23:59:59"_s;
+    QTest::newRow("an 999") << u"0999-01-02 03:04:05"_s << false << u"0999-01-02 03:04:05"_s;
     // Read in Paris' time zone, where the clock went from 02:00 to 03:00 that night: written as held.
     QTest::newRow("heure sautée") << u"31/03/2024 02:30"_s << false << u"2024-03-31 02:30:00"_s;
     QTest::newRow("heure sautée, ISO") << u"2024-03-31T02:30:00"_s << false << u"2024-03-31 02:30:00"_s;
