@@ -177,6 +177,10 @@ Constats lireConstats(const ResultatLot& r) {
         l[modele::Execution] = modele::ExecutionDuLot;
         if (!l[modele::DateEcrite].isEmpty() && l[modele::Sens] != u"annulation"_s)
             l[modele::DateEcrite] = modele::DateDuLot;
+        // A row rewritten twice in one run (two invoice numbers the database takes for one key) had,
+        // the second time, the DATE_MAJ this run wrote: the clock again, not the company's data.
+        if (l[modele::Sens] != u"annulation"_s && dateEcriteValide(l[modele::AncienneDate], r))
+            l[modele::AncienneDate] = modele::DateDuLot;
         c.lignes.push_back(l);
     }
     return c;
