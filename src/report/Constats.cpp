@@ -8,8 +8,12 @@
 #include <QDir>
 #include <QStringList>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
+#include <optional>
+#include <string_view>
+#include <utility>
 
 #ifdef Q_OS_WIN
 #include <io.h>
@@ -26,8 +30,8 @@ QString MontantConstat(double montant) {
 namespace {
 
 bool aCiter(QStringView champ) {
-    for (const QChar c : champ) {
-        if (c == u';' || c == u'"' || c == u'\r' || c == u'\n')
+    for (const char16_t c : std::u16string_view(champ.utf16(), std::size_t(champ.size()))) {
+        if (c <= u';' && (c == u';' || c == u'"' || c == u'\r' || c == u'\n'))
             return true;
     }
     return false;
@@ -62,17 +66,17 @@ QString texteDate(const QDate& jour, const QTime& heure, bool avecHeure) {
 QString citer(const QString& champ) {
     if (!aCiter(champ))
         return champ;
-    QString cite;
-    cite.reserve(champ.size() + champ.size() / 4 + 2);
-    cite += u'"';
-    qsizetype debut = 0;
-    for (qsizetype i = champ.indexOf(u'"'); i >= 0; i = champ.indexOf(u'"', debut)) {
-        cite += QStringView(champ).mid(debut, i + 1 - debut);
-        cite += u'"';
-        debut = i + 1;
+    const std::u16string_view texte(QStringView(champ).utf16(), std::size_t(champ.size()));
+    const auto guillemets = qsizetype(std::count(texte.begin(), texte.end(), u'"'));
+    QString cite(champ.size() + guillemets + 2, Qt::Uninitialized);
+    auto* c = reinterpret_cast<char16_t*>(cite.data());
+    *c++ = u'"';
+    for (const char16_t x : texte) {
+        *c++ = x;
+        if (x == u'"')
+            *c++ = u'"';
     }
-    cite += QStringView(champ).mid(debut);
-    cite += u'"';
+    *c = u'"';
     return cite;
 }
 
@@ -93,27 +97,38 @@ constexpr std::array<QStringView, 12> FormesDates{u"yyyy-MM-dd",
 // A text read in one of the forms as a day and a time of day, never through the local time zone: a
 // time the local clock skips (the spring change) stays as written, and no zone file is read per row.
 // The forms have a fixed width (dd, MM, yyyy, hh, mm, ss, zzz), so the text is read by position.
-QDateTime LireDate(const QString& texte, QStringView forme) {
-    static const QString lettres = QStringLiteral("yMdhmsz");
+std::optional<std::pair<QDate, QTime>> LireDate(const QString& texte, QStringView forme) {
     if (texte.size() != forme.size())
-        return {};
+        return std::nullopt;
+    const auto chiffre = [](QChar lettre) {
+        switch (lettre.unicode()) {
+        case u'y':
+        case u'M':
+        case u'd':
+        case u'h':
+        case u'm':
+        case u's':
+        case u'z':
+            return true;
+        default:
+            return false;
+        }
+    };
     for (qsizetype i = 0; i < forme.size(); ++i) {
-        const bool chiffre = lettres.contains(forme[i]);
-        if (chiffre ? (texte[i] < u'0' || texte[i] > u'9') : texte[i] != forme[i])
-            return {};
+        if (chiffre(forme[i]) ? (texte[i] < u'0' || texte[i] > u'9') : texte[i] != forme[i])
+            return std::nullopt;
     }
     const auto champ = [&](QChar lettre) {
-        const qsizetype debut = forme.indexOf(lettre);
-        if (debut < 0)
-            return 0;
-        qsizetype fin = debut;
-        while (fin < forme.size() && forme[fin] == lettre)
-            ++fin;
-        return QStringView(texte).mid(debut, fin - debut).toInt();
+        int valeur = 0;
+        for (qsizetype i = forme.indexOf(lettre); i >= 0 && i < forme.size() && forme[i] == lettre; ++i)
+            valeur = valeur * 10 + (texte[i].unicode() - u'0');
+        return valeur;
     };
     const QDate jour(champ(u'y'), champ(u'M'), champ(u'd'));
     const QTime heure(champ(u'h'), champ(u'm'), champ(u's'), champ(u'z'));
-    return jour.isValid() && heure.isValid() ? QDateTime(jour, heure, Qt::UTC) : QDateTime();
+    if (!jour.isValid() || !heure.isValid())
+        return std::nullopt;
+    return std::pair{jour, heure};
 }
 
 } // namespace
@@ -127,13 +142,14 @@ QString ChampCsv(const QString& champ) {
 
 QString DateConstats(const QString& texte, bool jour) {
     for (const QStringView forme : FormesDates) {
-        const QDateTime t = LireDate(texte, forme);
-        if (!t.isValid())
+        const auto t = LireDate(texte, forme);
+        if (!t)
             continue;
+        const auto& [date, heure] = *t;
         // Milliseconds have no place in the one format: such a text is kept whole.
-        if (t.time().msec() != 0)
+        if (heure.msec() != 0)
             return texte;
-        return texteDate(t.date(), t.time(), !(jour && t.time() == QTime(0, 0)));
+        return texteDate(date, heure, !(jour && heure == QTime(0, 0)));
     }
     return texte;
 }

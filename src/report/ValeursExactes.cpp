@@ -1,7 +1,8 @@
 #include "report/ValeursExactes.h"
 
+#include "report/Sha256.h"
+
 #include <QByteArray>
-#include <QCryptographicHash>
 #include <QDate>
 #include <QDateTime>
 #include <QLocale>
@@ -378,10 +379,18 @@ QString ControleConstat(const QString& sens, const QString& base, const QString&
         texte += separateur;
     }
     texte += valeursExactes;
+    const auto empreinte = Sha256(texte.toUtf8());
     // The leading letter keeps a spreadsheet from taking the value for a number (0123… loses its zero,
     // 12e4… overflows) when it saves the file again.
-    return u'c' + QString::fromLatin1(
-                      QCryptographicHash::hash(texte.toUtf8(), QCryptographicHash::Sha256).toHex().left(16));
+    static constexpr char16_t hexa[] = u"0123456789abcdef";
+    QString r(17, Qt::Uninitialized);
+    QChar* c = r.data();
+    *c++ = u'c';
+    for (std::size_t i = 0; i < 8; ++i) {
+        *c++ = hexa[empreinte[i] >> 4];
+        *c++ = hexa[empreinte[i] & 0xf];
+    }
+    return r;
 }
 
 QString NeutraliserFormule(const QString& texte) {
