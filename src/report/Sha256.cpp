@@ -65,10 +65,10 @@ __attribute__((target("sha,sse4.1,ssse3"))) void blocsProcesseur(std::array<std:
     for (; blocs > 0; --blocs, p += 64) {
         const __m128i avant0 = etat0;
         const __m128i avant1 = etat1;
+        // Four rounds at a time; the schedule runs three groups ahead in w[0..3].
         __m128i w[4];
         for (std::size_t i = 0; i < 4; ++i)
             w[i] = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i)), ordre);
-            // Four rounds at a time; the schedule runs three groups ahead in w[0..3].
 #pragma GCC unroll 16
         for (std::size_t i = 0; i < 16; ++i) {
             __m128i m = _mm_add_epi32(w[i % 4], _mm_loadu_si128(reinterpret_cast<const __m128i*>(&K[4 * i])));

@@ -382,15 +382,7 @@ QString ControleConstat(const QString& sens, const QString& base, const QString&
     const auto empreinte = Sha256(texte.toUtf8());
     // The leading letter keeps a spreadsheet from taking the value for a number (0123… loses its zero,
     // 12e4… overflows) when it saves the file again.
-    static constexpr char16_t hexa[] = u"0123456789abcdef";
-    QString r(17, Qt::Uninitialized);
-    QChar* c = r.data();
-    *c++ = u'c';
-    for (std::size_t i = 0; i < 8; ++i) {
-        *c++ = hexa[empreinte[i] >> 4];
-        *c++ = hexa[empreinte[i] & 0xf];
-    }
-    return r;
+    return u'c' + QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(empreinte.data()), 8).toHex());
 }
 
 QString NeutraliserFormule(const QString& texte) {

@@ -8,10 +8,12 @@
 #include <QCryptographicHash>
 #include <QDate>
 #include <QDateTime>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTime>
 
+#include <array>
 #include <cmath>
 
 using namespace Qt::StringLiterals;
@@ -30,6 +32,8 @@ private Q_SLOTS:
     void dates();
     void controle();
     void empreinte();
+    void rangees_data();
+    void rangees();
 };
 
 void TestValeursExactes::allerRetour_data() {
@@ -168,6 +172,8 @@ void TestValeursExactes::dates_data() {
         << u"2024-01-03 18:02:00.250"_s << false << u"2024-01-03 18:02:00.250"_s;
     QTest::newRow("pas une date") << u"hier"_s << false << u"hier"_s;
     QTest::newRow("date impossible") << u"31/02/2024"_s << true << u"31/02/2024"_s;
+    QTest::newRow("29 février bissextile") << u"29/02/2024"_s << true << u"2024-02-29"_s;
+    QTest::newRow("heure impossible") << u"2024-01-03 24:00:00"_s << false << u"2024-01-03 24:00:00"_s;
     QTest::newRow("vide") << QString() << true << QString();
     QTest::newRow("dernier jour de 9999") << u"31/12/9999 23:59:59"_s << false << u"9999-12-31 23:59:59"_s;
     QTest::newRow("an 999") << u"0999-01-02 03:04:05"_s << false << u"0999-01-02 03:04:05"_s;
@@ -224,6 +230,72 @@ void TestValeursExactes::empreinte() {
         }
         octets += char((taille * 151 + 7) % 256);
     }
+}
+
+// Whole rows, byte for byte as the first builder wrote them: files already written, the undo and the
+// spreadsheets rely on them, and the builder is rewritten for speed now and then.
+void TestValeursExactes::rangees_data() {
+    QTest::addColumn<int>("cas");
+    QTest::addColumn<QStringList>("champs");
+    // clang-format off
+    QTest::newRow("ligne réécrite") << 0 << QStringList{
+        u"2026-12-09 12:00:00"_s, u"factures"_s, u"F0000002"_s, u"\"D\"\"1;é\""_s, u"DV01"_s,
+        u"montant différent"_s, u"100"_s, u"1234,5"_s, u"ligne réécrite"_s, u"F0000002"_s, u"2024-02-29"_s,
+        u"2026-12-09 12:00:05"_s, u"F0000002  "_s, u"\"D\"\"1;é\""_s, u"2024-02-29"_s, u"'+DV"_s,
+        u"2024-01-03 18:02:00"_s, u"12"_s, u"12"_s, u"fichier:/b"_s,
+        u"\"{\"\"execution\"\":\"\"2026-12-09T12:00:00\"\",\"\"ecrit\"\":{\"\"NUM_DOSSIER\"\":\"\"D\\\"\"1;é\"\",\"\"JOUR\"\":{\"\"jour\"\":\"\"2024-02-29\"\"},\"\"Montant\"\":1234.5,\"\"QUANTITE\"\":{\"\"int\"\":3}},\"\"avant\"\":{\"\"NUM_DOSSIER\"\":\"\"D\\\"\"1;é\\u0009\"\",\"\"Montant\"\":null}}\""_s,
+        u"c1d7051f7fdb969d0"_s};
+    QTest::newRow("à citer et à garder") << 1 << QStringList{
+        u"2026-12-09 12:00:00"_s, u"factures"_s, u"'=1+1"_s, u"\"a;b\""_s, u"\"\"\"x\"\"\""_s,
+        u"montant différent"_s, u"-3,5"_s, u"-0,1"_s, u"aucune"_s, u""_s, u""_s, u""_s, u""_s, u""_s,
+        u"31/02/2024"_s, u""_s, u""_s, u""_s, u""_s, u"fichier:/b"_s, u""_s, u""_s};
+    // clang-format on
+}
+
+void TestValeursExactes::rangees() {
+    QFETCH(int, cas);
+    QFETCH(QStringList, champs);
+    const std::array<LigneConstat, 2> lignes{
+        LigneConstat{.facture = u"F0000002"_s,
+                     .dossier = u"D\"1;é"_s,
+                     .devis = u"DV01"_s,
+                     .constat = constat::MontantDifferent(),
+                     .montantFactCli = 100.0,
+                     .montantFacture = 1234.5,
+                     .action = action::LigneReecrite(),
+                     .numeroEcrit = u"F0000002"_s,
+                     .jourEcrit = u"2024-02-29 00:00:00"_s,
+                     .dateMajEcrite = QDateTime(QDate(2026, 12, 9), QTime(12, 0, 5)),
+                     .ancienNumero = u"F0000002  "_s,
+                     .ancienDossier = u"D\"1;é"_s,
+                     .ancienJour = u"2024/02/29"_s,
+                     .ancienDevis = u"+DV"_s,
+                     .ancienneDateMaj = u"03/01/2024 18:02"_s,
+                     .ligne = u"12"_s,
+                     .ecrit = {{u"NUM_DOSSIER"_s, u"D\"1;é"_s},
+                               {u"JOUR"_s, QDate(2024, 2, 29)},
+                               {u"Montant"_s, 1234.5},
+                               {u"QUANTITE"_s, 3}},
+                     .avant = RangeeExacte{{u"NUM_DOSSIER"_s, u"D\"1;é\t"_s}, {u"Montant"_s, QVariant()}},
+                     .groupe = 12},
+        LigneConstat{.facture = u"=1+1"_s,
+                     .dossier = u"a;b"_s,
+                     .devis = u"\"x\""_s,
+                     .constat = constat::MontantDifferent(),
+                     .montantFactCli = -3.5,
+                     .montantFacture = -0.1,
+                     .action = action::Aucune(),
+                     .ancienJour = u"31/02/2024"_s}};
+    QTemporaryDir dossier;
+    const QString chemin = dossier.filePath(u"c.csv"_s);
+    FichierConstats fichier(u"fichier:/b"_s);
+    fichier.ouvrir(chemin, QDateTime(QDate(2026, 12, 9), QTime(12, 0)), u"factures"_s);
+    fichier.ecrire(lignes[std::size_t(cas)]);
+    fichier.fermer();
+    QFile f(chemin);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QByteArray tout = f.readAll();
+    QCOMPARE(QString::fromUtf8(tout.mid(tout.indexOf("\r\n") + 2)), champs.join(u';') + u"\r\n"_s);
 }
 
 QTEST_GUILESS_MAIN(TestValeursExactes)
